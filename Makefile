@@ -1,0 +1,34 @@
+# The two commands of the README: `make play` and `make test`.
+BUILD := build
+ASAN_BUILD := build-asan
+JOBS := $(shell nproc)
+# Tests that draw run on a virtual display with Mesa's software renderer.
+XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
+
+.PHONY: play test deps build build-asan test-normal test-asan clean
+
+deps:
+	./scripts/deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The game runs from the build folder, so that ../data is this repository's data/.
+play: build
+	cd $(BUILD) && ./velquist
+
+build-asan: build
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELQUIST_SANITIZE=ON -DVELQUIST_GENERATE_DATA=OFF
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+test-normal: build
+	cd $(BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
+
+test: test-normal test-asan
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

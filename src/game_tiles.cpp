@@ -1,0 +1,60 @@
+// The tile catalogue: what each of the 256 tile numbers means, read from tiles.json.
+#include <json/json.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "driver.h"
+#include "game.h"
+#include "util.h"
+
+int _game_def_map(const char* name) {
+    static const char* names[] = {
+        "none", "floor", "dark", "full", "arch", "wall", "window", "pillar", "crate",
+        "pit", "guard", "player", "arrow", "light", "item", "sprite", "decal",
+    };
+    if (!name) return -1;
+    for (int i = 0; i < (int)MY_COUNT(names); i++)
+        if (strcmp(name, names[i]) == 0) return i;
+    return -1;
+}
+
+static int _tile_int(const Json::Value& v, const char* key) {
+    const Json::Value& f = v[key];
+    return f.isNumeric() ? f.asInt() : 0;
+}
+
+static std::string _tile_str(const Json::Value& v, const char* key) {
+    const Json::Value& f = v[key];
+    return f.isString() ? f.asString() : std::string();
+}
+
+void _game_tiles_init(Game& game) {
+    memset(game.tiles, 0, sizeof(game.tiles));
+    std::string text = driver_data_load("tiles.json");
+    Json::Value root;
+    Json::Reader reader;
+    if (text.empty() || !reader.parse(text, root) || !root.isArray()) return;
+    for (const Json::Value& el : root) {
+        if (!el.isObject()) continue;
+        int n = _tile_int(el, "n");
+        if (n < 0 || n >= TILE_MAX) {
+            fprintf(stderr, "_game_tile_init: tile number %d out of range, skipped\n", n);
+            continue;
+        }
+        TileData& t = game.tiles[n];
+        t.n = n;
+        mystrcpy(t.name, sizeof(t.name), _tile_str(el, "name").c_str());
+        t.type = (char)_game_def_map(_tile_str(el, "type").c_str());
+        t.view = (char)_game_def_map(_tile_str(el, "view").c_str());
+        t.value = _tile_int(el, "value");
+        t.solid = _tile_int(el, "solid");
+        t.opaque = _tile_int(el, "opaque");
+        t.shadow = _tile_int(el, "shadow");
+        t.editor = _tile_int(el, "editor");
+        mystrcpy(t.help, sizeof(t.help), _tile_str(el, "help").c_str());
+        fprintf(stderr, "_game_tile_init %d %s : %d,%d,%d %d,%d,%d\n", n, t.name, t.type,
+                t.value, t.view, t.solid, t.opaque, t.shadow);
+    }
+}

@@ -1,0 +1,102 @@
+// The rules of the game: direction codes, set-up, movement and path finding,
+// guards, bombs, the simulation tick with its rewind ring, and map storage.
+// The rules change only the Game record; they reach sound, screens and the
+// online service through Game::play_sound, Game::next and Game::track.
+//
+// Sections by file: logic.cpp (directions), logic_setup.cpp (set-up, flags,
+// entity slots), logic_path.cpp (A*, paths, stepping), logic_guard.cpp
+// (sight, alarm, lights), logic_bomb.cpp (bombs, blasts, fire),
+// logic_tick.cpp (tick, player, focus, rewind), logic_store.cpp (records).
+#pragma once
+
+#include <vector>
+
+#include "game.h"
+
+// ---- directions (logic.cpp)
+// Grid step (dx, dy) of each direction code 0..9 (keypad digits; 0 and 5 = none).
+extern const int logic_arrow_decode[10][2];
+int logic_dxdy_to_arrow(int dx, int dy);
+// Sprite direction of a world direction as seen through the play copy's camera.
+int logic_arrow(Game& game, int arrow, int flip);
+
+// ---- set-up, flags and entity slots (logic_setup.cpp)
+void logic_new(Game& game);
+void logic_init(Game& game, int live);
+void logic_info(Game& game);
+void logic_goal_build(Game& game, Entity& e);
+Entity* logic_next_entity(Game& game);
+Entity* logic_find(Game& game, int type);
+Entity* logic_find_at(Game& game, int x, int y);
+
+// ---- path finding and stepping (logic_path.cpp)
+struct Point {
+    Game* game = nullptr;  // for the flag grid
+    int x = 0, y = 0;
+
+    Point() = default;
+    Point(Game* g, int x_, int y_) : game(g), x(x_), y(y_) {}
+    bool operator==(const Point& o) const { return x == o.x && y == o.y; }
+    bool operator!=(const Point& o) const { return !(*this == o); }
+    // Row first, then column.
+    bool operator<(const Point& o) const { return key() < o.key(); }
+    int key() const { return y * 65536 + x; }
+
+    bool valid() const;
+    float cost(const Point& q) const;
+    float estimate(const Point& goal) const;
+    void successors(std::vector<Point>& out) const;
+};
+
+struct Node {
+    Point parent, p;
+    float g = 0, h = 0, f = 0;
+    // Lowest f first; equal f by the order of p.
+    bool operator<(const Node& o) const {
+        if (f != o.f) return f < o.f;
+        return p < o.p;
+    }
+};
+
+std::vector<Point> astar(Point start, Point goal);
+void logic_path(Game& game, int slot, int x, int y, bool reset);
+void logic_path_follow(Game& game, Entity& e);
+void logic_actor_move(Game& game, Entity& e, int div);
+void logic_click(Game& game, int x, int y);
+void logic_player_walk(Game& game, int sx, int sy);
+void logic_path_light(Game& game, Entity& e, int x, int y);
+
+// ---- guards, alarm and lights (logic_guard.cpp)
+int logic_cansee(Game& game, Entity& guard, int x, int y);
+int logic_line_of_sight(Game& game, int x0, int y0, int x1, int y1);
+int logic_danger(Game& game, int x, int y);
+void logic_face(Game& game, Entity& e, Entity& target);
+int logic_actor_check(Game& game, Entity& e);
+void logic_guard_tick(Game& game, Entity& g);
+void logic_guard(Game& game, Entity& g);
+void logic_alarm(Game& game, Entity& source);
+void logic_light(Game& game, Entity& e);
+
+// ---- bombs, blasts and fire (logic_bomb.cpp)
+void logic_bomb(Game& game, int kind);
+void logic_bomb2(Game& game, Entity& e);
+void logic_bomb3(Game& game, Entity& e);
+void logic_blast(Game& game, Entity& e);
+void logic_blast2(Game& game, Entity& e);
+void logic_fire(Game& game, Entity& e);
+
+// ---- tick, player, focus and rewind (logic_tick.cpp)
+void logic_loop(Game& game);
+void logic_player(Game& game, Entity& p);
+void logic_focus(Game& game);
+void logic_rewind_capture(Game& game);
+void logic_rewind_reset(Game& game);
+
+// ---- map records (logic_store.cpp)
+enum { LOGIC_DATA_MAX = 65536 };
+void logic_save(Game& game, MyDB& db);
+void logic_load(Game& game, MyDB& db, const char* lid);
+const char* logic_pack(Game& game, int* len);
+// Makes a record read from a file or the network safe for the rules: every
+// text field terminated inside its width, every count and index in range.
+void logic_sanitize(LevelData& lev);

@@ -1,0 +1,22 @@
+// The 3D map view: camera, picking and drawing of a map with its actors.
+//
+// Sections by file: myview.cpp (camera, controls, easing, picking),
+// myview_paint.cpp (batches, lighting, blocks, sprites, overlays).
+#pragma once
+
+#include "game.h"
+#include "mathlib.h"
+
+// Editor's overhead view switch; has effect only on the editor screen.
+extern int _myview_overhead;
+// Eye position of the last perspective set-up.
+extern CVector3 _myview_eye;
+
+// ---- camera (myview.cpp)
+void myview_projection(Game& game, float aspect);
+CVector3 myview_get_coords(Game& game, float x, float y, float hh);
+void myview_event(Game& game, Event e, LevelData* lev);
+void myview_loop(Game& game, LevelData* lev);
+
+// ---- drawing (myview_paint.cpp)
+void myview_paint(Game& game);

@@ -1,0 +1,209 @@
+// Drives the real Game for end-to-end tests: a private HOME, synthetic input
+// in canvas coordinates, ticks without pacing, and the frame read back.
+#include "harness.h"
+
+#include <GL/gl.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "driver.h"
+#include "gfx.h"
+#include "pngout.h"
+
+Harness::Harness(int window_w, int window_h) {
+    const char* old = getenv("HOME");
+    _had_home = old != nullptr;
+    if (old) _old_home = old;
+    char tmpl[] = "/tmp/velquist-test-XXXXXX";
+    char* dir = mkdtemp(tmpl);
+    _home = dir ? dir : "/tmp";
+    setenv("HOME", _home.c_str(), 1);
+    std::string user = _home + "/.Velquist";
+    mkdir(user.c_str(), 0755);
+    Settings s;
+    memset(&s, 0, sizeof(s));
+    s.version = 1;
+    s.music = VOLUME_DEFAULT;
+    s.sfx = VOLUME_DEFAULT;
+    s.vres = (window_w << VRES_SHIFT) | window_h;
+    s.vfull = -1;
+    std::string path = user + "/settings.dat";
+    if (FILE* f = fopen(path.c_str(), "wb")) {
+        fwrite(&s, sizeof(s), 1, f);
+        fclose(f);
+    }
+    _game = new Game();
+}
+
+Harness::~Harness() {
+    stop();
+    delete _game;
+    std::error_code ec;
+    if (!getenv("VELQUIST_KEEP_HOME")) std::filesystem::remove_all(_home, ec);
+    if (_had_home) setenv("HOME", _old_home.c_str(), 1);
+    else unsetenv("HOME");
+}
+
+std::string Harness::user_file(const char* name) const { return _home + "/.Velquist/" + name; }
+
+void Harness::start() {
+    _game->init();
+    driver_timer_set(0);
+    _running = true;
+}
+
+void Harness::stop() {
+    if (!_running) return;
+    _game->deinit();
+    _running = false;
+}
+
+void Harness::tick(int n) {
+    for (int i = 0; i < n; i++) {
+        Event e;
+        while (driver_event_poll(&e)) {
+            if (e.type == EVT_QUIT) _game->quit = 1;
+            _game->event(e);
+        }
+        _game->loop();
+        _game->paint();
+    }
+}
+
+void Harness::to_window(float x, float y, float* wx, float* wy) const {
+    GfxRect p = gfx_pos_to_hwpos(GfxRect(x, y, 0, 0));
+    *wx = p.x;
+    *wy = p.y;
+}
+
+void Harness::send(Event e) { _game->event(e); }
+
+static int _button_mask(int button) { return button >= 1 && button <= 3 ? 1 << (button - 1) : 0; }
+
+void Harness::move(float x, float y, int buttons) {
+    Event e(EVT_MOTION);
+    float wx, wy, lx, ly;
+    to_window(x, y, &wx, &wy);
+    to_window(_last_x, _last_y, &lx, &ly);
+    e.x = e._x = wx;
+    e.y = e._y = wy;
+    e.dx = e._dx = wx - lx;
+    e.dy = e._dy = wy - ly;
+    e.b = buttons ? buttons : _buttons;
+    _last_x = x;
+    _last_y = y;
+    send(e);
+}
+
+void Harness::press(float x, float y, int button) {
+    if (x != _last_x || y != _last_y) move(x, y);
+    Event e(EVT_DOWN);
+    float wx, wy;
+    to_window(x, y, &wx, &wy);
+    e.x = e._x = wx;
+    e.y = e._y = wy;
+    e.b = button;
+    _buttons |= _button_mask(button);
+    send(e);
+}
+
+void Harness::release(float x, float y, int button) {
+    if (x != _last_x || y != _last_y) move(x, y);
+    Event e(EVT_UP);
+    float wx, wy;
+    to_window(x, y, &wx, &wy);
+    e.x = e._x = wx;
+    e.y = e._y = wy;
+    e.b = button;
+    _buttons &= ~_button_mask(button);
+    send(e);
+}
+
+void Harness::click(float x, float y, int button) {
+    press(x, y, button);
+    tick();
+    release(x, y, button);
+    tick();
+}
+
+void Harness::wheel(float x, float y, int steps) {
+    float wx, wy;
+    to_window(x, y, &wx, &wy);
+    for (int i = 0; i < (steps < 0 ? -steps : steps); i++) {
+        Event e(EVT_WHEEL);
+        e.x = e._x = wx;
+        e.y = e._y = wy;
+        e.dy = e._dy = steps < 0 ? -1.0f : 1.0f;
+        e.b = steps < 0 ? 4 : 5;
+        send(e);
+    }
+}
+
+void Harness::key_down(int key, int ch, int mods) {
+    Event e(EVT_KEYDOWN);
+    e.v = key;
+    e.c = ch;
+    e.b = mods;
+    send(e);
+}
+
+void Harness::key_up(int key, int ch, int mods) {
+    Event e(EVT_KEYUP);
+    e.v = key;
+    e.c = ch;
+    e.b = mods;
+    send(e);
+}
+
+void Harness::key(int key, int ch, int mods) {
+    key_down(key, ch, mods);
+    tick();
+    key_up(key, ch, mods);
+    tick();
+}
+
+void Harness::type(const char* text) {
+    for (const char* p = text; *p; p++) {
+        int c = (unsigned char)*p;
+        int k = KEY_NONE;
+        if (c >= 'a' && c <= 'z') k = KEY_a + (c - 'a');
+        else if (c >= 'A' && c <= 'Z') k = KEY_a + (c - 'A');
+        key(k, c, (c >= 'A' && c <= 'Z') ? MOD_SHIFT : 0);
+    }
+}
+
+std::vector<unsigned char> Harness::pixels(int* w, int* h) {
+    int ww = 0, hh = 0;
+    driver_get_size(&ww, &hh);
+    std::vector<unsigned char> raw((size_t)ww * hh * 4);
+    glReadBuffer(GL_FRONT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, ww, hh, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+    std::vector<unsigned char> out(raw.size());
+    for (int y = 0; y < hh; y++)
+        memcpy(&out[(size_t)y * ww * 4], &raw[(size_t)(hh - 1 - y) * ww * 4], (size_t)ww * 4);
+    if (w) *w = ww;
+    if (h) *h = hh;
+    return out;
+}
+
+unsigned int Harness::pixel(float x, float y) {
+    int w, h;
+    std::vector<unsigned char> px = pixels(&w, &h);
+    float wx, wy;
+    to_window(x, y, &wx, &wy);
+    int ix = (int)wx, iy = (int)wy;
+    if (ix < 0 || iy < 0 || ix >= w || iy >= h) return 0;
+    const unsigned char* p = &px[((size_t)iy * w + ix) * 4];
+    return ((unsigned int)p[0] << 16) | ((unsigned int)p[1] << 8) | p[2];
+}
+
+bool Harness::save_png(const char* path) {
+    int w, h;
+    std::vector<unsigned char> px = pixels(&w, &h);
+    for (size_t i = 3; i < px.size(); i += 4) px[i] = 255;
+    return pngout_write(path, w, h, px.data());
+}

@@ -1,0 +1,68 @@
+// Drives the real Game for end-to-end tests: a private HOME, synthetic input
+// in canvas coordinates, ticks without pacing, and the frame read back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "game.h"
+
+class Harness {
+public:
+    // Prepares a fresh HOME whose settings open a window of w x h pixels.
+    explicit Harness(int window_w = 960, int window_h = 720);
+    ~Harness();
+
+    Game& game() { return *_game; }
+    const std::string& home() const { return _home; }
+    // Path of a file in the game's per-user folder.
+    std::string user_file(const char* name) const;
+
+    // Starts the game (Game::init) and turns frame pacing off.
+    void start();
+    // Ends it (Game::deinit); also done by the destructor if still running.
+    void stop();
+    bool running() const { return _running; }
+
+    // Runs n ticks the way main() does: drain platform events, loop, paint.
+    void tick(int n = 1);
+    // Ticks until cond() holds or max ticks have passed; returns cond().
+    template <typename F>
+    bool tick_until(F cond, int max = 3000) {
+        for (int i = 0; i < max && !cond(); i++) tick();
+        return cond();
+    }
+
+    // Input, in logical canvas coordinates (960 x 720).
+    void send(Event e);  // e.x, e.y already in window pixels
+    void move(float x, float y, int buttons = 0);
+    void press(float x, float y, int button = 1);
+    void release(float x, float y, int button = 1);
+    // Press, one tick, release, one tick.
+    void click(float x, float y, int button = 1);
+    void wheel(float x, float y, int steps);
+    void key_down(int key, int ch = 0, int mods = 0);
+    void key_up(int key, int ch = 0, int mods = 0);
+    // Key down, one tick, key up, one tick.
+    void key(int key, int ch = 0, int mods = 0);
+    // Types printable text, one key press per character.
+    void type(const char* text);
+
+    // The last frame shown, RGBA, top row first.
+    std::vector<unsigned char> pixels(int* w, int* h);
+    // Colour 0xRRGGBB of the last frame at canvas point (x, y).
+    unsigned int pixel(float x, float y);
+    bool save_png(const char* path);
+
+    // Window pixel of a canvas point.
+    void to_window(float x, float y, float* wx, float* wy) const;
+
+private:
+    Game* _game = nullptr;
+    std::string _home;
+    std::string _old_home;
+    bool _had_home = false;
+    bool _running = false;
+    float _last_x = 0, _last_y = 0;
+    int _buttons = 0;
+};
