@@ -1,0 +1,35 @@
+// Merges the image and texture catalogue pieces written by the art generators
+// into one catalogue file (image.txt or texture.txt): a JSON object by name.
+#include <json/json.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: catalog OUT PIECE.json...\n");
+        return 2;
+    }
+    Json::Value merged(Json::objectValue);
+    for (int i = 2; i < argc; i++) {
+        std::ifstream in(argv[i]);
+        std::stringstream text;
+        text << in.rdbuf();
+        Json::Value piece;
+        Json::Reader reader;
+        if (!in || !reader.parse(text.str(), piece) || !piece.isObject()) {
+            fprintf(stderr, "catalog: %s is not a JSON object\n", argv[i]);
+            return 1;
+        }
+        for (const std::string& name : piece.getMemberNames()) {
+            if (merged.isMember(name)) fprintf(stderr, "catalog: %s is named twice; %s wins\n", name.c_str(), argv[i]);
+            merged[name] = piece[name];
+        }
+    }
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = " ";
+    std::ofstream out(argv[1]);
+    out << Json::writeString(builder, merged) << "\n";
+    return out ? 0 : 1;
+}
