@@ -209,7 +209,7 @@ void Game::paint() {
 
 void Game::next(int _state) {
     if (State* s = _game_screen(state)) s->deinit();
-    if (!_game_screen(_state)) {
+    if (_state < STATE_MENU_MAIN || _state > STATE_MENU_HELP) {
         // Only a damaged saved record can ask for a screen that does not exist.
         fprintf(stderr, "next: no screen %d, going to the main menu\n", _state);
         _state = STATE_MENU_MAIN;
