@@ -303,6 +303,30 @@ TEST(Web, ResponseWithoutBlankLineHasEmptyBody) {
     EXPECT_EQ(r.page->header, r.page->_response.len);
 }
 
+TEST(Web, BodyShorterThanItsContentLengthFails) {
+    {
+        ScriptServer server({{"HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\nSQLite f", 0}});
+        WebRequest r = local_request(server.port());
+        r.exec();
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(drive(r, 5).over);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(r.has_error()) << "a download cut off mid-way is no download";
+        EXPECT_NE(err.find("cut short: 8 of 12 bytes"), std::string::npos) << err;
+    }
+    // A whole body, a longer one, or a length that is no number pass as they are.
+    const char* whole[] = {"Content-Length: 4\r\n\r\nSQLi", "Content-Length: 2\r\n\r\nSQLi",
+                           "Content-Length: four\r\n\r\nSQLi", "content-length: 9\r\n\r\nSQLi"};
+    for (const char* answer : whole) {
+        Fed f;
+        f.feed(answer);
+        kv_web_end(f.web);
+        EXPECT_EQ(f.web->state, KV_WEB_FINISHED);
+        EXPECT_FALSE(f.web->error) << answer;
+        EXPECT_EQ(f.body(), "SQLi");
+    }
+}
+
 TEST(Web, HeaderLookupRules) {
     Fed f;
     std::string long_value(300, 'v');

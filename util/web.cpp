@@ -25,6 +25,7 @@ enum {
     // A WebRequest time-out above this is taken as this; it keeps the float
     // to int conversion defined for any value a caller may set.
     KV_WEB_TIMEOUT_MAX = 24 * 60 * 60,
+    KV_WEB_NUMBER_SIZE = 24,  // holds any Content-Length up to the cap, with room to spare
 };
 
 static const char KV_WEB_HEX[] = "0123456789abcdef";
@@ -245,7 +246,7 @@ static int _kv_web_recv(kv_web* web) {
         return 1;
     }
     if (got == 0) {
-        web->state = KV_WEB_FINISHED;
+        kv_web_end(web);
         return 1;
     }
     kv_web_reset_timeout(web);
@@ -332,6 +333,20 @@ int kv_web_feed(kv_web* web, const unsigned char* bytes, int n) {
     web->data = res->data + web->header;
     web->len = res->len - web->header;
     return 1;
+}
+
+void kv_web_end(kv_web* web) {
+    web->state = KV_WEB_FINISHED;
+    if (web->error || !web->_head_found) return;
+    char value[KV_WEB_NUMBER_SIZE];
+    kv_web_get_header(web, value, sizeof(value), "Content-Length");
+    if (!value[0] || strspn(value, "0123456789") != strlen(value)) return;
+    // Too many digits saturate, and a cut-off value is still past the cap.
+    long long announced = strtoll(value, nullptr, 10);
+    if (web->len < announced) {
+        fprintf(stderr, "kv_web: response from %s cut short: %d of %s bytes\n", web->host, web->len, value);
+        web->error = 1;
+    }
 }
 
 void kv_web_get_header(kv_web* web, char* out, int size, const char* name) {

@@ -73,6 +73,10 @@ int kv_web_extend(kv_web_buffer* buf, int n);
 // zero-filled record (sockfd -1) can be fed directly. Returns 1, or 0 with
 // error set once the response would pass its cap.
 int kv_web_feed(kv_web* web, const unsigned char* bytes, int n);
+// The peer closed the connection: the exchange is finished, or failed when
+// the head announced a Content-Length that the body falls short of (a
+// download cut off mid-way must not pass for a whole one).
+void kv_web_end(kv_web* web);
 
 std::string web_urlencode(const std::string& text);
 
