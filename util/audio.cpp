@@ -406,13 +406,64 @@ void AudioSound::_queue_from(long frame) {
     _queued_head = 0;
     _next_frame = frame;
     _decoder_end = false;
+    _seam_next = false;
+    _seam_left = 0;
     _refill();
     if (!_paused) alSourcePlay(_al);
 }
 
-// Streamed sounds: takes back the chunks heard and queues fresh ones. A looped
-// stream runs on from the end into the start inside one chunk, so the seam
-// falls between two neighbouring samples.
+// Reads one chunk of a stream; a looped stream runs on from its end into its
+// start, so the seam falls between two neighbouring samples. Returns the
+// frames read, 0 at the end of a stream that does not loop.
+long AudioSound::_read_chunk(short* pcm, int oc) {
+    long got = 0;
+    int empty_reads = 0;
+    while (got < CHUNK_FRAMES) {
+        long n = _decoder_read(_decoder, pcm + (size_t)got * oc, CHUNK_FRAMES - got);
+        if (n > 0) {
+            _smooth_seam(pcm + (size_t)got * oc, n, oc);
+            got += n;
+            _next_frame += n;
+            empty_reads = 0;
+            continue;
+        }
+        // The end: wrap round when looping (twice empty means no data at all).
+        if (!_looped || ++empty_reads > 1 || sf_seek(_decoder->file, 0, SEEK_SET) < 0) {
+            _decoder_end = true;
+            break;
+        }
+        _next_frame = 0;
+        _seam_next = true;
+    }
+    return got;
+}
+
+// A lossy codec leaves the end and the start of a file each a little off, so
+// a loop that was continuous before encoding may step where it joins. The
+// step against the line through the last two frames is faded out over the
+// first frames after the seam.
+void AudioSound::_smooth_seam(short* pcm, long n, int oc) {
+    const int SEAM_FRAMES = 64;
+    const float SHORT_MIN = -32768.0f, SHORT_MAX = 32767.0f;
+    if (_seam_next) {
+        for (int c = 0; c < oc; c++) _seam_step[c] = pcm[c] - (2.0f * _tail[1][c] - _tail[0][c]);
+        _seam_left = SEAM_FRAMES;
+        _seam_next = false;
+    }
+    for (long k = 0; k < n && _seam_left > 0; k++, _seam_left--) {
+        float w = (float)_seam_left / SEAM_FRAMES;
+        for (int c = 0; c < oc; c++) {
+            float v = pcm[k * oc + c] - _seam_step[c] * w;
+            pcm[k * oc + c] = (short)std::min(SHORT_MAX, std::max(SHORT_MIN, v));
+        }
+    }
+    for (int c = 0; c < oc; c++) {
+        _tail[0][c] = n >= 2 ? pcm[(n - 2) * oc + c] : _tail[1][c];
+        _tail[1][c] = pcm[(n - 1) * oc + c];
+    }
+}
+
+// Streamed sounds: takes back the chunks heard and queues fresh ones.
 void AudioSound::_refill() {
     ALint done = 0;
     alGetSourcei(_al, AL_BUFFERS_PROCESSED, &done);
@@ -426,23 +477,8 @@ void AudioSound::_refill() {
     static thread_local std::vector<short> pcm;
     pcm.resize((size_t)CHUNK_FRAMES * oc);
     while (_queued_n < STREAM_BUFFERS && !_decoder_end) {
-        long start = _next_frame, got = 0;
-        int empty_reads = 0;
-        while (got < CHUNK_FRAMES) {
-            long n = _decoder_read(_decoder, pcm.data() + (size_t)got * oc, CHUNK_FRAMES - got);
-            if (n > 0) {
-                got += n;
-                _next_frame += n;
-                empty_reads = 0;
-                continue;
-            }
-            // The end: wrap round when looping (twice empty means no data at all).
-            if (!_looped || ++empty_reads > 1 || sf_seek(_decoder->file, 0, SEEK_SET) < 0) {
-                _decoder_end = true;
-                break;
-            }
-            _next_frame = 0;
-        }
+        long start = _next_frame;
+        long got = _read_chunk(pcm.data(), oc);
         if (got == 0) break;
         int slot = (_queued_head + _queued_n) % STREAM_BUFFERS;
         alBufferData(_buffers[slot], _al_format(oc), pcm.data(), (ALsizei)(got * oc * (long)sizeof(short)),

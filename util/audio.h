@@ -118,6 +118,14 @@ private:
     int _queued_n = 0;
     int _queued_head = 0;
     long _next_frame = 0;  // file frame the decoder reads next
+    // Looped streams: the last two frames read, and the step at the seam that
+    // is still being faded out (see _smooth_seam).
+    short _tail[2][2] = {};  // [older, newer][channel]
+    bool _seam_next = false;
+    float _seam_step[2] = {};
+    int _seam_left = 0;
+    long _read_chunk(short* pcm, int oc);
+    void _smooth_seam(short* pcm, long n, int oc);
 };
 
 class AudioEngine : public AudioRefCounted {

@@ -127,13 +127,13 @@ void write_bass(Stereo& out) {
         long at = (long)bar * BAR;
         int section = bar / SECTION_BARS;
         if (section == 0) {
-            bass_note(out, at, 3.0 * BEAT / RATE, midi, 0.22);
+            bass_note(out, at, 3.0 * BEAT / RATE, midi, 0.13);
             continue;
         }
-        bass_note(out, at, 1.5 * BEAT / RATE, midi, 0.24);
-        bass_note(out, at + 5 * BEAT / 2, 1.0 * BEAT / RATE, midi, 0.15);
+        bass_note(out, at, 1.5 * BEAT / RATE, midi, 0.15);
+        bass_note(out, at + 5 * BEAT / 2, 1.0 * BEAT / RATE, midi, 0.09);
         if (section == 2 && bar % CHORD_BARS == 1)
-            bass_note(out, at + 7 * BEAT / 2, 0.4 * BEAT / RATE, midi + 7, 0.12);
+            bass_note(out, at + 7 * BEAT / 2, 0.4 * BEAT / RATE, midi + 7, 0.07);
     }
 }
 
@@ -150,7 +150,7 @@ void write_bells(Stereo& out) {
         for (int k = 0; k < slots_n; k++, count++) {
             long at = (long)c * CHORD_BARS * BAR + (long)slots[k] * BEAT / 2;
             int midi = PROGRESSION[c].pad[order[count % 6]] + 12;
-            bell_note(out, at, midi, late ? 0.07 : 0.055, count % 2 ? 0.35 : -0.35);
+            bell_note(out, at, midi, late ? 0.09 : 0.07, count % 2 ? 0.35 : -0.35);
         }
     }
 }
@@ -159,7 +159,7 @@ void write_shaker(Stereo& out) {
     Noise noise(0x5EA);
     for (int bar = 2 * SECTION_BARS; bar < BARS - CHORD_BARS; bar++)
         for (int b = 0; b < 4; b++)
-            shaker_hit(out, (long)bar * BAR + b * BEAT + BEAT / 2, b % 2 ? 0.05 : 0.035, b % 2 ? 0.2 : -0.2, noise);
+            shaker_hit(out, (long)bar * BAR + b * BEAT + BEAT / 2, b % 2 ? 0.075 : 0.055, b % 2 ? 0.2 : -0.2, noise);
 }
 
 // A ping-pong echo of three eighths, for the bells.
