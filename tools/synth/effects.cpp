@@ -1,6 +1,6 @@
 // The game's sound effects, each a short mono sound built from oscillators,
 // filtered noise and envelopes.
-#include "effects.h"
+#include "sounds.h"
 
 #include "dsp.h"
 

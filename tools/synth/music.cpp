@@ -9,7 +9,7 @@
 #include <cstddef>
 
 #include "dsp.h"
-#include "effects.h"
+#include "sounds.h"
 
 namespace synth {
 

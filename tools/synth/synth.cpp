@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dsp.h"
-#include "effects.h"
+#include "sounds.h"
 
 namespace {
 
