@@ -110,7 +110,12 @@ struct Heard {
 class WaveOut {
 public:
     explicit WaveOut(bool broken = false) {
-        static const std::string dir = temp_dir("audio");
+        // Kept until the process ends, when OpenAL has closed the file.
+        static const struct Folder {
+            std::string path = temp_dir("audio");
+            ~Folder() { std::filesystem::remove_all(path); }
+        } folder;
+        const std::string& dir = folder.path;
         _wav = dir + (broken ? "/no/such/folder/out.wav" : "/out.wav");
         std::string conf = dir + (broken ? "/broken.conf" : "/alsoft.conf");
         std::ofstream(conf) << "[general]\ndrivers = wave\nchannels = stereo\nsample-type = float32\n"
