@@ -24,9 +24,12 @@ struct _DriverAudioData {
 static _DriverAudioData* _audio = nullptr;
 
 // The two voices of an effect sit at these pans and share its volume between
-// them by the effect's own pan.
-static const float VOICE_A_PAN = 0.0f;
-static const float VOICE_B_PAN = -1.0f;
+// them by the effect's own pan: -1 all on voice A, +1 all on voice B, 0 half
+// on each. With voice A in the middle and voice B on the left, the pan 0 that
+// every effect is played with would lean left by about 9 dB; a voice on each
+// side keeps it centred.
+static const float VOICE_A_PAN = -1.0f;
+static const float VOICE_B_PAN = 1.0f;
 static const float MS_PER_SECOND = 1000.0f;
 
 static bool _audio_on() { return _audio && _audio->engine; }
