@@ -154,11 +154,12 @@ ArtCanvas mapart_walls(int size) {
 
 ArtCanvas mapart_shadow(int size) {
     ArtCanvas c(size, size);
-    float mid = size / 2.0f, r = size * 0.22f;
+    // Darkest in the middle, fading out 0.75 cells from it (the image spans 3).
+    float mid = size / 2.0f, r = size * 0.25f;
     for (int y = 0; y < size; y++) {
         for (int x = 0; x < size; x++) {
             float d = std::hypot(x + 0.5f - mid, y + 0.5f - mid) / r;
-            float a = 0.62f * (1 - _smooth(0.2f, 1.0f, d));
+            float a = 0.72f * (1 - _smooth(0.25f, 1.0f, d));
             mapart_put(c, x, y, ArtColor{0.02f, 0.03f, 0.06f, a});
         }
     }
