@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -27,12 +28,18 @@ void _copy(ArtCanvas& dst, const ArtCanvas& src, int x, int y) {
     }
 }
 
+// Whole numbers are written as integers, the rest as they are.
+Json::Value _number(float v) {
+    if (v == std::floor(v)) return Json::Value((int)v);
+    return Json::Value(v);
+}
+
 Json::Value _rect(float x, float y, float w, float h) {
     Json::Value r(Json::objectValue);
-    r["x"] = x;
-    r["y"] = y;
-    r["w"] = w;
-    r["h"] = h;
+    r["x"] = _number(x);
+    r["y"] = _number(y);
+    r["w"] = _number(w);
+    r["h"] = _number(h);
     return r;
 }
 
