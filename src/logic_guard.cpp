@@ -192,7 +192,9 @@ void logic_alarm(Game& game, Entity& source) {
     logic_info(game);
     for (int slot = 0; slot < ENTITY_MAX; slot++) {
         Entity& g = lev.items[slot];
-        if (g.active && g.type == D_GUARD) _guard_alarm(game, g, slot, ex, ey);
+        // A guard killed earlier in this tick is removed on its own next tick;
+        // the alarm must not get it running again.
+        if (g.active && g.type == D_GUARD && g.state != D_DEAD) _guard_alarm(game, g, slot, ex, ey);
     }
     for (int j = -r; j <= r; j++)
         for (int i = -r; i <= r; i++)

@@ -16,6 +16,7 @@ static const float BLOCK_DISTANCE = 1.0f;  // a guard closer than this to anothe
 static const double DEG_TO_RAD = 3.14159265358979323846 / 180.0;
 static const float KEY_WALK_ANGLE = -45.0f;  // screen right is map (1, -1) with the camera at 0
 static const float KEY_AXIS_THRESHOLD = 0.5f;
+static const int REACH_CHECK_AFTER = 256;  // closed cells before asking whether the goal is reachable
 
 enum {
     STEP_TICKS = 8,            // an actor reaches the next cell centre every 8 ticks
@@ -67,87 +68,123 @@ void Point::successors(std::vector<Point>& out) const {
 namespace {
 struct SearchCell {
     float g, f;
-    int parent;        // cell index y * MAP_SIZE + x
-    unsigned stamp;    // search that last touched this record
-    unsigned char closed;
+    unsigned mark;          // 2 * search number: open; + 1: closed; else untouched
+    unsigned short parent;  // cell index y * MAP_SIZE + x
 };
 
-struct OpenEntry {
-    float f;
-    int idx;  // y * MAP_SIZE + x: row first, then column, like Point's order
-};
-
-// std heap functions keep the "largest" on top: the entry that comes last.
-inline bool _comes_later(const OpenEntry& a, const OpenEntry& b) {
-    if (a.f != b.f) return a.f > b.f;
-    return a.idx > b.idx;
+// f is never negative, so the bits of the float order like the float; the
+// cell index below them (row first, then column, like Point) breaks ties.
+inline unsigned long long _open_key(float f, int idx) {
+    unsigned bits;
+    memcpy(&bits, &f, sizeof(bits));
+    return ((unsigned long long)bits << 32) | (unsigned)idx;
 }
+
+struct ComesLater {
+    bool operator()(unsigned long long a, unsigned long long b) const { return a > b; }
+};
 
 struct Search {
     SearchCell cells[MAP_SIZE * MAP_SIZE];
-    std::vector<OpenEntry> heap;
-    unsigned stamp = 0;
+    bool playable[MAP_SIZE * MAP_SIZE];
+    unsigned filled[MAP_SIZE * MAP_SIZE];  // search number of the last reachability fill
+    std::vector<unsigned long long> heap;
+    std::vector<int> stack;
+    unsigned mark = 0;
+
+    Search() {
+        memset(cells, 0, sizeof(cells));
+        memset(filled, 0, sizeof(filled));
+        for (int i = 0; i < MAP_SIZE * MAP_SIZE; i++) playable[i] = _logic_playable(i % MAP_SIZE, i / MAP_SIZE);
+        heap.reserve(MAP_SIZE * MAP_SIZE);
+    }
 };
 }  // namespace
 
 // Scratch space of the search, reused by every call (the game has one thread).
 static Search& _search() {
     static Search s;
-    if (++s.stamp == 0) {  // wrapped: forget every record once
+    s.mark += 2;
+    if (s.mark < 2) {  // wrapped: forget every record once
         memset(s.cells, 0, sizeof(s.cells));
-        s.stamp = 1;
+        memset(s.filled, 0, sizeof(s.filled));
+        s.mark = 2;
     }
     s.heap.clear();
     return s;
+}
+
+// Whether cell `to` can be reached from cell `from` at all. Steps never cut
+// corners, so a diagonal step always has a two-step way round through free
+// cells: reachability is that of the four-way neighbours.
+static bool _reachable(Search& s, const unsigned char* info, int from, int to) {
+    s.stack.clear();
+    s.stack.push_back(from);
+    s.filled[from] = s.mark;
+    static const int steps[4] = {-MAP_SIZE, 1, MAP_SIZE, -1};
+    while (!s.stack.empty()) {
+        int i = s.stack.back();
+        s.stack.pop_back();
+        if (i == to) return true;
+        for (int d : steps) {
+            int n = i + d;
+            if (s.filled[n] == s.mark || !s.playable[n] || (info[n] & INFO_SOLID)) continue;
+            s.filled[n] = s.mark;
+            s.stack.push_back(n);
+        }
+    }
+    return false;
 }
 
 std::vector<Point> astar(Point start, Point goal) {
     std::vector<Point> out;
     if (!start.valid() || !goal.valid()) return out;
     Game* game = start.game;
-    const auto& info = game->ext.info;
-    auto free_cell = [&](int x, int y) {
-        return x >= MAP_MIN && x <= MAP_MAX && y >= MAP_MIN && y <= MAP_MAX && !(info[y][x] & INFO_SOLID);
-    };
+    const unsigned char* info = &game->ext.info[0][0];
     Search& s = _search();
-    const unsigned stamp = s.stamp;
+    const unsigned open = s.mark, closed = s.mark + 1;
+    auto free_cell = [&](int i) { return s.playable[i] && !(info[i] & INFO_SOLID); };
     const int start_i = start.y * MAP_SIZE + start.x, goal_i = goal.y * MAP_SIZE + goal.x;
 
     SearchCell& first = s.cells[start_i];
     first.g = 0;
     first.f = first.g + start.estimate(goal);
-    first.parent = start_i;
-    first.stamp = stamp;
-    first.closed = 0;
-    s.heap.push_back({first.f, start_i});
+    first.parent = (unsigned short)start_i;
+    first.mark = open;
+    s.heap.push_back(_open_key(first.f, start_i));
 
-    int last = -1;
+    int last = -1, expanded = 0;
     while (!s.heap.empty()) {
-        std::pop_heap(s.heap.begin(), s.heap.end(), _comes_later);
-        OpenEntry top = s.heap.back();
+        std::pop_heap(s.heap.begin(), s.heap.end(), ComesLater());
+        unsigned long long top = s.heap.back();
         s.heap.pop_back();
-        SearchCell& c = s.cells[top.idx];
-        if (c.closed || c.f != top.f) continue;  // stale: closed, or reopened with a lower f
-        c.closed = 1;
-        last = top.idx;
-        if (top.idx == goal_i) break;
-        int x = top.idx % MAP_SIZE, y = top.idx / MAP_SIZE;
+        int idx = (int)(top & 0xFFFFFFFFu);
+        SearchCell& c = s.cells[idx];
+        if (c.mark != open || _open_key(c.f, idx) != top) continue;  // stale: closed, or reopened lower
+        c.mark = closed;
+        last = idx;
+        if (idx == goal_i) break;
+        // A search that grows large may be one with no way to the goal: ask
+        // once, with a fill from the goal, and give up early instead of
+        // closing every reachable cell. The answer is the same.
+        if (++expanded == REACH_CHECK_AFTER && !_reachable(s, info, goal_i, start_i)) break;
+        int x = idx % MAP_SIZE, y = idx / MAP_SIZE;
         for (const auto& st : SUCCESSOR_STEPS) {
-            int nx = x + st[0], ny = y + st[1];
-            if (!free_cell(nx, ny) || !free_cell(x, ny) || !free_cell(nx, y)) continue;
-            float g = c.g + ((st[0] != 0 && st[1] != 0) ? COST_DIAGONAL : COST_STRAIGHT);
-            float h = (float)(myabs(goal.x - nx) + myabs(goal.y - ny));
-            float f = g + h;
-            int ni = ny * MAP_SIZE + nx;
+            int ni = idx + st[1] * MAP_SIZE + st[0];
+            // The neighbours of a playable cell all lie inside the grid.
+            if (!free_cell(ni) || !free_cell(idx + st[1] * MAP_SIZE) || !free_cell(idx + st[0])) continue;
             SearchCell& n = s.cells[ni];
-            if (n.stamp == stamp && (n.closed || !(f < n.f))) continue;
+            if (n.mark == closed) continue;
+            float g = c.g + ((st[0] != 0 && st[1] != 0) ? COST_DIAGONAL : COST_STRAIGHT);
+            float h = (float)(myabs(goal.x - (x + st[0])) + myabs(goal.y - (y + st[1])));
+            float f = g + h;
+            if (n.mark == open && !(f < n.f)) continue;
             n.g = g;
             n.f = f;
-            n.parent = top.idx;
-            n.stamp = stamp;
-            n.closed = 0;
-            s.heap.push_back({f, ni});
-            std::push_heap(s.heap.begin(), s.heap.end(), _comes_later);
+            n.parent = (unsigned short)idx;
+            n.mark = open;
+            s.heap.push_back(_open_key(f, ni));
+            std::push_heap(s.heap.begin(), s.heap.end(), ComesLater());
         }
     }
     if (last != goal_i) return out;
@@ -228,6 +265,7 @@ static void _path_return(Game& game, Entity& e, int slot) {
 // The next leg of the patrol route; false when the route is finished.
 static bool _path_patrol(Game& game, Entity& e, int slot) {
     int count = std::min(e.goal_n, (int)GOAL_MAX);
+    if (e.goal_cur < 0 || e.goal_cur >= LOGIC_COUNTER_MAX) e.goal_cur = count;  // damaged
     e.goal_cur++;
     e.state = D_STOP;
     if (e.goal_cur >= count) {

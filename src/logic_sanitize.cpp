@@ -40,8 +40,8 @@ static bool _known_state(int state) { return state == 0 || (state >= D_DEAD && s
 static bool _direction_code(int code) { return code >= 0 && code <= 9; }
 
 void _logic_mend_entity(Entity& e, int slot) {
-    e.n = slot;
     if (e.active && !_known_type(e.type)) e.active = 0;
+    if (e.active) e.n = slot;
     if (!_known_state(e.state)) e.state = 0;
     if (!_direction_code(e.arrow)) e.arrow = 2;
     if (!_direction_code(e.path_rf)) e.path_rf = 0;
@@ -56,8 +56,8 @@ void _logic_mend_entity(Entity& e, int slot) {
     if (e.ty < 0) e.ty = 0;
     e.path_n = _clamp_int(e.path_n, 0, PATH_MAX);
     e.goal_n = _clamp_int(e.goal_n, 0, GOAL_MAX);
-    // A finished route counts on past its end; any value from goal_n on means the same.
-    e.goal_cur = _clamp_int(e.goal_cur, 0, e.goal_n);
+    // Only read below goal_n; a finished route counts on past its end.
+    e.goal_cur = _clamp_int(e.goal_cur, 0, LOGIC_COUNTER_MAX);
     if (e.goal_loop < 0 || e.goal_loop >= e.goal_n) e.goal_loop = 0;
 }
 

@@ -274,21 +274,29 @@ void logic_init(Game& game, int live) {
 
 // ---------------------------------------------------------------- cell flags
 
+// What logic_info needs of each catalogue entry, gathered once per call so
+// that the pass over the grid is table look-ups.
 namespace {
-// What logic_info needs of a catalogue entry, gathered once per call.
-enum {
-    K_SOLID = 1, K_OPAQUE = 2, K_DARK = 4, K_PILLAR = 8, K_SPRITE = 16,
-    K_CASTS = 32, K_SHADOW1 = 64, K_SHADOW2 = 128
+struct TileFlags {
+    unsigned char own[TILE_MAX];      // SOLID, OPAQUE and DARK of the tile itself
+    unsigned char keep[TILE_MAX];     // mask for the shadow already on the cell
+    unsigned char below1[TILE_MAX];   // shadow cast one row down
+    unsigned char below2[TILE_MAX];   // and two rows down
+    unsigned char pillar[TILE_MAX];
+    unsigned char sprite[TILE_MAX];
 };
 }  // namespace
 
-static void _tile_kinds(const Game& game, unsigned char kind[TILE_MAX]) {
+static void _tile_flags(const Game& game, TileFlags& k) {
     for (int i = 0; i < TILE_MAX; i++) {
         const TileData& t = game.tiles[i];
-        kind[i] = (unsigned char)((t.solid ? K_SOLID : 0) | (t.opaque ? K_OPAQUE : 0) |
-                                  (t.type == D_DARK ? K_DARK : 0) | (t.type == D_PILLAR ? K_PILLAR : 0) |
-                                  (t.view == D_SPRITE ? K_SPRITE : 0) | (t.shadow != 0 ? K_CASTS : 0) |
-                                  (t.shadow >= 1 ? K_SHADOW1 : 0) | (t.shadow >= 2 ? K_SHADOW2 : 0));
+        k.own[i] = (unsigned char)((t.solid ? INFO_SOLID : 0) | (t.opaque ? INFO_OPAQUE : 0) |
+                                   (t.type == D_DARK ? INFO_DARK : 0));
+        k.keep[i] = (unsigned char)(t.shadow != 0 ? ~INFO_SHADOW : 0xFF);
+        k.below1[i] = (unsigned char)(t.shadow >= 1 ? INFO_SHADOW : 0);
+        k.below2[i] = (unsigned char)(t.shadow >= 2 ? INFO_SHADOW : 0);
+        k.pillar[i] = t.type == D_PILLAR;
+        k.sprite[i] = t.view == D_SPRITE;
     }
 }
 
@@ -308,30 +316,79 @@ static void _info_lights(Game& game) {
     }
 }
 
-void logic_info(Game& game) {
-    LevelData& lev = game.level;
-    auto& info = game.ext.info;
-    unsigned char kind[TILE_MAX];
-    _tile_kinds(game, kind);
-    memset(info, 0, sizeof(info));
-    lev.c_pillars = 0;
-    for (int y = MAP_MIN; y <= MAP_MAX; y++) {
+// The flags that come from the tiles alone, for grid and catalogue as given.
+static int _info_tiles(const LevelData& lev, const TileFlags& k, unsigned char info[MAP_SIZE][MAP_SIZE]) {
+    // Rows holding a hole; pit edges are looked for only next to them.
+    bool hole_row[MAP_SIZE];
+    for (int y = 0; y < MAP_SIZE; y++)
+        hole_row[y] = memchr(lev.data[y] + MAP_MIN - 1, TILE_HOLE, MAP_MAX - MAP_MIN + 3) != nullptr;
+    memset(info, 0, MAP_SIZE * MAP_SIZE);
+    int pillars = 0;
+    // Shadows fall from the two rows above, counted only from playable rows.
+    for (int y = MAP_MIN; y <= MAP_MAX + 2; y++) {
+        const unsigned char* up1 = lev.data[y - 1];
+        const unsigned char* up2 = lev.data[y - 2];
+        unsigned char mask1 = (y - 1 >= MAP_MIN && y - 1 <= MAP_MAX) ? 0xFF : 0;
+        unsigned char mask2 = (y - 2 >= MAP_MIN && y - 2 <= MAP_MAX) ? 0xFF : 0;
+        unsigned char* f = info[y];
+        if (y > MAP_MAX) {  // below the map only the shadows land
+            for (int x = MAP_MIN; x <= MAP_MAX; x++)
+                f[x] = (unsigned char)((k.below1[up1[x]] & mask1) | (k.below2[up2[x]] & mask2));
+            continue;
+        }
+        const unsigned char* row = lev.data[y];
+        bool sprites = false;
         for (int x = MAP_MIN; x <= MAP_MAX; x++) {
-            int t = lev.data[y][x];
-            int k = kind[t];
-            unsigned char f = info[y][x];
-            if (k & K_PILLAR) lev.c_pillars++;
-            if (k & K_CASTS) f &= (unsigned char)~INFO_SHADOW;
-            if (k & K_SOLID) f |= INFO_SOLID;
-            if (k & K_OPAQUE) f |= INFO_OPAQUE;
-            if (k & K_DARK) f |= INFO_DARK;
-            if (k & K_SHADOW1) info[y + 1][x] |= INFO_SHADOW;
-            if (k & K_SHADOW2) info[y + 2][x] |= INFO_SHADOW;
-            if ((k & K_SPRITE) && _neighbours_holding(lev, x, y, TILE_DARK) >= CROWD) f |= INFO_DARK;
-            if (t != TILE_EMPTY && t != TILE_HOLE && _neighbours_holding(lev, x, y, TILE_HOLE) > 0)
-                f |= INFO_PIT_EDGE;
-            info[y][x] = f;
+            int t = row[x];
+            pillars += k.pillar[t];
+            sprites |= k.sprite[t] != 0;
+            unsigned char shade = (unsigned char)((k.below1[up1[x]] & mask1) | (k.below2[up2[x]] & mask2));
+            f[x] = (unsigned char)((shade & k.keep[t]) | k.own[t]);
+        }
+        if (sprites) {
+            for (int x = MAP_MIN; x <= MAP_MAX; x++)
+                if (k.sprite[row[x]] && _neighbours_holding(lev, x, y, TILE_DARK) >= CROWD) f[x] |= INFO_DARK;
+        }
+        if (!(hole_row[y - 1] || hole_row[y] || hole_row[y + 1])) continue;
+        const unsigned char* below = lev.data[y + 1];
+        for (int x = MAP_MIN; x <= MAP_MAX; x++) {
+            int t = row[x];
+            if (t == TILE_EMPTY || t == TILE_HOLE) continue;
+            if (row[x - 1] == TILE_HOLE || row[x + 1] == TILE_HOLE || up1[x] == TILE_HOLE || below[x] == TILE_HOLE)
+                f[x] |= INFO_PIT_EDGE;
         }
     }
+    return pillars;
+}
+
+// The tiles change seldom while the flags are asked for every tick, so the
+// tile part of the last grid is kept with the grid and catalogue flags it
+// came from. It is a pure function of those inputs: any Game may use it.
+namespace {
+struct InfoMemo {
+    bool valid = false;
+    unsigned char data[MAP_SIZE][MAP_SIZE];
+    TileFlags kinds;
+    unsigned char info[MAP_SIZE][MAP_SIZE];
+    int pillars = 0;
+};
+}  // namespace
+
+void logic_info(Game& game) {
+    static InfoMemo memo;
+    LevelData& lev = game.level;
+    TileFlags k;
+    _tile_flags(game, k);
+    bool same = memo.valid && memcmp(&memo.kinds, &k, sizeof(k)) == 0 &&
+                memcmp(memo.data, lev.data, sizeof(memo.data)) == 0;
+    if (!same) {
+        memo.pillars = _info_tiles(lev, k, memo.info);
+        memcpy(memo.data, lev.data, sizeof(memo.data));
+        memo.kinds = k;
+        memo.valid = true;
+    }
+    static_assert(sizeof(memo.info) == sizeof(game.ext.info), "the flag grid's shape");
+    memcpy(game.ext.info, memo.info, sizeof(memo.info));
+    lev.c_pillars = memo.pillars;
     _info_lights(game);
 }

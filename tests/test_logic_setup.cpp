@@ -1,6 +1,7 @@
 // Setting a map up for play: new maps, spawns and patrol routes, the cell
 // flags, entity slots and lookups.
 #include <ctime>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -275,4 +276,80 @@ TEST(LogicSetup, FlagsForShadowsDarknessPitEdgesAndLights) {
     light.x = 12.5f;  // the light's cell is position + 0.5
     logic_info(w.g());
     EXPECT_TRUE(info[11][17] & INFO_LIT);
+}
+
+// The flags cell by cell, as plainly as they can be written down.
+static void plain_info(Game& g, unsigned char out[MAP_SIZE][MAP_SIZE], int* pillars) {
+    LevelData& l = g.level;
+    memset(out, 0, MAP_SIZE * MAP_SIZE);
+    *pillars = 0;
+    auto tile = [&](int x, int y) -> const TileData& { return g.tiles[l.data[y][x]]; };
+    auto count = [&](int x, int y, int t) {
+        return (l.data[y][x - 1] == t) + (l.data[y][x + 1] == t) + (l.data[y - 1][x] == t) + (l.data[y + 1][x] == t);
+    };
+    for (int y = MAP_MIN; y <= MAP_MAX; y++) {
+        for (int x = MAP_MIN; x <= MAP_MAX; x++) {
+            const TileData& t = tile(x, y);
+            if (t.type == D_PILLAR) ++*pillars;
+            if (t.shadow) out[y][x] &= ~INFO_SHADOW;
+            if (t.solid) out[y][x] |= INFO_SOLID;
+            if (t.opaque) out[y][x] |= INFO_OPAQUE;
+            if (t.type == D_DARK) out[y][x] |= INFO_DARK;
+            if (t.shadow >= 1) out[y + 1][x] |= INFO_SHADOW;
+            if (t.shadow >= 2) out[y + 2][x] |= INFO_SHADOW;
+            if (t.view == D_SPRITE && count(x, y, TILE_DARK) > 1) out[y][x] |= INFO_DARK;
+            int c = l.data[y][x];
+            if (c != TILE_EMPTY && c != TILE_HOLE && count(x, y, TILE_HOLE) > 0) out[y][x] |= INFO_PIT_EDGE;
+        }
+    }
+    for (Entity& e : l.items) {
+        if (!e.active || e.type != D_LIGHT) continue;
+        int lx = (int)(e.x + 0.5f), ly = (int)(e.y + 0.5f);
+        for (int i = -5; i <= 5; i++)
+            for (int j = -5; j <= 5; j++) {
+                int x = lx + i, y = ly + j;
+                if (i * i + j * j < 25 && x >= 4 && x <= 124 && y >= 4 && y <= 124 && !(out[y][x] & INFO_DARK))
+                    out[y][x] |= INFO_LIT;
+            }
+    }
+}
+
+TEST(LogicSetup, FlagsMatchAPlainCellByCellPass) {
+    std::mt19937 rng(99);
+    for (int round = 0; round < 40; round++) {
+        World w;
+        if (round % 4 == 3) {  // any catalogue at all
+            for (TileData& t : w.g().tiles) {
+                t.type = (char)(rng() % 20);
+                t.view = (char)(rng() % 20);
+                t.solid = (int)(rng() % 2);
+                t.opaque = (int)(rng() % 2);
+                t.shadow = (int)(rng() % 5) - 1;
+            }
+        }
+        int kinds = round % 2 ? 34 : 256;
+        for (int y = 0; y < MAP_SIZE; y++)
+            for (int x = 0; x < MAP_SIZE; x++)
+                if (rng() % 3 == 0 || round % 4 == 3) w.set(x, y, (int)(rng() % kinds));
+        for (int k = 0; k < 5; k++) w.place(D_LIGHT, (int)(rng() % 128), (int)(rng() % 128));
+        static unsigned char expect[MAP_SIZE][MAP_SIZE];
+        int pillars;
+        plain_info(w.g(), expect, &pillars);
+        logic_info(w.g());
+        for (int y = 0; y < MAP_SIZE; y++)
+            for (int x = 0; x < MAP_SIZE; x++)
+                ASSERT_EQ(expect[y][x], w.g().ext.info[y][x]) << "round " << round << " cell " << x << "," << y;
+        EXPECT_EQ(w.lev().c_pillars, pillars);
+        // Asked again after a change of one cell, or of the catalogue only.
+        w.set(4 + (int)(rng() % 120), 4 + (int)(rng() % 120), (int)(rng() % kinds));
+        w.g().tiles[rng() % 34].shadow = (int)(rng() % 3);
+        w.g().tiles[T_FLOOR].view = round % 2 ? D_SPRITE : D_FLOOR;
+        for (int again = 0; again < 2; again++) {
+            plain_info(w.g(), expect, &pillars);
+            logic_info(w.g());
+            ASSERT_EQ(memcmp(expect, w.g().ext.info, sizeof(expect)), 0) << "round " << round << " again " << again;
+            EXPECT_EQ(w.lev().c_pillars, pillars);
+            w.set(4 + (int)(rng() % 120), 4 + (int)(rng() % 120), T_HOLE);
+        }
+    }
 }
