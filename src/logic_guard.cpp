@@ -109,8 +109,12 @@ static void _guard_image(Game& game, Entity& g, const char* pose, bool still) {
              still ? 0 : (g.frame / 2) % ANIM_FRAMES);
 }
 
+// A guard faces the way it walks. One that waits for another guard has no
+// step for a moment; it keeps its facing instead of taking "no direction",
+// which would turn its sprite and its view to one side.
 static void _guard_face_step(Entity& g) {
-    g.arrow = (char)logic_dxdy_to_arrow(_logic_int(g.dx), _logic_int(g.dy));
+    int dx = _logic_int(g.dx), dy = _logic_int(g.dy);
+    if (dx != 0 || dy != 0) g.arrow = (char)logic_dxdy_to_arrow(dx, dy);
 }
 
 // The guard shoots the player when it sees the player's cell.

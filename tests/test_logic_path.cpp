@@ -140,6 +140,9 @@ TEST(LogicPath, TheGuardInTheHigherSlotGivesWay) {
         w.tick();
         if (a.frame == 7) a_waits++;
         if (b.frame == 7) b_waits++;
+        if (t > 0 && b.path_n > 0) {
+            EXPECT_EQ(b.arrow, 7) << "a waiting guard keeps facing its way";
+        }
         if (b.dx == 0 && b.path_n > 0 && b.frame == 7) {
             float d = (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
             EXPECT_LT(d, 1.0f);
