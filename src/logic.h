@@ -109,6 +109,9 @@ enum {
     LOGIC_STOCK_MAX = 9999,         // ceiling of one inventory counter
     LOGIC_POS_MIN = -MAP_SIZE,      // positions are kept inside this range: fireworks may
     LOGIC_POS_MAX = 2 * MAP_SIZE,   // land off the grid, anything farther is damage
+    LOGIC_STEP_TICKS = 8,           // the player and walking guards reach a cell centre every 8 ticks
+    LOGIC_ANIM_FRAMES = 8,          // images of a walk cycle, each shown for two ticks
+    LOGIC_FACING_NEW = 2,           // new actors and bombs face (1, 1)
     LOGIC_ITEM_BASE = D_BOMB1 - 1,  // an item of value v adds to inventory[v + LOGIC_ITEM_BASE]
     LOGIC_ITEM_BONUS = D_BONUS - LOGIC_ITEM_BASE  // the value of a bonus item
 };

@@ -15,8 +15,7 @@ enum {
     BLAST_CENTRE = 5,           // ... centred on the bomb's cell
     BLAST_END = 9,              // blasts and fires run stages 0 to 8
     BLAST_RIM = 6,              // the outermost ring of the blast table is never opened
-    FIRE_DEADLY = 4,            // fire rings below this kill the player and clear walls
-    FACING_DEFAULT = 2
+    FIRE_DEADLY = 4             // fire rings below this kill the player and clear walls
 };
 
 // Stage at which each cell around a blast is hit (0 = never).
@@ -99,7 +98,7 @@ static void _bomb_drop(Game& game, int kind, int cx, int cy) {
     e->tx = (char)cx;
     e->ty = (char)cy;
     e->dx = e->dy = 0;
-    e->arrow = FACING_DEFAULT;
+    e->arrow = LOGIC_FACING_NEW;
     if (kind == D_BOMB2) e->timer = TIME_BOMB_STEP;
     snprintf(e->iname, sizeof(e->iname), "bomb%d", kind - LOGIC_ITEM_BASE);
 }

@@ -17,9 +17,7 @@ enum {
     SIGHT_RANGE_LIT = 20,    // and into lit cells
     SIGHT_SAMPLES = 4,       // line-of-sight samples per cell of length
     GUARD_WAKE_FRAME = 4,    // guards look only once the level has run this many ticks
-    STEP_TICKS = 8,          // a guard reaches the next cell centre every 8 ticks
-    LIGHT_STEP_TICKS = 24,   // a light every 24
-    ANIM_FRAMES = 8,         // walk cycle images, each shown for two ticks
+    LIGHT_STEP_TICKS = 3 * LOGIC_STEP_TICKS,  // lights go at a third of the speed
     RUN_SHOUT_PERIOD = 60,   // a running guard shouts about every two seconds
     RUN_SHOUT_X = 17,        // spread the shouts of neighbouring guards
     RUN_SHOUT_Y = 23,
@@ -106,7 +104,7 @@ int logic_actor_check(Game& game, Entity& e) {
 
 static void _guard_image(Game& game, Entity& g, const char* pose, bool still) {
     snprintf(g.iname, sizeof(g.iname), "guard-%s-%d-%d", pose, logic_arrow(game, g.arrow, 0),
-             still ? 0 : (g.frame / 2) % ANIM_FRAMES);
+             still ? 0 : (g.frame / 2) % LOGIC_ANIM_FRAMES);
 }
 
 // A guard faces the way it walks. One that waits for another guard has no
@@ -141,7 +139,7 @@ void logic_guard_tick(Game& game, Entity& g) {
         _guard_image(game, g, "shoot", false);
         return;
     }
-    logic_actor_move(game, g, STEP_TICKS);
+    logic_actor_move(game, g, LOGIC_STEP_TICKS);
     if (g.state == D_RUN) {
         int shout = (int)((float)g.frame + RUN_SHOUT_X * g.x + RUN_SHOUT_Y * g.y);
         if (shout % RUN_SHOUT_PERIOD == 0) game.play_sound("guard");
@@ -153,7 +151,7 @@ void logic_guard_tick(Game& game, Entity& g) {
         _guard_face_step(g);
         _guard_image(game, g, "walk", false);
     }
-    if (g.frame % STEP_TICKS == 0) logic_path_follow(game, g);
+    if (g.frame % LOGIC_STEP_TICKS == 0) logic_path_follow(game, g);
 }
 
 void logic_guard(Game& game, Entity& g) {

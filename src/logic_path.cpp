@@ -19,9 +19,8 @@ static const float KEY_AXIS_THRESHOLD = 0.5f;
 static const int REACH_CHECK_AFTER = 256;  // closed cells before asking whether the goal is reachable
 
 enum {
-    STEP_TICKS = 8,            // an actor reaches the next cell centre every 8 ticks
-    FRAME_START_NOW = STEP_TICKS - 1,  // the next tick is a step tick
-    FRAME_START_SOON = STEP_TICKS - 2, // the tick after next is
+    FRAME_START_NOW = LOGIC_STEP_TICKS - 1,  // the next tick is a step tick
+    FRAME_START_SOON = LOGIC_STEP_TICKS - 2, // the tick after next is
     CAMERA_ZONE_DIVISOR = 3,   // the player walks freely within view_cd / 3 ...
     CAMERA_ZONE_MARGIN = 2     // ... less this margin
 };

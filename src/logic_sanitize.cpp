@@ -43,7 +43,7 @@ void _logic_mend_entity(Entity& e, int slot) {
     if (e.active && !_known_type(e.type)) e.active = 0;
     if (e.active) e.n = slot;
     if (!_known_state(e.state)) e.state = 0;
-    if (!_direction_code(e.arrow)) e.arrow = 2;
+    if (!_direction_code(e.arrow)) e.arrow = LOGIC_FACING_NEW;
     if (!_direction_code(e.path_rf)) e.path_rf = 0;
     _terminate(e.iname, sizeof(e.iname));
     e.frame = _clamp_int(e.frame, 0, LOGIC_COUNTER_MAX);

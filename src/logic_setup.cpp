@@ -10,7 +10,6 @@
 enum {
     NEW_MAP_CENTRE = MAP_SIZE / 2,  // the start area of a new map surrounds this cell
     NEW_MAP_START_RADIUS = 1,       // the floor around it: 3 by 3 cells
-    FACING_DEFAULT = 2,             // new actors face (1, 1)
     LIGHT_RADIUS = 5,               // cells lit: i*i + j*j < LIGHT_RADIUS^2
     LIGHT_LIMIT = MAP_MAX + 1,      // lights reach one row and column farther than actors
     CROWD = 2                       // "more than one" neighbour
@@ -179,7 +178,7 @@ static Entity* _spawn(Game& game, int type, int x, int y) {
     e->y = (float)y;
     e->tx = (char)x;
     e->ty = (char)y;
-    e->arrow = FACING_DEFAULT;
+    e->arrow = LOGIC_FACING_NEW;
     return e;
 }
 

@@ -11,8 +11,6 @@
 static const int INT_TOP = 0x7fffffff;
 
 enum {
-    STEP_TICKS = 8,          // the player reaches the next cell centre every 8 ticks
-    ANIM_FRAMES = 8,         // walk cycle images, each shown for two ticks
     DEATH_TICKS = 15,        // the dying animation before the pause screen
     WIN_TICKS = 60,          // fireworks before the win screen
     FOCUS_REACH = 3,         // the focus searches 7 by 7 cells around the pointer
@@ -76,7 +74,7 @@ static void _player_collect(Game& game, Entity& p) {
 
 static void _player_image(Game& game, Entity& p, const char* pose, bool still) {
     snprintf(p.iname, sizeof(p.iname), "player-%s-%d-%d", pose, logic_arrow(game, p.arrow, 0),
-             still ? 0 : (p.frame / 2) % ANIM_FRAMES);
+             still ? 0 : (p.frame / 2) % LOGIC_ANIM_FRAMES);
 }
 
 void logic_player(Game& game, Entity& p) {
@@ -100,7 +98,7 @@ void logic_player(Game& game, Entity& p) {
         return;
     }
     if (!logic_actor_check(game, p)) return;
-    logic_actor_move(game, p, STEP_TICKS);
+    logic_actor_move(game, p, LOGIC_STEP_TICKS);
     if (p.dx == 0 && p.dy == 0) {
         p.state = D_STOP;
         _player_image(game, p, "stop", true);
@@ -109,7 +107,7 @@ void logic_player(Game& game, Entity& p) {
         p.arrow = (char)logic_dxdy_to_arrow(_logic_int(p.dx), _logic_int(p.dy));
         _player_image(game, p, "walk", false);
     }
-    if (p.frame % STEP_TICKS == 0) {
+    if (p.frame % LOGIC_STEP_TICKS == 0) {
         _player_collect(game, p);
         logic_path_follow(game, p);
     }
