@@ -208,7 +208,7 @@ void logic_path(Game& game, int slot, int x, int y, bool reset) {
     }
     std::vector<Point> route = astar(Point(&game, e.tx, e.ty), Point(&game, x, y));
     int size = (int)route.size();
-    if (size < 2 || size > PATH_MAX) return;
+    if (size < 2 || size > PATH_CELLS_MAX) return;
     memset(e.path, 0, sizeof(e.path));
     for (int i = 0; i < size; i++) {
         e.path[size - 1 - i][0] = (unsigned char)route[i].x;
@@ -228,7 +228,7 @@ void logic_path_light(Game& game, Entity& e, int x, int y) {
     int sx = mysign((float)ddx), sy = mysign((float)ddy);
     // Route cells lie on straight or diagonal lines, so this is exact.
     int n = (myabs(ddx) + myabs(ddy)) / ((ddx != 0) + (ddy != 0));
-    if (n >= PATH_MAX) return;
+    if (n >= PATH_CELLS_MAX) return;
     e.path_n = n;
     for (int i = 0; i <= n; i++) {
         e.path[n - i][0] = (unsigned char)cx;
@@ -284,7 +284,7 @@ static bool _path_patrol(Game& game, Entity& e, int slot) {
 
 // Takes the next stored step: false when the entity waits for another guard.
 static bool _path_step(Game& game, Entity& e, int slot) {
-    if (e.path_n > PATH_MAX) e.path_n = PATH_MAX;
+    if (e.path_n > PATH_CELLS_MAX) e.path_n = PATH_CELLS_MAX;
     e.path_n--;
     int nx = e.path[e.path_n][0], ny = e.path[e.path_n][1];
     e.tx = (char)nx;

@@ -54,7 +54,7 @@ void _logic_mend_entity(Entity& e, int slot) {
     e.dy = _clamp_float(e.dy, -1.0f, 1.0f, 0.0f);
     if (e.tx < 0) e.tx = 0;
     if (e.ty < 0) e.ty = 0;
-    e.path_n = _clamp_int(e.path_n, 0, PATH_MAX);
+    e.path_n = _clamp_int(e.path_n, 0, PATH_CELLS_MAX);
     e.goal_n = _clamp_int(e.goal_n, 0, GOAL_MAX);
     // Only read below goal_n; a finished route counts on past its end.
     e.goal_cur = _clamp_int(e.goal_cur, 0, LOGIC_COUNTER_MAX);

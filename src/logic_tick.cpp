@@ -7,7 +7,7 @@
 #include "logic.h"
 #include "util.h"
 
-// Not <climits>: its PATH_MAX would collide with the map record's.
+
 static const int INT_TOP = 0x7fffffff;
 
 enum {

@@ -96,7 +96,7 @@ static void expect_in_range(const LevelData& l) {
         const Entity& e = l.items[i];
         if (!e.active) continue;
         EXPECT_GE(e.path_n, 0);
-        EXPECT_LE(e.path_n, PATH_MAX);
+        EXPECT_LE(e.path_n, PATH_CELLS_MAX);
         EXPECT_GE(e.goal_n, 0);
         EXPECT_LE(e.goal_n, GOAL_MAX);
         EXPECT_GE(e.goal_cur, 0);
