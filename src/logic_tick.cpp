@@ -7,7 +7,6 @@
 #include "logic.h"
 #include "util.h"
 
-
 static const int INT_TOP = 0x7fffffff;
 
 enum {
