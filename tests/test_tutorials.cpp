@@ -39,7 +39,9 @@ TEST(Tutorials, TenMapsInPlayingOrderEachWithOnePlayerAndItsTexts) {
     for (size_t i = 0; i < maps.size(); i++) {
         SCOPED_TRACE(maps[i].file);
         EXPECT_EQ(maps[i].name[0], 't');
-        if (i > 0) EXPECT_LT(maps[i - 1].name, maps[i].name) << "names sort in playing order";
+        if (i > 0) {
+            EXPECT_LT(maps[i - 1].name, maps[i].name) << "names sort in playing order";
+        }
         EXPECT_FALSE(maps[i].title.empty());
         EXPECT_FALSE(maps[i].intro.empty());
         EXPECT_FALSE(maps[i].solution.empty());
