@@ -163,9 +163,12 @@ TEST(GuiTree, ResettingTheRootDeletesItsChildrenOnce) {
 
 TEST(GuiTree, RemovingAFocusedDialogLeavesNoDanglingPath) {
     Container gui;
-    gui.add(button(100, 40, 1), 0, 0);
+    Box* base = button(100, 40, 1);
+    gui.add(base, 0, 0);
     Table* dialog = new Table();
-    dialog->td(button(50, 20, 7));
+    Box* ok = button(50, 20, 7);
+    dialog->td(ok);
+    base->next = ok;  // a Tab link into the dialog
     gui.add(dialog, 0, 100);
     gui.resize();
     press(gui, 10, 110);
@@ -179,6 +182,8 @@ TEST(GuiTree, RemovingAFocusedDialogLeavesNoDanglingPath) {
     EXPECT_EQ(release(gui, 10, 110), 0);
     press(gui, 10, 10);
     EXPECT_EQ(release(gui, 10, 10), 1);
+    EXPECT_EQ(base->next, nullptr);
+    key(gui, KEY_TAB);
     gui.remove(nullptr);
     Widget stranger;
     gui.remove(&stranger);  // not a child: left alone

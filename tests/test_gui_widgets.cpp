@@ -170,7 +170,7 @@ TEST_F(GuiWidgets, PickerItemOfValueZeroCannotBeClicked) {
     EXPECT_EQ(zero->style.alt, 1);
 }
 
-TEST_F(GuiWidgets, ValueBoxCarriesItsValue) {
+TEST(GuiValueBox, CarriesItsValue) {
     VBox b(block(5, 5));
     EXPECT_EQ(b.get_value_i(), 0);
     b.set_value_i(-12);

@@ -164,6 +164,13 @@ void Container::add(Widget* w, int x, int y) {
     w->resize();
 }
 
+// w and every widget below it.
+static void _gui_subtree(Widget* w, std::vector<Widget*>& out) {
+    out.push_back(w);
+    if (Container* c = dynamic_cast<Container*>(w))
+        for (Widget* k : c->widgets) _gui_subtree(k, out);
+}
+
 void Container::remove(Widget* w) {
     if (!w) return;
     if (hover == w) hover = nullptr;
@@ -171,6 +178,14 @@ void Container::remove(Widget* w) {
     auto it = std::find(widgets.begin(), widgets.end(), w);
     if (it == widgets.end()) return;
     widgets.erase(it);
+    // Tab links from the rest of the tree into the removed part would dangle.
+    std::vector<Widget*> gone, rest;
+    _gui_subtree(w, gone);
+    Widget* root = this;
+    while (root->parent) root = root->parent;
+    _gui_subtree(root, rest);
+    for (Widget* k : rest)
+        if (k->next && std::find(gone.begin(), gone.end(), k->next) != gone.end()) k->next = nullptr;
     delete w;
 }
 
