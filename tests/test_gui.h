@@ -3,29 +3,14 @@
 // images and fonts.
 #pragma once
 
-#include "driver.h"
-#include "font.h"
-#include "gfx.h"
+#include "gfx_window.h"
 #include "gui.h"
 
 namespace guitest {
 
 // A window with the 2D layer and fonts, for widgets that load images or
-// measure text.
-struct Screen {
-    Screen() {
-        driver_init();
-        driver_video_init(960, 720, 960, 720, 100, 100, 0);
-        gfx_init();
-        gfx_set_size(960, 720);
-        font_init();
-    }
-    ~Screen() {
-        font_deinit();
-        gfx_deinit();
-        driver_deinit();
-    }
-};
+// measure text, with the frame read back.
+using Screen = GfxWindow;
 
 inline Event pointer(int type, float x, float y, int b) {
     Event e(type);

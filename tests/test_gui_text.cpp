@@ -211,3 +211,102 @@ TEST_F(GuiText, TabSelectsAllOfASingleLineFieldAndAPressPlacesTheCaret) {
     EXPECT_EQ(second->txt, "X") << "typing after Tab replaces the whole text";
     EXPECT_EQ(first->txt, "one");
 }
+
+// ---------------------------------------------------------------- with text metrics
+
+namespace {
+// A single-line field of the given content size at (0, 0) of a root.
+struct OneField {
+    Container root;
+    TextInput* t;
+    OneField(Font f, const char* text, int w, int wrap = 0) {
+        t = new TextInput(f, text, 255);
+        t->wrap = wrap;
+        t->style.width = w;
+        root.add(t, 0, 0);
+        root.resize();
+    }
+};
+}  // namespace
+
+TEST_F(GuiText, PressPlacesTheCaretAndDraggingSelects) {
+    OneField f(font, "hello world", 300);
+    int hello = font.get_width("hello");
+    press(f.root, 299, 5);
+    EXPECT_EQ(f.t->pos, 11) << "right of the text: the end";
+    EXPECT_EQ(f.t->_pos, 11);
+    release(f.root, 299, 5);
+    press(f.root, 0, 5);
+    EXPECT_EQ(f.t->pos, 0);
+    move(f.root, (float)hello, 5, 1);
+    release(f.root, (float)hello, 5);
+    EXPECT_EQ(f.t->_pos, 0);
+    EXPECT_EQ(f.t->pos, 5);
+    key(f.root, KEY_x, 'x', CTRL);
+    EXPECT_EQ(_clipboard, "hello");
+    EXPECT_EQ(f.t->txt, " world");
+}
+
+TEST_F(GuiText, HomeEndAndShiftSelect) {
+    OneField f(font, "hello world", 300);
+    key(*f.t, KEY_HOME);
+    EXPECT_EQ(f.t->pos, 0);
+    key(*f.t, KEY_END, 0, SHIFT);
+    EXPECT_EQ(f.t->_pos, 0);
+    EXPECT_EQ(f.t->pos, 11);
+    key(*f.t, KEY_HOME);
+    EXPECT_EQ(f.t->_pos, 0);
+    EXPECT_EQ(f.t->pos, 0);
+}
+
+TEST_F(GuiText, NarrowFieldScrollsToKeepTheCaretInView) {
+    const char* text = "abcdefghijklmnopqrstuvwxyz";
+    OneField f(font, text, 50);
+    int tw = font.get_width(text);
+    ASSERT_GT(tw, 100);
+    f.t->_focus();  // a programmatic focus selects all and shows the caret
+    EXPECT_EQ(f.t->pos, 26);
+    EXPECT_EQ(f.t->view.x, tw + TEXTINPUT_CURSOR_W - 50);
+    key(f.root, KEY_HOME);
+    EXPECT_EQ(f.t->view.x, 0);
+    key(f.root, KEY_END);
+    EXPECT_EQ(f.t->view.x, tw + TEXTINPUT_CURSOR_W - 50);
+    // Losing the focus scrolls a single-line field back to its start.
+    Event blur(EVT_BLUR);
+    f.root.event(&blur);
+    EXPECT_EQ(f.t->view.x, 0);
+}
+
+TEST_F(GuiText, UpAndDownKeepTheirColumn) {
+    OneField f(font, "", 400, 1);
+    f.t->set_value_s("abcdef\nab\nabcdef");
+    f.root.resize();
+    f.t->pos = f.t->_pos = 5;  // before the f of the first line
+    key(*f.t, KEY_DOWN);
+    EXPECT_EQ(f.t->pos, 9) << "the short line: its end";
+    key(*f.t, KEY_DOWN);
+    EXPECT_EQ(f.t->pos, 15) << "back in the remembered column";
+    key(*f.t, KEY_UP, 0, SHIFT);
+    EXPECT_EQ(f.t->pos, 9);
+    EXPECT_EQ(f.t->_pos, 15) << "Shift extends the selection";
+    key(*f.t, KEY_LEFT);
+    key(*f.t, KEY_DOWN);
+    EXPECT_EQ(f.t->pos, 10 + 1) << "a sideways move forgets the column";
+}
+
+TEST_F(GuiText, WrappedAreaGrowsAndScrollsByLines) {
+    OneField f(font, "", 100, 1);
+    f.t->set_value_s("one two three four five six seven eight nine ten");
+    f.root.resize();
+    int line = font.get_height("", 0);
+    EXPECT_GT(f.t->rect.h, 2 * line) << "measured at its wrap width";
+    EXPECT_EQ(f.t->rect.h % line, 0);
+    f.t->style.height = line * 2;
+    f.t->style.loop();
+    f.root.resize();
+    move(f.root, 10, 5);
+    wheel(f.root, 10, 5, 1);
+    EXPECT_EQ(f.t->view.y, line);
+    wheel(f.root, 10, 5, 100);
+    EXPECT_EQ(f.t->view.y, font.get_height(f.t->txt.c_str(), f.t->rect.w - TEXTINPUT_CURSOR_W) - 2 * line);
+}

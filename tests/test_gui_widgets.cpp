@@ -176,3 +176,100 @@ TEST(GuiValueBox, CarriesItsValue) {
     b.set_value_i(-12);
     EXPECT_EQ(b.get_value_i(), -12);
 }
+
+TEST_F(GuiWidgets, MenuButtonMeasures480By60UnlessItsLabelIsWider) {
+    Font font2(font_load("font2"));
+    ASSERT_LE(font2.get_height(nullptr, 0), 16);
+    ASSERT_GT(font2.get_height(nullptr, 0), 0);
+    Container root;
+    Box* b = w_menu_button("Play", 1, 0);
+    EXPECT_EQ(b->rect.w, 480) << "measured when made";
+    EXPECT_EQ(b->rect.h, 60);
+    root.add(b, 0, 0);
+    root.resize();
+    EXPECT_EQ(b->_rect.w, 480);
+    EXPECT_EQ(b->_rect.h, 60);
+    // The label is centred in the frame: margin 10 and border 2 around the content.
+    Box* mid = static_cast<Box*>(b->widgets[0]);
+    Widget* label = mid->widgets[0];
+    EXPECT_EQ(mid->rect.x, 12);
+    EXPECT_EQ(label->_rect.w, font2.get_width("Play") + 20);
+    EXPECT_EQ(label->_rect.x, (456 - label->_rect.w) / 2);
+
+    std::string wide(60, 'W');
+    Box* big = w_menu_button(wide.c_str(), 2, 0);
+    root.add(big, 0, 100);
+    root.resize();
+    EXPECT_EQ(big->_rect.w, font2.get_width(wide.c_str()) + 20 + 24);
+    EXPECT_GT(big->_rect.w, 480);
+    EXPECT_EQ(big->_rect.h, 60);
+
+    press(root, 240, 30);
+    EXPECT_EQ(release(root, 240, 30), 1);
+    EXPECT_EQ(mid->style.state, STYLE_ACTIVE);
+}
+
+TEST_F(GuiWidgets, ButtonOverlayFollowsHoverAndPress) {
+    Container root;
+    Box* b = w_button(block(100, 20), 5, 0, 0);
+    root.add(b, 0, 0);
+    root.resize();
+    Widget* mid = b->widgets[0];
+    EXPECT_EQ(mid->_rect.w, 124);
+    EXPECT_EQ(mid->style.cur().ovr_alpha, 0);
+    move(root, 50, 20);
+    for (int i = 0; i < 3; i++) root.resize();
+    EXPECT_EQ(mid->style.cur().ovr_alpha, 85);
+    press(root, 50, 20);
+    for (int i = 0; i < 3; i++) root.resize();
+    EXPECT_EQ(mid->style.cur().ovr_alpha, 170);
+}
+
+TEST_F(GuiWidgets, TextFieldFactory) {
+    Font font2(font_load("font2"));
+    int line = font2.get_height(nullptr, 0);
+    TextInput* t = w_textinput("title", "My map", 0, 0);
+    EXPECT_EQ(t->name, "title");
+    EXPECT_EQ(t->maxlen, 255u);
+    EXPECT_EQ(t->rect.w, 720);
+    EXPECT_EQ(t->rect.h, line);
+    Container root;
+    root.add(t, 0, 0);
+    root.resize();
+    EXPECT_EQ(t->_rect.w, 760);
+    EXPECT_EQ(t->_rect.h, line + 40);
+    EXPECT_EQ(t->style.cur().box_color, 0x888888);
+    t->_focus();
+    root.resize();
+    EXPECT_EQ(t->style.cur().box_color, 0x888888 + 0x242424) << "fades toward white";
+
+    TextInput* pw = w_textinput("password", "abc", 0, 1);
+    EXPECT_EQ(pw->txt2, "***");
+    root.add(pw, 0, 100);
+    TextInput* area = w_textinput("intro", std::string(400, 'a').c_str(), 1, 0);
+    EXPECT_EQ(area->maxlen, 400u);
+    EXPECT_GT(area->rect.h, line) << "a long text wraps at once";
+    delete area;
+}
+
+TEST_F(GuiWidgets, LabelMeasuresAndWrapsItsText) {
+    Font font2(font_load("font2"));
+    int line = font2.get_height(nullptr, 0);
+    Label l(font2, "Awesomeness");
+    l.resize();
+    EXPECT_EQ(l.rect.w, font2.get_width("Awesomeness"));
+    EXPECT_EQ(l.rect.h, line);
+    Label w(font2, "one two three four five");
+    // A line breaks at a space only where the space itself would not fit.
+    w.style.width = font2.get_width("one two ") + 1;
+    w.style.loop();
+    w.resize();
+    EXPECT_EQ(w.rect.w, font2.get_width("one two ") + 1);
+    EXPECT_EQ(w.rect.h, 3 * line);
+    w.set_text("x");
+    w.resize();
+    EXPECT_EQ(w.rect.h, line);
+    Label copy = w;
+    EXPECT_STREQ(copy.txt, "x");
+    EXPECT_NE(copy.txt, w.txt);
+}

@@ -30,7 +30,10 @@ TextInput::TextInput(Font f, const char* s, unsigned int _maxlen) : fnt(f), txt(
     _adjust(false, false);
 }
 
-TextInput::~TextInput() {}
+TextInput::~TextInput() {
+    // A focused field that goes away takes its focused area with it.
+    if (style.focus) gfx_blur();
+}
 
 const char* TextInput::get_value_s() { return txt.c_str(); }
 
