@@ -312,6 +312,9 @@ int _game_def_map(const char* name);
 // Opens db on fname, creating the file if needed, and adds the columns and
 // tables of the current schema that it lacks.
 void game_db_open(Game& game, MyDB& db, const char* fname);
+// The same for the shipped maps: the file is opened read-only and never
+// created, so a schema change that cannot be written leaves it as it is.
+void game_db_open_shipped(Game& game, MyDB& db, const char* fname);
 
 // ---- state.dat (game_state.cpp)
 enum { GAME_STATE_FILE_SIZE = 213308 };

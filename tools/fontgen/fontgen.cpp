@@ -52,7 +52,7 @@ bool has_glyph(int c) {
 }
 
 struct Cell {
-    int x = 0, y = 0, w = 0;  // real pixels; every cell is one line high
+    int x = 0, y = 0, w = 0;  // real pixels (x, y even); every cell is one line high
 };
 
 struct Sheet {
@@ -107,7 +107,7 @@ bool render_font(const FT_Library lib, const std::string& dir, const FontSpec& s
         if (!has_glyph(c)) continue;
         int code = c == NBSP ? ' ' : c;
         if (FT_Load_Char(face, (FT_ULong)code, FT_LOAD_TARGET_LIGHT)) continue;
-        int adv = even_up((int)((face->glyph->advance.x + 32) >> 6));
+        int adv = (int)((face->glyph->advance.x + 32) >> 6);
         if (x + adv + PAD > sheet->w) {
             x = PAD;
             y += line_h + PAD;
@@ -115,7 +115,8 @@ bool render_font(const FT_Library lib, const std::string& dir, const FontSpec& s
         cells[c].x = x;
         cells[c].y = y;
         cells[c].w = adv;
-        x += adv + PAD;
+        // Cells start on even pixels, whole logical units.
+        x += even_up(adv + PAD);
     }
     sheet->h = next_pow2(y + line_h + PAD);
     if (sheet->h > TEX_MAX) {
@@ -200,7 +201,7 @@ int main(int argc, char** argv) {
         Json::Value chars(Json::arrayValue);
         for (int c = 0; c < CHARS; c++) {
             const Cell& cell = cells[c];
-            chars.append(cell.w ? rect(cell.x / SCALE, cell.y / SCALE, cell.w / SCALE, spec.height)
+            chars.append(cell.w ? rect(cell.x / SCALE, cell.y / SCALE, (double)cell.w / SCALE, spec.height)
                                 : rect(0, 0, 0, 0));
         }
         f["chars"] = chars;
