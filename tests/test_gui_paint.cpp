@@ -133,3 +133,32 @@ TEST(GuiPaint, CaretShowsAtTheEndOfAFocusedField) {
     screen.snap();
     EXPECT_EQ(screen.at((float)caret_x + 1, (float)mid_y), 0xFFFFFFu);
 }
+
+TEST(GuiPaint, HoveredButtonShowsItsHighlight) {
+    Screen screen;
+    Container gui;
+    Box* b = w_menu_button("Play", 1, 0);
+    gui.add(b, 100, 100);
+    auto frame = [&]() {
+        screen.begin();
+        gui.resize();
+        gui.paint();
+        screen.snap();
+        std::vector<unsigned int> px;
+        for (int y = 100; y < 160; y += 2)
+            for (int x = 100; x < 580; x += 2) px.push_back(screen.at((float)x, (float)y));
+        return px;
+    };
+    std::vector<unsigned int> idle = frame();
+    int lit = 0;
+    for (unsigned int p : idle) lit += p != 0;
+    EXPECT_GT(lit, (int)idle.size() / 2) << "the frame is drawn";
+    EXPECT_EQ(frame(), idle) << "a transparent overlay changes nothing";
+    move(gui, 300, 130);
+    frame();
+    frame();
+    std::vector<unsigned int> hovered = frame();
+    int changed = 0;
+    for (size_t i = 0; i < idle.size(); i++) changed += hovered[i] != idle[i];
+    EXPECT_GT(changed, 50) << "the highlight fades in over the frame";
+}

@@ -259,6 +259,15 @@ TEST_F(GuiWidgets, LabelMeasuresAndWrapsItsText) {
     l.resize();
     EXPECT_EQ(l.rect.w, font2.get_width("Awesomeness"));
     EXPECT_EQ(l.rect.h, line);
+    // Sized by its own text, a label is one line whatever its glyphs' fractions.
+    for (const char* t : {"Play", "Build", "Settings", "il", "Quit level", "Ill fill"}) {
+        l.set_text(t);
+        l.resize();
+        EXPECT_EQ(l.rect.h, line) << t;
+    }
+    l.set_text("two\nlines");
+    l.resize();
+    EXPECT_EQ(l.rect.h, 2 * line);
     Label w(font2, "one two three four five");
     // A line breaks at a space only where the space itself would not fit.
     w.style.width = font2.get_width("one two ") + 1;

@@ -499,16 +499,23 @@ void Label::set_text(const char* text) {
 
 int Label::event(Event* e) { return Widget::event(e); }
 
+// Glyph advances may be fractional and a measured width is truncated, so a
+// label sized by its own text wraps one pixel wider, or its last glyph would
+// never fit on the line.
+int Label::_wrap_w() const {
+    return style.cur().width != UNSET ? rect.w : rect.w + 1;
+}
+
 void Label::resize() {
     int w = style.cur().width;
     rect.w = w != UNSET ? w : fnt.get_width(txt);
-    rect.h = fnt.get_height(txt, rect.w);
+    rect.h = fnt.get_height(txt, _wrap_w());
 }
 
 void Label::paint() {
     int c = style.cur().color, a = style.cur().align;
     Theme::color(c == UNSET ? STYLE_WHITE : c);
-    fnt.draw(txt, 0, 0, rect.w, a == UNSET ? ALIGN_START : a);
+    fnt.draw(txt, 0, 0, _wrap_w(), a == UNSET ? ALIGN_START : a);
     Theme::color(STYLE_WHITE);
 }
 

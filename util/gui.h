@@ -264,6 +264,9 @@ public:
     void paint() override;
     void resize() override;
     using Widget::resize;
+
+private:
+    int _wrap_w() const;
 };
 
 // A fixed-size window onto a larger child, scrolled by dragging, flinging
