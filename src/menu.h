@@ -1,23 +1,66 @@
-// The menus: main, tutorial and build lists, online browser, settings,
-// error and sign-in, credits and help.
+// The menus: main, tutorial and build lists with the map detail panel
+// (menu.cpp), the online browser (menu_download.cpp), settings, the service's
+// error and sign-in screen, credits and help (menu_settings.cpp).
 #pragma once
+
+#include <string>
 
 #include "engine.h"
 #include "game.h"
+#include "gui.h"
+#include "mydb.h"
 
-#define VELQUIST_MENU_SCREEN(Name)                  \
-    class Name : public State {                     \
-    public:                                         \
-        Game& game;                                 \
-        explicit Name(Game& g) : game(g) {}         \
+// Codes of menu widgets; 1000 + row for list entries.
+enum {
+    MENU_NONE = 0, MENU_PLAY = 1, MENU_SETTINGS = 2, MENU_EDIT = 3, MENU_QUIT = 4, MENU_MORE = 5,
+    MENU_BACK = 6, MENU_EDIT_NEW = 7, MENU_EDIT_PLAY = 8, MENU_EDIT_EDIT = 9, MENU_DELETE = 10,
+    MENU_SHARE = 11, MENU_NEXT = 12, MENU_PREVIOUS = 13, MENU_DOWNLOAD = 14, MENU_REFRESH = 15,
+    MENU_AUTHOR_MORE = 16, MENU_AUTHOR_FAVORITES = 17, MENU_CREDITS = 18, MENU_YES = 19, MENU_NO = 20,
+    MENU_STATS = 21, MENU_ROW = 1000
+};
+
+// ---- shared list state (menu.cpp): the rows of the last map query
+extern MyResult _menu_levs;
+extern int _menu_cur;
+extern int _menu_total;
+
+// (Re)builds the detail panel of row _menu_cur, loading its map.
+void menu_show_lev(Game& game, Container& gui);
+void _menu_delete(Game& game, Container& gui);
+
+#define VELQUIST_MENU_SCREEN(Name)              \
+    class Name : public State {                 \
+    public:                                     \
+        Game& game;                             \
+        Container gui;                          \
+        explicit Name(Game& g) : game(g) {}     \
+        void init() override;                   \
+        void deinit() override;                 \
+        void paint() override;                  \
+        void event(Event e) override;           \
+        void loop() override;                   \
     };
 
+// ---- menu.cpp
 VELQUIST_MENU_SCREEN(MenuMain)
 VELQUIST_MENU_SCREEN(MenuPlay)
 VELQUIST_MENU_SCREEN(MenuEdit)
+
+// ---- menu_download.cpp
+struct MenuCat {
+    int n;
+    std::string value;  // the download query
+    std::string title;  // label and list heading
+};
 VELQUIST_MENU_SCREEN(MenuDownload1)
 VELQUIST_MENU_SCREEN(MenuDownload2)
+
+// ---- menu_settings.cpp
+void menu_settings_sync(Game& game, Container& gui);
+void menu_error_form_sync(Game& game, Container& gui);
 VELQUIST_MENU_SCREEN(MenuSettings)
 VELQUIST_MENU_SCREEN(MenuError)
 VELQUIST_MENU_SCREEN(MenuCredits)
 VELQUIST_MENU_SCREEN(MenuHelp)
+
+#undef VELQUIST_MENU_SCREEN
