@@ -1,22 +1,214 @@
-// The online service: requests are not sent until the online client lands.
+// The online service as the game sees it: building each request, reading the
+// answers, storing downloaded lists into net.db and opening the service's
+// pages in the browser.
+//
+// Sections: where the service is, the common query, the requests, finishing
+// exchanges, storing a download, opening a page.
 #include "game_web.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base64.h"
+#include "driver.h"
+#include "engine.h"
+#include "logic.h"
+#include "md5.h"
+#include "menu.h"
+#include "util.h"
+
+#ifndef VELQUIST_SERVICE_HOST
+#define VELQUIST_SERVICE_HOST "127.0.0.1"
+#endif
+#ifndef VELQUIST_SERVICE_PORT
+#define VELQUIST_SERVICE_PORT 80
+#endif
 
 WebRequest w_track, w_share, w_download, w_plays, w_valid;
 
+static const char GAME_WEB_SCRIPT[] = "/velquist/api.php?";
+static const char GAME_WEB_VINFO[] = "1.0.3-Desktop-Linux-KAVODEL";
+static const char GAME_WEB_VERSION[] = "2";
+static const char GAME_WEB_INVALID[] = "G01: Invalid response.";
+static const char GAME_WEB_TMP_DB[] = "tmp.db";
+// The first bytes of every SQLite database file.
+static const char GAME_WEB_SQLITE_MAGIC[] = "SQLite format 3";
+
+enum {
+    HTTP_DEFAULT_PORT = 80,
+    // How much of a downloaded list is taken: more rows than any list the
+    // service sends, and no value bigger than a packed map or a long text.
+    GAME_WEB_LIST_ROWS_MAX = 500,
+    GAME_WEB_PAGE_ROWS = 25,           // rows read from the download per query
+    GAME_WEB_TEXT_MAX = 1024,          // bytes of any column but the map data
+    GAME_WEB_VALUE_MAX = 2 * LOGIC_DATA_MAX,  // any value SQLite may build while reading
+    // Reading the download may cost at most this many SQLite VM steps, so a
+    // crafted file cannot hold the loop with expensive generated columns.
+    GAME_WEB_PROGRESS_EVERY = 1000,
+    GAME_WEB_IMPORT_STEPS = 20000000,
+    GAME_WEB_MAGIC_SIZE = (int)sizeof(GAME_WEB_SQLITE_MAGIC),  // terminator included, as in the file
+};
+
+// ---------------------------------------------------------------- where the service is
+
+static GameWebService _game_web_service = {VELQUIST_SERVICE_HOST, VELQUIST_SERVICE_PORT,
+                                           GAME_WEB_IDLE_TIMEOUT, GAME_WEB_EXCHANGE_MAX};
+
+const GameWebService& game_web_service() { return _game_web_service; }
+void game_web_set_service(const GameWebService& service) { _game_web_service = service; }
+
+std::string game_web_url(const char* path) {
+    std::string url = "http://" + _game_web_service.host;
+    if (_game_web_service.port != HTTP_DEFAULT_PORT) url += ":" + std::to_string(_game_web_service.port);
+    return url + (path ? path : "");
+}
+
+// ---------------------------------------------------------------- the common query
+
+// A fixed-width text field up to its terminator (or its width, for a record
+// read from a file that lacks one).
+static std::string _game_web_field(const char* s, size_t size) { return std::string(s, strnlen(s, size)); }
+#define GAME_WEB_FIELD(f) _game_web_field((f), sizeof(f))
+
+static std::string _game_web_pair(const char* key, const std::string& value) {
+    return std::string("&") + key + "=" + web_urlencode(value);
+}
+
 std::string game_core_request(Game& game, const char* request, const char* action) {
-    (void)game;
-    (void)action;
-    return request;
+    const Settings& s = game.settings;
+    std::string name = GAME_WEB_FIELD(s.name);
+    std::string token = md5_digest(name + "|" + md5_digest(GAME_WEB_FIELD(s.passwd)));
+    std::string q = request ? request : "";
+    q += _game_web_pair("_vinfo", GAME_WEB_VINFO);
+    q += _game_web_pair("_version", GAME_WEB_VERSION);
+    q += _game_web_pair("_uid", GAME_WEB_FIELD(s.uid));
+    q += _game_web_pair("_name", name);
+    q += _game_web_pair("_token", token);
+    q += _game_web_pair("_udid", GAME_WEB_FIELD(s.udid));
+    q += _game_web_pair("_action", action ? action : "");
+    return q;
+}
+
+// ---------------------------------------------------------------- the requests
+
+// When each slot's exchange began (kv_web_get_ticks), for the overall deadline.
+static long _game_web_started[GAME_WEB_SLOTS];
+
+static WebRequest* const _game_web_slots[GAME_WEB_SLOTS] = {&w_track, &w_share, &w_download, &w_plays,
+                                                            &w_valid};
+static const char* const _game_web_slot_names[GAME_WEB_SLOTS] = {"track", "share", "download", "plays",
+                                                                 "valid"};
+
+static int _game_web_slot_index(const WebRequest& slot) {
+    for (int i = 0; i < GAME_WEB_SLOTS; i++)
+        if (_game_web_slots[i] == &slot) return i;
+    return -1;
+}
+
+// Abandons whatever the slot had in flight and starts this exchange.
+static void _game_web_start(WebRequest& slot, const std::string& request, const std::string& post) {
+    slot = WebRequest();
+    slot.host = _game_web_service.host;
+    slot.port = _game_web_service.port;
+    slot.timeout = _game_web_service.timeout;
+    slot.request = request;
+    slot.post = post;
+    slot.exec();
+    int i = _game_web_slot_index(slot);
+    if (i >= 0) _game_web_started[i] = kv_web_get_ticks();
+}
+
+void Game::valid() { _game_web_start(w_valid, game_core_request(*this, GAME_WEB_SCRIPT, "valid"), ""); }
+
+void Game::plays(int stars, int skulls) {
+    std::string q = game_core_request(*this, GAME_WEB_SCRIPT, "plays");
+    // Per mille of the bonus items collected; a map without any divides by 1.
+    int bonus = (int)(level.c_bonus * 1000.0 / mymax(1.0f, (float)level.t_bonus));
+    q += _game_web_pair("lid", GAME_WEB_FIELD(level.name));
+    q += _game_web_pair("tm", std::to_string(level.timer / TICKS_PER_SECOND));
+    q += _game_web_pair("bonus", std::to_string(bonus));
+    q += _game_web_pair("rewind", std::to_string(level.t_rewind));
+    q += _game_web_pair("extra", std::to_string(level.t_extra));
+    q += _game_web_pair("stars", std::to_string(stars));
+    q += _game_web_pair("skulls", std::to_string(skulls));
+    _game_web_start(w_plays, q, "");
+}
+
+void Game::download() {
+    std::string q = game_core_request(*this, GAME_WEB_SCRIPT, "download");
+    q += _game_web_pair("q", GAME_WEB_FIELD(q_value));
+    _game_web_start(w_download, q, "");
+}
+
+void Game::share(int target) {
+    mystrcpy(_edit.uid, sizeof(_edit.uid), GAME_WEB_FIELD(settings.uid).c_str());
+    mystrcpy(_edit.author, sizeof(_edit.author), GAME_WEB_FIELD(settings.name).c_str());
+    if (!_edit.name[0]) mystrcpy(_edit.name, sizeof(_edit.name), GAME_WEB_FIELD(_edit.id).c_str());
+    std::string q = game_core_request(*this, GAME_WEB_SCRIPT, "share");
+    int len = 0;
+    const char* packed = logic_pack(*this, &len);
+    if (!packed) return;
+    std::string body = _game_web_pair("target", std::to_string(target));
+    body += _game_web_pair("id", GAME_WEB_FIELD(_edit.id));
+    body += _game_web_pair("title", GAME_WEB_FIELD(_edit.title));
+    body += _game_web_pair("intro", GAME_WEB_FIELD(_edit.intro));
+    body += _game_web_pair("data", base64_encode(packed, (size_t)len));
+    _game_web_start(w_share, q, body);
+}
+
+void Game::track(const char* page, const char* category, const char* action, int value) {
+    if (!page || !*page || !category || !*category || !action || !*action) return;
+    std::string q = game_core_request(*this, GAME_WEB_SCRIPT, "track");
+    q += _game_web_pair("page", page);
+    q += _game_web_pair("category", category);
+    q += _game_web_pair("action", action);
+    q += _game_web_pair("value", std::to_string(value));
+    _game_web_start(w_track, q, "");
+}
+
+// ---------------------------------------------------------------- finishing exchanges
+
+static void _game_web_show_error(Game& game, const std::string& message) {
+    mystrcpy(game.error_msg, sizeof(game.error_msg), message.c_str());
+    // A second error while the error screen is up keeps the screen it
+    // returns to: the error screen must never sit beneath itself.
+    if (game.state != STATE_MENU_ERROR) game.context = game.state;
+    game.next(STATE_MENU_ERROR);
 }
 
 bool game_web_error(Game& game, WebRequest& request) {
-    (void)game;
-    return request.has_error();
+    if (request.has_error()) return true;
+    if (request.get_header("X-Response").empty()) {
+        _game_web_show_error(game, GAME_WEB_INVALID);
+        return true;
+    }
+    std::string error = request.get_header("X-Error");
+    if (!error.empty()) {
+        _game_web_show_error(game, error);
+        return true;
+    }
+    return false;
 }
 
-void game_handle_download(Game& game) { (void)game; }
+// A service that keeps a connection alive a byte at a time would hold a slot
+// for ever under the idle time-out alone.
+static void _game_web_expire(long now) {
+    for (int i = 0; i < GAME_WEB_SLOTS; i++) {
+        WebRequest& slot = *_game_web_slots[i];
+        if (!slot.page || now - _game_web_started[i] <= (long)_game_web_service.exchange_max) continue;
+        fprintf(stderr, "service: %s took longer than %d s, abandoned\n", _game_web_slot_names[i],
+                (int)_game_web_service.exchange_max);
+        slot.close();
+    }
+}
 
 void game_web_poll(Game& game) {
+    _game_web_expire(kv_web_get_ticks());
     if (w_track.poll()) w_track.close();
     if (w_share.poll()) {
         game_web_error(game, w_share);
@@ -34,18 +226,180 @@ void game_web_poll(Game& game) {
 }
 
 void game_web_close_all() {
-    w_track.close();
-    w_share.close();
-    w_download.close();
-    w_plays.close();
-    w_valid.close();
+    for (WebRequest* slot : _game_web_slots) slot->close();
 }
 
-void Game::valid() {}
-void Game::plays(int stars, int skulls) { (void)stars; (void)skulls; }
-void Game::download() {}
-void Game::share(int target) { (void)target; }
-void Game::track(const char* page, const char* category, const char* action, int value) {
-    (void)page; (void)category; (void)action; (void)value;
+// ---------------------------------------------------------------- storing a download
+
+// The columns taken from a downloaded list, in the order net.db's insert
+// binds them after its own id; everything else in the file is ignored.
+static const char* const _game_web_columns[] = {"id",  "name",  "author", "data",   "title", "ts",
+                                                "uid", "stars", "skulls", "intro", "value"};
+enum { GAME_WEB_COLUMNS = (int)MY_COUNT(_game_web_columns), GAME_WEB_COL_ID = 0, GAME_WEB_COL_DATA = 3 };
+
+struct GameWebBudget {
+    long steps = 0;
+};
+
+static int _game_web_progress(void* p) {
+    GameWebBudget* b = (GameWebBudget*)p;
+    b->steps += GAME_WEB_PROGRESS_EVERY;
+    return b->steps > GAME_WEB_IMPORT_STEPS;
 }
-void Game::open_url(const char* url) { (void)url; }
+
+// "select <the wanted columns> from levels limit ? offset ?", a column the
+// file lacks read as null; empty when the file has no levels table or no id.
+static std::string _game_web_select(MyDB& tmp) {
+    std::set<std::string> have;
+    for (const MyRow& r : tmp.query("pragma table_info(levels)")) {
+        auto it = r.find("name");
+        if (it != r.end()) have.insert(it->second);
+    }
+    if (!have.count(_game_web_columns[GAME_WEB_COL_ID])) return std::string();
+    std::string sql = "select ";
+    for (int c = 0; c < GAME_WEB_COLUMNS; c++) {
+        if (c) sql += ",";
+        sql += have.count(_game_web_columns[c]) ? std::string("\"") + _game_web_columns[c] + "\""
+                                                : std::string("null as ") + _game_web_columns[c];
+    }
+    return sql + " from levels limit ? offset ?";
+}
+
+static std::string _game_web_col(const MyRow& row, int c) {
+    auto it = row.find(_game_web_columns[c]);
+    return it == row.end() ? std::string() : it->second;
+}
+
+// One row of the download as net.db's insert parameters; false (with a
+// line) for a row that no honest service sends.
+static bool _game_web_row(const MyRow& row, const std::string& q, std::set<std::string>& ids, MyParams& out) {
+    std::string id = _game_web_col(row, GAME_WEB_COL_ID);
+    for (int c = 0; c < GAME_WEB_COLUMNS; c++) {
+        size_t max = c == GAME_WEB_COL_DATA ? (size_t)LOGIC_DATA_MAX : (size_t)GAME_WEB_TEXT_MAX;
+        if (_game_web_col(row, c).size() > max) {
+            fprintf(stderr, "download: map '%.32s' has a %s of %d bytes, skipped\n", id.c_str(),
+                    _game_web_columns[c], (int)_game_web_col(row, c).size());
+            return false;
+        }
+    }
+    if (_game_web_col(row, GAME_WEB_COL_DATA).empty()) {
+        fprintf(stderr, "download: map '%.32s' has no data, skipped\n", id.c_str());
+        return false;
+    }
+    if (id.empty() || !ids.insert(id).second) {
+        fprintf(stderr, "download: a map without an id or with one seen before ('%.32s'), skipped\n", id.c_str());
+        return false;
+    }
+    out.clear();
+    out.push_back(q + "|" + id);
+    for (int c = 1; c <= 5; c++) out.push_back(_game_web_col(row, c));  // name .. ts
+    out.push_back(q);
+    for (int c = 6; c < GAME_WEB_COLUMNS; c++) out.push_back(_game_web_col(row, c));  // uid .. value
+    return true;
+}
+
+// Reads the rows of the downloaded list; false when the file cannot be read
+// as one, which leaves net.db alone.
+static bool _game_web_read_list(const char* path, const std::string& q, std::vector<MyParams>& rows) {
+    MyDB tmp;
+    tmp.open_untrusted(path);
+    if (!tmp._db) return false;
+    GameWebBudget budget;
+    sqlite3_limit(tmp._db, SQLITE_LIMIT_LENGTH, GAME_WEB_VALUE_MAX);
+    sqlite3_progress_handler(tmp._db, GAME_WEB_PROGRESS_EVERY, _game_web_progress, &budget);
+    std::string sql = _game_web_select(tmp);
+    if (sql.empty()) {
+        fprintf(stderr, "download: %s holds no levels table\n", path);
+        return false;
+    }
+    std::set<std::string> ids;
+    MyParams params;
+    int seen = 0;
+    for (bool more = true; more && seen < GAME_WEB_LIST_ROWS_MAX;) {
+        MyResult page = tmp.query(sql.c_str(), {std::to_string(GAME_WEB_PAGE_ROWS), std::to_string(seen)});
+        if (tmp.error) {
+            fprintf(stderr, "download: %s cannot be read\n", path);
+            return false;
+        }
+        more = (int)page.size() == GAME_WEB_PAGE_ROWS;
+        for (size_t i = 0; i < page.size() && seen < GAME_WEB_LIST_ROWS_MAX; i++, seen++)
+            if (_game_web_row(page[i], q, ids, params)) rows.push_back(params);
+    }
+    if (seen == GAME_WEB_LIST_ROWS_MAX && !tmp.query(sql.c_str(), {"1", std::to_string(seen)}).empty())
+        fprintf(stderr, "download: list cut to its first %d maps\n", GAME_WEB_LIST_ROWS_MAX);
+    // An empty list is a list; a list of nothing but broken maps is a broken answer.
+    if (seen > 0 && rows.empty()) {
+        fprintf(stderr, "download: none of the %d maps could be used\n", seen);
+        return false;
+    }
+    return true;
+}
+
+// Replaces the rows of list q in net.db in one transaction: a failure
+// anywhere leaves the old rows as they were.
+static bool _game_web_replace_list(MyDB& netdb, const std::string& q, const std::vector<MyParams>& rows) {
+    netdb.begin();
+    if (netdb.error) return false;
+    netdb.query("delete from levels where q = ?", {q});
+    bool ok = !netdb.error;
+    for (size_t i = 0; ok && i < rows.size(); i++) {
+        // Two lists whose query and ids join into the same key: keep the other list's row.
+        if (!netdb.query("select id from levels where id = ?", {rows[i][0]}).empty()) {
+            fprintf(stderr, "download: '%s' is already stored for another list, skipped\n", rows[i][0].c_str());
+            continue;
+        }
+        netdb.query("insert into levels (id,name,author,data,title,ts,q,uid,stars,skulls,intro,value) "
+                    "values (?,?,?,?,?,?,?,?,?,?,?,?)",
+                    rows[i]);
+        ok = !netdb.error;
+    }
+    if (ok) {
+        netdb.commit();
+        ok = !netdb.error;
+    }
+    if (!ok) {
+        netdb.rollback();
+        fprintf(stderr, "download: net.db could not take the list, kept the old one\n");
+    }
+    return ok;
+}
+
+void game_handle_download(Game& game) {
+    int len = 0;
+    const unsigned char* body = w_download.get_response(&len);
+    int total = w_download.page ? w_download.page->_response.len : 0;
+    if (!body || len < GAME_WEB_MAGIC_SIZE || memcmp(body, GAME_WEB_SQLITE_MAGIC, GAME_WEB_MAGIC_SIZE) != 0) {
+        fprintf(stderr, "download: the answer (%d bytes) is not a map list\n", len);
+        return;
+    }
+    // Atomic: a crash mid-write never leaves half a list behind.
+    if (!driver_doc_save(GAME_WEB_TMP_DB, body, len)) return;
+    fprintf(stderr, "saving download data ... %d - %d\n", len, total);
+    std::string path = driver_doc_fname(GAME_WEB_TMP_DB);
+    // Journals beside the file belong to an older download; SQLite would
+    // otherwise replay them into this one.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) remove((path + suffix).c_str());
+    std::string q = GAME_WEB_FIELD(game.q_value);
+    std::vector<MyParams> rows;
+    if (!_game_web_read_list(path.c_str(), q, rows)) return;
+    if (!_game_web_replace_list(game.netdb, q, rows)) return;
+    if (game.state == STATE_MENU_DOWNLOAD2) {
+        _menu_cur = 0;
+        game.next(STATE_MENU_DOWNLOAD2);
+    }
+}
+
+// ---------------------------------------------------------------- opening a page
+
+void Game::open_url(const char* url) {
+    driver_open_url(url);
+    if (driver_video_minimize()) return;
+    int full = fs_toggle_tmp ^ (settings.vfull != -1 ? 1 : 0);
+    if (!full) return;
+    // A full-screen window that cannot be iconified would hide the browser:
+    // leave full screen until the user comes back (Game::event restores it).
+    fs_toggle_tmp ^= 1;
+    video_reset();
+    if (state >= 0 && state < STATE_TABLE_MAX && _game_states[state]) _game_states[state]->init();
+    driver_video_minimize();
+}

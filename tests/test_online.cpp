@@ -1,0 +1,247 @@
+// The service protocol against a scripted service: the exact text of every
+// request, answers that open the error screen, lists stored into net.db, and
+// services that answer badly or not at all while the game keeps ticking.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "base64.h"
+#include "driver.h"
+#include "engine.h"
+#include "md5.h"
+#include "test_online_service.h"
+
+using namespace onlinetest;
+
+namespace {
+
+const char MD5_OF_NOTHING[] = "d41d8cd98f00b204e9800998ecf8427e";
+
+std::string common_query(const char* name, const char* passwd_md5, const char* action) {
+    std::string n = web_urlencode(name);
+    return std::string("/velquist/api.php?&_vinfo=1%2e0%2e3%2dDesktop%2dLinux%2dKAVODEL&_version=2") +
+           "&_uid=g%3a" + n + "&_name=" + n + "&_token=" + md5_digest(std::string(name) + "|" + passwd_md5) +
+           "&_udid=time%7c1300000000&_action=" + action;
+}
+
+std::string get_line(const std::string& path, int port) {
+    return "GET " + path + " HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(port) + "\n\n";
+}
+
+// Waits for the n-th request of `action` and for its slot to be finished.
+void settle(Game& game, Service& svc, const char* action, int n, WebRequest& slot) {
+    EXPECT_TRUE(loop_until(game, [&] { return svc.count(action) >= n && idle(slot); })) << action;
+}
+
+int free_port() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(addr);
+    bind(fd, (sockaddr*)&addr, sizeof(addr));
+    getsockname(fd, (sockaddr*)&addr, &size);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+}  // namespace
+
+TEST(OnlineRequest, CommonQueryTokenWithAnEmptyPassword) {
+    std::unique_ptr<Game> g(new Game());
+    mystrcpy(g->settings.name, sizeof(g->settings.name), "Zoe");
+    g->settings_check();
+    mystrcpy(g->settings.udid, sizeof(g->settings.udid), "time|1300000000");
+    EXPECT_EQ(common_query("Zoe", MD5_OF_NOTHING, "valid"), game_core_request(*g, "/velquist/api.php?", "valid"));
+    // No account at all still gives a well-formed query.
+    g->settings.name[0] = 0;
+    g->settings_check();
+    std::string q = game_core_request(*g, "/velquist/api.php?", "valid");
+    EXPECT_NE(std::string::npos, q.find("&_uid=g%3a&_name=&_token=" + md5_digest(std::string("|") + MD5_OF_NOTHING)));
+}
+
+TEST(OnlineRequest, ServicePagesCarryThePortOnlyWhenItIsNotTheDefault) {
+    GameWebService keep = game_web_service();
+    game_web_set_service({"play.example", 80, 30, 300});
+    EXPECT_EQ("http://play.example/velquist/stats.php", game_web_url("/velquist/stats.php"));
+    game_web_set_service({"127.0.0.1", 8080, 30, 300});
+    EXPECT_EQ("http://127.0.0.1:8080/velquist/manage.php", game_web_url("/velquist/manage.php"));
+    game_web_set_service(keep);
+}
+
+TEST(OnlineRequest, EveryActionAsTheServiceSeesIt) {
+    Service svc([](const std::string&) { return ok(); });
+    Harness h;
+    start_signed_in(h, svc, "Ann Lee", "pw");
+    Game& g = h.game();
+    std::string pw = md5_digest("pw");
+    settle(g, svc, "valid", 1, w_valid);
+    EXPECT_EQ(get_line(common_query("Ann Lee", pw.c_str(), "valid"), svc.port()), svc.requests("valid")[0]);
+
+    // plays: 45 ticks are one whole second; two of three cartridges are 666 per mille.
+    mystrcpy(g.level.name, sizeof(g.level.name), "m1");
+    g.level.timer = 45;
+    g.level.c_bonus = 2;
+    g.level.t_bonus = 3;
+    g.level.t_rewind = 1;
+    g.level.t_extra = 4;
+    g.plays(5, 2);
+    settle(g, svc, "plays", 1, w_plays);
+    // A map without cartridges divides by one.
+    g.level.c_bonus = g.level.t_bonus = 0;
+    g.plays(1, 0);
+    settle(g, svc, "plays", 2, w_plays);
+    ASSERT_EQ(2, svc.count("plays"));
+    std::string plays = common_query("Ann Lee", pw.c_str(), "plays");
+    EXPECT_EQ(get_line(plays + "&lid=m1&tm=1&bonus=666&rewind=1&extra=4&stars=5&skulls=2", svc.port()),
+              svc.requests("plays")[0]);
+    EXPECT_EQ(get_line(plays + "&lid=m1&tm=1&bonus=0&rewind=1&extra=4&stars=1&skulls=0", svc.port()),
+              svc.requests("plays")[1]);
+
+    mystrcpy(g.q_value, sizeof(g.q_value), "u~g:Ann Lee");
+    g.download();
+    settle(g, svc, "download", 1, w_download);
+    EXPECT_EQ(get_line(common_query("Ann Lee", pw.c_str(), "download") + "&q=u%7eg%3aAnn%20Lee", svc.port()),
+              svc.requests("download")[0]);
+
+    g.track("level", "Map 1", "quit", 12);
+    g.track("level", "", "start", 0);  // a map without a name: nothing is sent
+    g.track("level", "Map 2", "", 0);
+    settle(g, svc, "track", 1, w_track);
+    loop_until(g, [] { return false; }, 0.3);
+    ASSERT_EQ(1, svc.count("track"));
+    EXPECT_EQ(get_line(common_query("Ann Lee", pw.c_str(), "track") +
+                           "&page=level&category=Map%201&action=quit&value=12",
+                       svc.port()),
+              svc.requests("track")[0]);
+}
+
+TEST(OnlineRequest, ShareSendsTheEditedMapUnderItsIdWhenItHasNoName) {
+    Service svc([](const std::string&) { return ok(); });
+    Harness h;
+    start_signed_in(h, svc, "Ann", "secret");
+    Game& g = h.game();
+    logic_new(g);
+    mystrcpy(g._edit.id, sizeof(g._edit.id), "1300000001");
+    g._edit.name[0] = 0;
+    mystrcpy(g._edit.title, sizeof(g._edit.title), "Two rooms");
+    mystrcpy(g._edit.intro, sizeof(g._edit.intro), "Mind the guard.");
+    g.share(1);
+    settle(g, svc, "share", 1, w_share);
+    EXPECT_STREQ("1300000001", g._edit.name);
+    EXPECT_STREQ("Ann", g._edit.author);
+    EXPECT_STREQ("g:Ann", g._edit.uid);
+
+    int len = 0;
+    const char* packed = logic_pack(g, &len);
+    ASSERT_NE(nullptr, packed);
+    std::string body = "&target=1&id=1300000001&title=Two%20rooms&intro=Mind%20the%20guard%2e&data=" +
+                       web_urlencode(base64_encode(packed, (size_t)len));
+    std::string head = "POST " + common_query("Ann", md5_digest("secret").c_str(), "share") +
+                       " HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(svc.port()) +
+                       "\nContent-Type: application/x-www-form-urlencoded\nContent-Length: " +
+                       std::to_string(body.size()) + "\n\n";
+    EXPECT_EQ(head + body, svc.requests("share")[0]);
+    // The service's empty answer is a success: no error screen.
+    EXPECT_EQ(STATE_MENU_MAIN, g.state);
+}
+
+TEST(OnlineAnswer, ErrorsOpenTheErrorScreenOverTheScreenThatWasShown) {
+    std::atomic<int> phase{0};
+    const std::string huge(100000, 'e');
+    Service svc([&](const std::string& r) {
+        if (phase == 0) return ok();
+        if (phase == 1) return error("E01: Wrong password.");
+        if (phase == 2) return Answer();  // no X-Response at all
+        if (phase == 3) return error(huge);
+        return action_of(r) == "share" ? error("E02: Share refused.") : error("E03: Unknown account.");
+    });
+    Harness h;
+    start_signed_in(h, svc, "Ann", "pw");
+    Game& g = h.game();
+    settle(g, svc, "valid", 1, w_valid);
+    ASSERT_EQ(STATE_MENU_MAIN, g.state);
+
+    g.next(STATE_MENU_SETTINGS);
+    phase = 1;
+    g.valid();
+    settle(g, svc, "valid", 2, w_valid);
+    EXPECT_EQ(STATE_MENU_ERROR, g.state);
+    EXPECT_EQ(STATE_MENU_SETTINGS, g.context);
+    EXPECT_STREQ("E01: Wrong password.", g.error_msg);
+
+    g.next(STATE_MENU_MAIN);
+    phase = 2;
+    g.valid();
+    settle(g, svc, "valid", 3, w_valid);
+    EXPECT_EQ(STATE_MENU_ERROR, g.state);
+    EXPECT_STREQ("G01: Invalid response.", g.error_msg);
+
+    g.next(STATE_MENU_MAIN);
+    phase = 3;
+    g.valid();
+    settle(g, svc, "valid", 4, w_valid);
+    EXPECT_EQ(std::string(255, 'e'), g.error_msg);
+
+    // Two errors in one tick: the second must not make the error screen
+    // return to itself.
+    g.next(STATE_MENU_MAIN);
+    phase = 4;
+    g.share(1);
+    g.valid();
+    settle(g, svc, "share", 1, w_share);
+    settle(g, svc, "valid", 5, w_valid);
+    EXPECT_EQ(STATE_MENU_ERROR, g.state);
+    EXPECT_EQ(STATE_MENU_MAIN, g.context);
+
+    // A service that cannot be reached changes nothing on screen.
+    g.next(STATE_MENU_MAIN);
+    game_web_set_service({"127.0.0.1", free_port(), 30, 300});
+    g.valid();
+    EXPECT_TRUE(loop_until(g, [] { return idle(w_valid); }));
+    EXPECT_EQ(STATE_MENU_MAIN, g.state);
+}
+
+TEST(OnlineAnswer, ServicesThatNeverFinishAreGivenUpWhileTheGameTicks) {
+    std::atomic<int> phase{0};
+    Service svc([&](const std::string&) {
+        if (phase == 1) return mode(Answer::SILENT);
+        if (phase == 2) return mode(Answer::TRICKLE);
+        return ok();
+    });
+    Harness h;
+    start_signed_in(h, svc, "Ann", "pw");
+    Game& g = h.game();
+    settle(g, svc, "valid", 1, w_valid);
+
+    // A connection that never answers: the idle time-out.
+    svc.use(1);
+    phase = 1;
+    g.valid();
+    EXPECT_TRUE(loop_until(g, [] { return idle(w_valid); }, 5));
+    EXPECT_EQ(STATE_MENU_MAIN, g.state);
+
+    // A trickle keeps the idle time-out from ever firing; the exchange's own
+    // deadline ends it.
+    svc.use(30, 1);
+    phase = 2;
+    g.valid();
+    EXPECT_TRUE(loop_until(g, [] { return idle(w_valid); }, 5));
+    EXPECT_EQ(STATE_MENU_MAIN, g.state);
+}
+
+TEST(OnlineAnswer, OpeningAPageHandsItToTheBrowser) {
+    static std::vector<std::string> opened;
+    driver_set_url_handler([](const char* url) { opened.push_back(url); });
+    Service svc([](const std::string&) { return ok(); });
+    Harness h;
+    start_signed_in(h, svc, "Ann", "pw");
+    Game& g = h.game();
+    g.open_url("http://127.0.0.1/velquist/stats.php?uid=g%3aAnn");
+    driver_set_url_handler(nullptr);
+    ASSERT_EQ(1u, opened.size());
+    EXPECT_EQ("http://127.0.0.1/velquist/stats.php?uid=g%3aAnn", opened[0]);
+    // Windowed: nothing to leave.
+    EXPECT_EQ(0, g.fs_toggle_tmp);
+    EXPECT_EQ(STATE_MENU_MAIN, g.state);
+}
