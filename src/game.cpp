@@ -148,7 +148,7 @@ void Game::init() {
     mixer_init();
     _game_states_init(*this);
     game_db_open(*this, userdb, driver_doc_fname("user.db"));
-    game_db_open(*this, gamedb, driver_data_fname("game.db"));
+    game_db_open_shipped(*this, gamedb, driver_data_fname("game.db"));
     game_db_open(*this, netdb, driver_doc_fname("net.db"));
     _game_tiles_init(*this);
     free(_rewind);

@@ -17,7 +17,7 @@ enum {
     MAP_MAX = 123,        // last playable row and column
     MAP_BORDER = 4,       // width of the border no actor enters
     ENTITY_MAX = 64,      // entity slots of a map
-    PATH_MAX = 128,       // cells of a stored path
+    PATH_CELLS_MAX = 128, // cells of a stored path (PATH_MAX is the C library's)
     GOAL_MAX = 32,        // cells of a patrol route
     INVENTORY_MAX = 32,   // counters indexed by D_ code
     TILE_MAX = 256,       // entries of the tile catalogue
@@ -80,7 +80,7 @@ struct Entity {
     char arrow;                      // facing, a direction code
     char state;                      // D_ state code
     char iname[32];                  // image to draw
-    unsigned char path[PATH_MAX][2]; // path cells, destination first
+    unsigned char path[PATH_CELLS_MAX][2]; // path cells, destination first
     int path_n;                      // steps still to take
     unsigned char goal[GOAL_MAX][2]; // patrol route cells
     int goal_n;                      // route length
@@ -312,6 +312,9 @@ int _game_def_map(const char* name);
 // Opens db on fname, creating the file if needed, and adds the columns and
 // tables of the current schema that it lacks.
 void game_db_open(Game& game, MyDB& db, const char* fname);
+// The same for the shipped maps: the file is opened read-only and never
+// created, so a schema change that cannot be written leaves it as it is.
+void game_db_open_shipped(Game& game, MyDB& db, const char* fname);
 
 // ---- state.dat (game_state.cpp)
 enum { GAME_STATE_FILE_SIZE = 213308 };

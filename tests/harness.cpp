@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "driver.h"
+#include "gfx_window.h"
 #include "gfx.h"
 #include "pngout.h"
 
@@ -51,6 +52,7 @@ std::string Harness::user_file(const char* name) const { return _home + "/.Velqu
 
 void Harness::start() {
     _game->init();
+    gfx_window_pin_gl_driver();
     driver_timer_set(0);
     _running = true;
 }

@@ -6,11 +6,13 @@
 #include <string>
 
 extern "C" {
-// Leaks inside system libraries that the game cannot free (X11, Mesa, SDL).
+// Leaks inside system libraries that the game cannot free (X11, Mesa, SDL;
+// libsndfile loses libvorbis's header record when it refuses a malformed Ogg file).
 const char* __lsan_default_suppressions() {
     return "leak:libX11\nleak:libxcb\nleak:libGLX\nleak:libGL.so\nleak:libGLdispatch\n"
            "leak:swrast_dri\nleak:libLLVM\nleak:libglapi\nleak:libSDL\nleak:libdbus\n"
-           "leak:libopenal\nleak:libasound\nleak:libpulse\nleak:libfontconfig\nleak:libdrm\n";
+           "leak:libopenal\nleak:libasound\nleak:libpulse\nleak:libfontconfig\nleak:libdrm\n"
+           "leak:libvorbis\n";
 }
 const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "util.h"
@@ -35,7 +36,7 @@ static void (*_timer_sleep)(int) = nullptr;
 static void (*_url_handler)(const char*) = nullptr;
 
 enum { TIMER_CATCHUP_MAX = 7, KEY_REPEAT_DELAY = 500, KEY_REPEAT_INTERVAL = 30,
-       DEPTH_BITS = 16, SDL_COMPILED_MAJOR = 1, SDL_COMPILED_MINOR = 2 };
+       DEPTH_BITS = 16, VIDEO_INIT_ATTEMPTS = 20, VIDEO_INIT_RETRY_MS = 50 };
 
 static _DriverData& _d();
 const char* _driver_gamename();
@@ -81,10 +82,27 @@ void driver_set_caption(const char* text) {
     mystrcpy(_d().caption, sizeof(_d().caption), text);
 }
 
+// Restarts SDL's video subsystem. A busy X server can refuse a connection for
+// a moment, and SDL then falls back to a text-mode driver that can open no
+// OpenGL window; so while a display is named, a driver other than X11 is
+// retried a few times before it is accepted.
+static bool _driver_video_subsystem() {
+    for (int attempt = 0; attempt < VIDEO_INIT_ATTEMPTS; attempt++) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+            char name[32] = "";
+            SDL_VideoDriverName(name, sizeof(name));
+            if (!getenv("DISPLAY") || strcmp(name, "x11") == 0) return true;
+        }
+        SDL_Delay(VIDEO_INIT_RETRY_MS);
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
 static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     fprintf(stderr, "_try_init_video(%d,%d,%d)\n", w, h, fullscreen);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!_driver_video_subsystem()) {
         fprintf(stderr, "SDL video: %s\n", SDL_GetError());
         return nullptr;
     }
@@ -97,6 +115,7 @@ static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, DEPTH_BITS);
     SDL_Surface* s = SDL_SetVideoMode(w, h, 0, flags);
     fprintf(stderr, "res: %d\n", s ? 1 : 0);
+    if (!s) fprintf(stderr, "SDL_SetVideoMode: %s\n", SDL_GetError());
     if (s) {
         static const SDL_GLattr attrs[] = {SDL_GL_RED_SIZE, SDL_GL_GREEN_SIZE, SDL_GL_BLUE_SIZE,
                                            SDL_GL_ALPHA_SIZE, SDL_GL_DEPTH_SIZE, SDL_GL_BUFFER_SIZE,

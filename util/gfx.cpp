@@ -1,74 +1,517 @@
-// The 2D drawing layer: a minimal canvas until the full layer lands.
+// The 2D drawing layer: texture and image catalogues loaded by name, the
+// logical canvas stretched over the window, translation and clip stacks,
+// blits and nine-part frames, and window-to-canvas conversion of events.
+//
+// Sections: record and lifecycle, catalogues, clipping, drawing, projection
+// and coordinate conversion.
 #include "gfx.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
+#include <json/json.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
 
 #include "driver.h"
 
-static float _gfx_w = 256, _gfx_h = 256, _gfx_orient = 0;
+// ---- record and lifecycle
 
-void gfx_init() {}
-void gfx_deinit() {}
+struct GfxTexture {
+    int n = 0;
+    int tex = 0;   // OpenGL name, 0 when the file did not load
+    GfxRect rect;  // w, h: the declared size that texture coordinates divide by
+};
+
+struct GfxImage {
+    int n = 0;
+    int tid = 0;    // texture handle
+    GfxRect rect;   // source rectangle in declared texture pixels
+    GfxRect shape;  // w, h: drawing size in logical units
+};
+
+struct _GfxData {
+    GfxRect size;
+    float orient = 0;
+    GfxRect focus;
+    GfxRect shift;
+    Json::Value img_json;
+    std::map<std::string, int> img_map;
+    GfxImage img_data[GFX_IMG_MAX];
+    int img_n = 1;
+    Json::Value tex_json;
+    std::map<std::string, int> tex_map;
+    GfxTexture tex_data[GFX_TEX_MAX];
+    int tex_n = 1;
+    GfxRect translate;
+    GfxRect clip[GFX_CLIP_MAX];
+    int clip_n = 0;  // may exceed GFX_CLIP_MAX: deeper pushes hide everything
+};
+
+static _GfxData* _gfx = nullptr;
+
+static const double GFX_PI = 3.141592653589793;
+enum { QUAD_VERTICES = 4, BOX_CELLS = 3, ORIENT_SIDEWAYS = 90 };
+
+// Vertex data of the last draw call; static so that no array pointer handed
+// to OpenGL can outlive its storage.
+static float _gfx_vert[QUAD_VERTICES * 3];
+static float _gfx_texc[QUAD_VERTICES * 2];
+
+const Json::Value& _gfx_json_get(const Json::Value& v, const char* key) {
+    if (!v.isObject() || !v.isMember(key)) return Json::Value::nullSingleton();
+    return v[key];
+}
+
+GfxRect _gfx_json_rect(const Json::Value& r) {
+    auto num = [&r](const char* k) {
+        const Json::Value& f = _gfx_json_get(r, k);
+        if (!f.isNumeric()) return 0.0f;
+        const double limit = GFX_COORD_LIMIT;
+        double d = f.asDouble();
+        return (float)(d < -limit ? -limit : d > limit ? limit : d);
+    };
+    return GfxRect(num("x"), num("y"), num("w"), num("h"));
+}
+
+void _gfx_json_load(const char* fname, Json::Value* out) {
+    *out = Json::Value();
+    std::string text = driver_data_load(fname);
+    if (text.empty()) {
+        fprintf(stderr, "file not found: %s\n", driver_data_fname(fname));
+        return;
+    }
+    Json::Reader reader;
+    Json::Value root;
+    if (!reader.parse(text, root) || !root.isObject()) {
+        fprintf(stderr, "%s: not a valid catalogue, every name in it is unknown\n", fname);
+        return;
+    }
+    *out = root;
+}
+
+void _gfx_catalog_set(const Json::Value& images, const Json::Value& textures) {
+    if (!_gfx) return;
+    _gfx->img_json = images.isObject() ? images : Json::Value();
+    _gfx->tex_json = textures.isObject() ? textures : Json::Value();
+}
+
+void gfx_init() {
+    delete _gfx;
+    _gfx = new _GfxData();
+    glEnable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    _gfx_json_load("image.txt", &_gfx->img_json);
+    _gfx_json_load("texture.txt", &_gfx->tex_json);
+    gfx_set_size(GFX_SIZE_DEFAULT, GFX_SIZE_DEFAULT);
+    gfx_set_orient(0);
+}
+
+void gfx_deinit() {
+    delete _gfx;
+    _gfx = nullptr;
+}
+
 void gfx_clear() {
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
-void gfx_set_size(int w, int h) { _gfx_w = (float)w; _gfx_h = (float)h; }
-void gfx_set_orient(float a) { _gfx_orient = a; }
-float gfx_get_orient() { return _gfx_orient; }
-float gfx_get_aspect() { return _gfx_w / _gfx_h; }
-float gfx_get_rotation() { return _gfx_orient - driver_get_orient(); }
+
+void gfx_set_size(int w, int h) {
+    if (!_gfx) return;
+    _gfx->size.w = (float)w;
+    _gfx->size.h = (float)h;
+}
+
+void gfx_set_orient(float a) {
+    if (_gfx) _gfx->orient = a;
+}
+
+float gfx_get_orient() { return _gfx ? _gfx->orient : 0; }
+
+float gfx_get_aspect() {
+    if (!_gfx || _gfx->size.h == 0) return 1;
+    return _gfx->size.w / _gfx->size.h;
+}
+
+float gfx_get_rotation() { return gfx_get_orient() - driver_get_orient(); }
+
+void gfx_translate(int x, int y) {
+    if (_gfx) {
+        _gfx->translate.x += (float)x;
+        _gfx->translate.y += (float)y;
+    }
+    glTranslatef((float)x, (float)y, 0);
+}
+
+void gfx_focus(GfxRect r) {
+    if (_gfx) _gfx->focus = r;
+}
+
+void gfx_blur() {
+    if (_gfx) _gfx->focus = GfxRect();
+}
+
+// ---- catalogues
+
+int gfx_tex_load(const char* name) {
+    if (!_gfx || !name) return 0;
+    auto it = _gfx->tex_map.find(name);
+    if (it != _gfx->tex_map.end()) return it->second;
+    fprintf(stderr, "trying load tex %s\n", name);
+    const Json::Value& json = _gfx->tex_json;
+    if (!json.isObject() || !json.isMember(name)) return 0;
+    if (_gfx->tex_n >= GFX_TEX_MAX) {
+        fprintf(stderr, "texture table full, %s not loaded\n", name);
+        return 0;
+    }
+    int n = _gfx->tex_n;
+    fprintf(stderr, "doing load tex %s (%d)\n", name, n);
+    _gfx->tex_map[name] = n;
+    GfxTexture& t = _gfx->tex_data[n];
+    const Json::Value& entry = json[name];
+    const Json::Value& fname = _gfx_json_get(entry, "fname");
+    t.n = n;
+    t.tex = fname.isString() ? driver_tex_load(fname.asCString()) : 0;
+    t.rect = _gfx_json_rect(_gfx_json_get(entry, "rect"));
+    _gfx->tex_n++;
+    return n;
+}
+
+int gfx_tex_get_id(int tid) {
+    if (!_gfx || tid <= 0 || tid >= _gfx->tex_n) return 0;
+    return _gfx->tex_data[tid].tex;
+}
+
+int gfx_img_load(const char* name) {
+    if (!_gfx || !name) return 0;
+    auto it = _gfx->img_map.find(name);
+    if (it != _gfx->img_map.end()) return it->second;
+    fprintf(stderr, "trying load img %s\n", name);
+    const Json::Value& json = _gfx->img_json;
+    if (!json.isObject() || !json.isMember(name)) return 0;
+    if (_gfx->img_n >= GFX_IMG_MAX) {
+        fprintf(stderr, "image table full, %s not loaded\n", name);
+        return 0;
+    }
+    int n = _gfx->img_n;
+    fprintf(stderr, "doing load img %s (%d)\n", name, n);
+    _gfx->img_map[name] = n;
+    const Json::Value& entry = json[name];
+    const Json::Value& tname = _gfx_json_get(entry, "texture");
+    int tid = tname.isString() ? gfx_tex_load(tname.asCString()) : 0;
+    GfxImage& img = _gfx->img_data[n];
+    img.n = n;
+    img.tid = tid;
+    img.rect = _gfx_json_rect(_gfx_json_get(entry, "rect"));
+    img.shape = _gfx_json_rect(_gfx_json_get(entry, "shape"));
+    _gfx->img_n++;
+    return n;
+}
+
+static const GfxImage* _gfx_img(int img) {
+    if (!_gfx || img <= 0 || img >= _gfx->img_n) return nullptr;
+    return &_gfx->img_data[img];
+}
+
+int gfx_img_get_tex(int img) {
+    const GfxImage* i = _gfx_img(img);
+    return i ? gfx_tex_get_id(i->tid) : 0;
+}
+
+int gfx_img_get_width(int img) {
+    const GfxImage* i = _gfx_img(img);
+    return i ? (int)i->shape.w : 0;
+}
+
+int gfx_img_get_height(int img) {
+    const GfxImage* i = _gfx_img(img);
+    return i ? (int)i->shape.h : 0;
+}
+
+// The image's source rectangle in texture coordinates; false when its
+// texture has no size to divide by (an unknown texture), so nothing is drawn.
+static bool _gfx_img_src(const GfxImage& img, GfxRect* s) {
+    if (img.tid <= 0) return false;
+    const GfxRect& tr = _gfx->tex_data[img.tid].rect;
+    if (tr.w == 0 || tr.h == 0) return false;
+    *s = GfxRect(img.rect.x / tr.w, img.rect.y / tr.h, img.rect.w / tr.w, img.rect.h / tr.h);
+    return true;
+}
+
+// ---- clipping
+
+// Cuts one axis of d (and s) to [c0, c0 + cl); false when nothing is left.
+static bool _gfx_clip_axis(float* d0, float* dl, float* s0, float* sl, float c0, float cl) {
+    if (c0 > *d0) {
+        float k = c0 - *d0;
+        if (s0) {
+            float cut = *sl * k / *dl;
+            *s0 += cut;
+            *sl -= cut;
+        }
+        *d0 += k;
+        *dl -= k;
+        if (*dl <= 0) return false;
+    }
+    if (*d0 + *dl > c0 + cl) {
+        float k = *d0 + *dl - (c0 + cl);
+        if (s0) *sl -= *sl * k / *dl;
+        *dl -= k;
+        if (*dl <= 0) return false;
+    }
+    return true;
+}
+
+bool _gfx_clip_test(GfxRect* d, GfxRect* s, const GfxRect& c) {
+    if (d->w <= 0 || d->h <= 0) return false;
+    if (!_gfx_clip_axis(&d->x, &d->w, s ? &s->x : nullptr, s ? &s->w : nullptr, c.x, c.w))
+        return false;
+    if (!_gfx_clip_axis(&d->y, &d->h, s ? &s->y : nullptr, s ? &s->h : nullptr, c.y, c.h))
+        return false;
+    return d->h > 0;
+}
+
+bool _gfx_clip_apply(GfxRect* d, GfxRect* s) {
+    if (!_gfx || _gfx->clip_n == 0) return true;
+    if (_gfx->clip_n > GFX_CLIP_MAX) return false;
+    GfxRect c = _gfx->clip[_gfx->clip_n - 1];
+    c.x -= _gfx->translate.x;
+    c.y -= _gfx->translate.y;
+    return _gfx_clip_test(d, s, c);
+}
+
+void gfx_clip(int x, int y, int w, int h) {
+    if (!_gfx) return;
+    _gfx->clip_n++;
+    if (_gfx->clip_n > GFX_CLIP_MAX) return;
+    GfxRect r((float)x + _gfx->translate.x, (float)y + _gfx->translate.y, (float)w, (float)h);
+    // A child never shows more than its parent; an empty intersection
+    // becomes an empty clip that hides everything.
+    if (_gfx->clip_n > 1 && !_gfx_clip_test(&r, nullptr, _gfx->clip[_gfx->clip_n - 2]))
+        r = GfxRect(r.x, r.y, 0, 0);
+    _gfx->clip[_gfx->clip_n - 1] = r;
+}
+
+void gfx_unclip() {
+    if (_gfx && _gfx->clip_n > 0) _gfx->clip_n--;
+}
+
+// ---- drawing
+
+static void _gfx_quad2(const GfxRect& d, const GfxRect& s) {
+    const float v[] = {d.x, d.y, d.x + d.w, d.y, d.x, d.y + d.h, d.x + d.w, d.y + d.h};
+    const float t[] = {s.x, s.y, s.x + s.w, s.y, s.x, s.y + s.h, s.x + s.w, s.y + s.h};
+    for (int i = 0; i < QUAD_VERTICES * 2; i++) {
+        _gfx_vert[i] = v[i];
+        _gfx_texc[i] = t[i];
+    }
+    glVertexPointer(2, GL_FLOAT, 0, _gfx_vert);
+    glTexCoordPointer(2, GL_FLOAT, 0, _gfx_texc);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, QUAD_VERTICES);
+}
+
+void gfx_fill(unsigned int c, int dx, int dy, int dw, int dh) {
+    GfxRect d((float)dx, (float)dy, (float)dw, (float)dh);
+    if (!_gfx_clip_apply(&d, nullptr)) return;
+    glDisable(GL_TEXTURE_2D);
+    glColor4ub((GLubyte)(c >> 16), (GLubyte)(c >> 8), (GLubyte)c, 255);
+    _gfx_quad2(d, GfxRect());
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(1, 1, 1, 1);
+}
+
+void gfx_img_blit(int img, int dx, int dy, int dw, int dh) {
+    const GfxImage* i = _gfx_img(img);
+    GfxRect s;
+    if (!i || !_gfx_img_src(*i, &s)) return;
+    GfxRect d((float)dx, (float)dy, dw ? (float)dw : i->shape.w, dh ? (float)dh : i->shape.h);
+    if (!_gfx_clip_apply(&d, &s)) return;
+    glBindTexture(GL_TEXTURE_2D, (GLuint)gfx_tex_get_id(i->tid));
+    _gfx_quad2(d, s);
+}
+
+void gfx_tex_blit2(int tex, float sx, float sy, float sw, float sh,
+                   float dx, float dy, float dw, float dh) {
+    GfxRect d(dx, dy, dw, dh), s(sx, sy, sw, sh);
+    if (!_gfx_clip_apply(&d, &s)) return;
+    glBindTexture(GL_TEXTURE_2D, (GLuint)tex);
+    _gfx_quad2(d, s);
+}
+
+// One row (or column) of a frame: where it starts in the source grid, where
+// it lands and how long it is. Interior rows repeat the middle cell; the one
+// that would cross into the last row is shortened so the last row meets the
+// far edge.
+static void _gfx_box_span(float at, float r, float len, float sz, float* src, float* dst, float* l) {
+    *src = at == r ? 0 : sz;
+    *dst = at;
+    *l = sz;
+    float end = r + len;
+    if (at >= end - 2 * sz && at < end - sz) *l = (end - sz) - at;
+    if (at >= end - sz) {
+        *src += sz;
+        *dst = end - sz;
+    }
+}
+
+void _gfx_box_layout(int rx, int ry, int rw, int rh, int sz,
+                     const std::function<void(const GfxBoxPart&)>& part) {
+    if (sz < 1) return;
+    const float fs = (float)sz, grid = BOX_CELLS * fs;
+    const float fx = (float)rx, fy = (float)ry, fw = (float)rw, fh = (float)rh;
+    for (float yy = fy; yy < fy + fh; yy += fs) {
+        float sy, dy, h;
+        _gfx_box_span(yy, fy, fh, fs, &sy, &dy, &h);
+        for (float xx = fx; xx < fx + fw; xx += fs) {
+            float sx, dx, w;
+            _gfx_box_span(xx, fx, fw, fs, &sx, &dx, &w);
+            GfxBoxPart p;
+            p.src = GfxRect(sx / grid, sy / grid, w / grid, h / grid);
+            p.dst = GfxRect(dx, dy, w, h);
+            part(p);
+        }
+    }
+}
+
+void gfx_tex_box(int tex, int rx, int ry, int rw, int rh, int sz) {
+    _gfx_box_layout(rx, ry, rw, rh, sz, [tex](const GfxBoxPart& p) {
+        gfx_tex_blit2(tex, p.src.x, p.src.y, p.src.w, p.src.h, p.dst.x, p.dst.y, p.dst.w, p.dst.h);
+    });
+}
+
+// p1 bottom-left, p2 bottom-right, p3 top-left, p4 top-right of the picture s.
+static void _gfx_quad3(int tex, const GfxRect& s, const float* p) {
+    const float t[] = {s.x, s.y + s.h, s.x + s.w, s.y + s.h, s.x, s.y, s.x + s.w, s.y};
+    for (int i = 0; i < QUAD_VERTICES * 3; i++) _gfx_vert[i] = p[i];
+    for (int i = 0; i < QUAD_VERTICES * 2; i++) _gfx_texc[i] = t[i];
+    glBindTexture(GL_TEXTURE_2D, (GLuint)tex);
+    glVertexPointer(3, GL_FLOAT, 0, _gfx_vert);
+    glTexCoordPointer(2, GL_FLOAT, 0, _gfx_texc);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, QUAD_VERTICES);
+}
+
+void gfx_img_quad(int img, float x1, float y1, float z1, float x2, float y2, float z2,
+                  float x3, float y3, float z3, float x4, float y4, float z4) {
+    const GfxImage* i = _gfx_img(img);
+    GfxRect s;
+    if (!i || !_gfx_img_src(*i, &s)) return;
+    const float p[] = {x1, y1, z1, x2, y2, z2, x3, y3, z3, x4, y4, z4};
+    _gfx_quad3(gfx_tex_get_id(i->tid), s, p);
+}
+
+void gfx_tex_quad(int tex, float x1, float y1, float z1, float x2, float y2, float z2,
+                  float x3, float y3, float z3, float x4, float y4, float z4) {
+    const float p[] = {x1, y1, z1, x2, y2, z2, x3, y3, z3, x4, y4, z4};
+    _gfx_quad3(tex, GfxRect(0, 0, 1, 1), p);
+}
+
+// ---- projection and coordinate conversion
+
 void gfx_ortho() {
+    if (!_gfx) return;
+    const GfxRect& size = _gfx->size;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0, _gfx_w, _gfx_h, 0, -1, 1);
+    glRotatef(-driver_get_orient(), 0, 0, 1);
+    gluOrtho2D(0, size.w, size.h, 0);
+    glTranslatef(size.w / 2, size.h / 2, 0);
+    glRotatef(-_gfx->orient, 0, 0, 1);
+    glTranslatef(-size.w / 2, -size.h / 2, 0);
+    // Keep a focused text field above an on-screen keyboard.
+    _gfx->shift.y = 0;
+    if (_gfx->focus.h != 0) {
+        int ww = 0, wh = 0;
+        driver_get_size(&ww, &wh);
+        if (driver_get_orient() == ORIENT_SIDEWAYS) std::swap(ww, wh);
+        if (wh > 0) {
+            int ky = (int)(size.h - (float)driver_keyboard_get_height() * size.h / (float)wh);
+            int fy = (int)(_gfx->focus.y + _gfx->focus.h);
+            if (fy > ky) _gfx->shift.y = (float)(ky - fy);
+        }
+    }
+    glTranslatef(_gfx->shift.x, _gfx->shift.y, 0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
-void gfx_translate(int x, int y) { glTranslatef((float)x, (float)y, 0); }
-void gfx_clip(int, int, int, int) {}
-void gfx_unclip() {}
-void gfx_focus(GfxRect) {}
-void gfx_blur() {}
-int gfx_tex_load(const char*) { return 0; }
-int gfx_tex_get_id(int) { return 0; }
-int gfx_img_load(const char*) { return 0; }
-int gfx_img_get_tex(int) { return 0; }
-int gfx_img_get_width(int) { return 0; }
-int gfx_img_get_height(int) { return 0; }
-void gfx_fill(unsigned int, int, int, int, int) {}
-void gfx_img_blit(int, int, int, int, int) {}
-void gfx_tex_blit2(int, float, float, float, float, float, float, float, float) {}
-void gfx_tex_box(int, int, int, int, int, int) {}
-void gfx_img_quad(int, float, float, float, float, float, float, float, float, float, float, float, float) {}
-void gfx_tex_quad(int, float, float, float, float, float, float, float, float, float, float, float, float) {}
+
 GfxRect gfx_hwpos_to_pos(GfxRect p) {
-    int w, h;
-    driver_get_size(&w, &h);
-    if (w > 0 && h > 0) { p.x = p.x * _gfx_w / w; p.y = p.y * _gfx_h / h; }
+    if (!_gfx) return p;
+    int rw = 0, rh = 0;
+    driver_get_size(&rw, &rh);
+    int vw = (int)_gfx->size.w, vh = (int)_gfx->size.h;
+    double x = p.x, y = p.y;
+    if (driver_get_orient() == ORIENT_SIDEWAYS) {
+        x = p.y;
+        y = (rw - 1) - p.x;
+        std::swap(rw, rh);
+    }
+    if (rw <= 0 || rh <= 0) return p;
+    x = x * vw / rw;
+    y = y * vh / rh;
+    double a = _gfx->orient * GFX_PI / 180, cx = vw / 2, cy = vh / 2;
+    double ox = x - cx, oy = y - cy;
+    x = std::cos(a) * ox - std::sin(a) * oy + cx;
+    y = std::sin(a) * ox + std::cos(a) * oy + cy;
+    p.x = (float)(x - _gfx->shift.x);
+    p.y = (float)(y - _gfx->shift.y);
     return p;
 }
+
 GfxRect gfx_pos_to_hwpos(GfxRect p) {
-    int w, h;
-    driver_get_size(&w, &h);
-    p.x = p.x * w / _gfx_w;
-    p.y = p.y * h / _gfx_h;
+    if (!_gfx) return p;
+    int rw = 0, rh = 0;
+    driver_get_size(&rw, &rh);
+    int vw = (int)_gfx->size.w, vh = (int)_gfx->size.h;
+    bool sideways = driver_get_orient() == ORIENT_SIDEWAYS;
+    if (sideways) std::swap(rw, rh);
+    if (vw <= 0 || vh <= 0) return p;
+    double x = (double)p.x + _gfx->shift.x, y = (double)p.y + _gfx->shift.y;
+    double a = -_gfx->orient * GFX_PI / 180, cx = vw / 2, cy = vh / 2;
+    double ox = x - cx, oy = y - cy;
+    x = std::cos(a) * ox - std::sin(a) * oy + cx;
+    y = std::sin(a) * ox + std::cos(a) * oy + cy;
+    x = x * rw / vw;
+    y = y * rh / vh;
+    if (sideways) {
+        // Undo x = p.y, y = (rw - 1) - p.x with rw the unswapped width (now rh).
+        double wx = (rh - 1) - y, wy = x;
+        x = wx;
+        y = wy;
+    }
+    p.x = (float)x;
+    p.y = (float)y;
     return p;
 }
+
 GfxRect gfx_hwrect_to_rect(GfxRect r) {
     GfxRect a = gfx_hwpos_to_pos(GfxRect(r.x, r.y, 0, 0));
     GfxRect b = gfx_hwpos_to_pos(GfxRect(r.x + r.w, r.y + r.h, 0, 0));
     return GfxRect(a.x, a.y, b.x - a.x, b.y - a.y);
 }
+
 GfxRect gfx_rect_to_hwrect(GfxRect r) {
     GfxRect a = gfx_pos_to_hwpos(GfxRect(r.x, r.y, 0, 0));
     GfxRect b = gfx_pos_to_hwpos(GfxRect(r.x + r.w, r.y + r.h, 0, 0));
     return GfxRect(a.x, a.y, b.x - a.x, b.y - a.y);
 }
+
 void gfx_event_correct(Event* e) {
     if (e->type != EVT_MOTION && e->type != EVT_DOWN && e->type != EVT_UP) return;
-    e->_x = e->x; e->_y = e->y; e->_dx = e->dx; e->_dy = e->dy;
+    e->_x = e->x;
+    e->_y = e->y;
+    e->_dx = e->dx;
+    e->_dy = e->dy;
     GfxRect r = gfx_hwrect_to_rect(GfxRect(e->_x, e->_y, e->_dx, e->_dy));
-    e->x = r.x; e->y = r.y; e->dx = r.w; e->dy = r.h;
+    e->x = r.x;
+    e->y = r.y;
+    e->dx = r.w;
+    e->dy = r.h;
 }

@@ -3,7 +3,11 @@
 // the conversion of pointer positions from window pixels to the canvas.
 #pragma once
 
+#include <functional>
+
 #include "event.h"
+
+namespace Json { class Value; }
 
 struct GfxRect {
     float x = 0, y = 0, w = 0, h = 0;
@@ -17,6 +21,10 @@ struct GfxRect {
 };
 
 enum { GFX_IMG_MAX = 2048, GFX_TEX_MAX = 256, GFX_CLIP_MAX = 8 };
+// The logical screen until the caller sets its own.
+enum { GFX_SIZE_DEFAULT = 256 };
+// No catalogue coordinate is larger than this (in pixels or logical units).
+enum { GFX_COORD_LIMIT = 1 << 20 };
 
 // ---- lifecycle and space
 void gfx_init();
@@ -59,3 +67,33 @@ GfxRect gfx_pos_to_hwpos(GfxRect p);
 GfxRect gfx_hwrect_to_rect(GfxRect r);
 GfxRect gfx_rect_to_hwrect(GfxRect r);
 void gfx_event_correct(Event* e);
+
+// ---- internals shared with the fonts and open to the tests
+// Cuts the destination d down to the clip c; when s is given (texture
+// coordinates of d) it is cut in proportion, so the picture is cropped, never
+// squeezed. False when nothing of d is left.
+bool _gfx_clip_test(GfxRect* d, GfxRect* s, const GfxRect& c);
+// Clips d (and s) against the top of the clip stack in the current
+// coordinates; false when nothing is to be drawn.
+bool _gfx_clip_apply(GfxRect* d, GfxRect* s);
+
+// One tile of a nine-part frame: src in texture coordinates (0..1 over the
+// whole 3 x 3 grid), dst in logical units.
+struct GfxBoxPart {
+    GfxRect src, dst;
+};
+// The tiles of a frame of corner size sz over (rx, ry, rw, rh), rows from
+// top to bottom, each row from left to right. Nothing for sz < 1.
+void _gfx_box_layout(int rx, int ry, int rw, int rh, int sz,
+                     const std::function<void(const GfxBoxPart&)>& part);
+
+// Member key of v; null when v is not an object or has no such member.
+const Json::Value& _gfx_json_get(const Json::Value& v, const char* key);
+// A rectangle {"x","y","w","h"} of a catalogue entry; missing or
+// non-numeric values read as 0, absurd ones are held to +-GFX_COORD_LIMIT.
+GfxRect _gfx_json_rect(const Json::Value& r);
+// Replaces the parsed image.txt and texture.txt; what is loaded stays.
+void _gfx_catalog_set(const Json::Value& images, const Json::Value& textures);
+// Parses a catalogue file of the data folder into out (an object, or null
+// when the file is missing or is not valid JSON).
+void _gfx_json_load(const char* fname, Json::Value* out);

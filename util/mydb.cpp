@@ -15,6 +15,14 @@ void MyDB::open(const char* path) {
     }
 }
 
+void MyDB::open_readonly(const char* path) {
+    close();
+    if (sqlite3_open_v2(path, &_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        fprintf(stderr, "Can't open database: %s\n", _db ? sqlite3_errmsg(_db) : "out of memory");
+        close();
+    }
+}
+
 void MyDB::open_untrusted(const char* path) {
     close();
     if (sqlite3_open_v2(path, &_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {

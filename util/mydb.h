@@ -22,6 +22,9 @@ public:
     virtual ~MyDB();
 
     void open(const char* path);
+    // Opens an existing file for reading only (the shipped maps): nothing,
+    // not even a failed schema change, can write to it.
+    void open_readonly(const char* path);
     // Opens a file that may come from anywhere (a download): defensive mode,
     // no trusted schema. Same failure handling as open.
     void open_untrusted(const char* path);

@@ -23,7 +23,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (const std::string& name : piece.getMemberNames()) {
-            if (merged.isMember(name)) fprintf(stderr, "catalog: %s is named twice; %s wins\n", name.c_str(), argv[i]);
+            // Two generators drawing the same name would leave one picture
+            // silently unused; that is a mistake to fix, not to choose between.
+            if (merged.isMember(name)) {
+                fprintf(stderr, "catalog: %s is named twice (again in %s)\n", name.c_str(), argv[i]);
+                return 1;
+            }
             merged[name] = piece[name];
         }
     }

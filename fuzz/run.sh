@@ -1,0 +1,74 @@
+#!/bin/sh
+# Builds every fuzz/fuzz_*.cpp into its own libFuzzer binary and runs each for
+# a bounded time; exits non-zero when any target crashes or fails a check.
+#
+#   fuzz/run.sh [seconds per target, default 30] [target ...]
+#
+# Each target names the sources it needs in its own comment lines:
+#   // fuzz-sources: util/web.cpp            (paths from the repository root)
+#   // fuzz-libs: -lsqlite3 -lz              (optional extra link flags)
+# Binaries, corpora, logs and crash inputs go to $FUZZ_OUT (default
+# build-fuzz/); seeds checked in under fuzz/seeds/<target>/ are read too.
+# Extra libFuzzer flags may be passed in $FUZZ_ARGS.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${FUZZ_OUT:-$root/build-fuzz}
+seconds=${1:-30}
+[ $# -gt 0 ] && shift
+wanted="$*"
+CXX=${CXX_FUZZ:-clang++}
+
+if ! command -v "$CXX" >/dev/null 2>&1; then
+    echo "fuzz: $CXX not found (install clang and libclang-rt-14-dev)" >&2
+    exit 2
+fi
+case "$seconds" in
+    ''|*[!0-9]*) echo "fuzz: seconds must be a whole number, got '$seconds'" >&2; exit 2 ;;
+esac
+
+mkdir -p "$out"
+failed=""
+for src in "$root"/fuzz/fuzz_*.cpp; do
+    name=$(basename "$src" .cpp)
+    if [ -n "$wanted" ]; then
+        case " $wanted " in *" $name "*) ;; *) continue ;; esac
+    fi
+    sources=""
+    for s in $(sed -n 's|^// fuzz-sources:||p' "$src"); do
+        sources="$sources $root/$s"
+    done
+    libs=$(sed -n 's|^// fuzz-libs:||p' "$src")
+
+    echo "== $name: building"
+    # shellcheck disable=SC2086
+    "$CXX" -std=c++17 -g -O1 -Wall -Wextra \
+        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+        -I"$root/util" -I"$root/src" "$src" $sources $libs -o "$out/$name"
+
+    corpus="$out/corpus/$name"
+    mkdir -p "$corpus" "$out/crashes"
+    seeds=""
+    [ -d "$root/fuzz/seeds/$name" ] && seeds="$root/fuzz/seeds/$name"
+    log="$out/$name.log"
+    echo "== $name: fuzzing for $seconds s (log: $log)"
+    status=0
+    # Targets may be chatty on standard error; -close_fd_mask=2 silences them
+    # while crash reports still reach the log.
+    # shellcheck disable=SC2086
+    "$out/$name" -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=2 \
+        -artifact_prefix="$out/crashes/$name-" ${FUZZ_ARGS:-} "$corpus" $seeds >"$log" 2>&1 || status=$?
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$log" || true
+    if [ "$status" -ne 0 ]; then
+        echo "== $name: FAILED (exit $status); crash inputs in $out/crashes/" >&2
+        tail -n 40 "$log" >&2
+        failed="$failed $name"
+    else
+        echo "== $name: no crash; corpus of $(ls "$corpus" | wc -l) inputs"
+    fi
+done
+
+if [ -n "$failed" ]; then
+    echo "fuzz: failures in:$failed" >&2
+    exit 1
+fi
