@@ -607,10 +607,9 @@ void _gl_setup() {
     glFrontFace(GL_CW);
 }
 
-}  // namespace
-
-void myview_paint(Game& game) {
-    Frame fr(game);
+// Camera, OpenGL state, view extent, lights and this frame's batches.
+void _build(Frame& fr) {
+    Game& game = fr.game;
     fr.floor = myview_img("floor");
     fr.shadow = myview_img("shadow");
     fr.walls = myview_img("walls");
@@ -627,6 +626,18 @@ void myview_paint(Game& game) {
     _lighting(fr);
     _cell_pass(fr);
     _entity_pass(fr);
+}
+
+}  // namespace
+
+void myview_build(Game& game) {
+    Frame fr(game);
+    _build(fr);
+}
+
+void myview_paint(Game& game) {
+    Frame fr(game);
+    _build(fr);
     _draw_passes();
     _overlays(fr);
 }

@@ -120,6 +120,9 @@ enum { MYVIEW_LIGHTS_MAX = 7 };
 extern float myview_light_pos[MYVIEW_LIGHTS_MAX + 1][4];
 
 const float MYVIEW_POP_SAME = -100;  // pop2 value meaning "the same as pop"
+// Everything myview_paint does before it draws: the camera, the OpenGL
+// state, the view extent, the lights and this frame's eleven batches.
+void myview_build(Game& game);
 // A box on cell (xx, yy) from base to top with image wid's texture. pop
 // grows (or, negative, shrinks) it sideways and pop2 shifts it vertically.
 // Faces towards a dark neighbour go to _dquads when imul is 1.

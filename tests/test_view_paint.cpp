@@ -3,9 +3,7 @@
 // frame, and a few pixels of the drawn picture.
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -20,9 +18,10 @@
 
 // ---------------------------------------------------------------- counting heap use
 
-// Counts operator new while _count_news is set; everything goes through
-// malloc and free so that AddressSanitizer still pairs every block.
-static bool _count_news = false;
+// Counts operator new while _count_news is set, on the drawing thread only
+// (the mixer and the software renderer have threads of their own); everything
+// goes through malloc and free so that AddressSanitizer still pairs every block.
+static thread_local bool _count_news = false;
 static long _news = 0;
 
 static void* _alloc(std::size_t n) {
@@ -108,21 +107,6 @@ int faces_at(const MyQuads& b, float nx, float nz, float at) {
     return k;
 }
 
-// Mesa's software driver keeps a few blocks (reachable only from X11's own,
-// suppressed, leaks) after its context is gone, and is unloaded before the
-// leak check, so the suppression for it cannot name it. Keeping it loaded lets
-// the sanitizer see where those blocks come from.
-void pin_gl_driver() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && strstr(name, "/dri/") && strstr(name, "_dri.so"))
-                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
 int total_quads() {
     int n = 0;
     for (MyQuads* b : myview_batches) n += b->n;
@@ -138,7 +122,6 @@ protected:
 
     void SetUp() override {
         h.start();
-        pin_gl_driver();
         g = &h.game();
         ASSERT_EQ(T_WALL, g->tiles[T_WALL].n) << "the tile catalogue did not load";
         memset(&g->level, 0, sizeof(g->level));
