@@ -5,7 +5,7 @@ JOBS := $(shell nproc)
 # Tests that draw run on a virtual display with Mesa's software renderer.
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
 
-.PHONY: play test deps build build-asan test-normal test-asan clean
+.PHONY: play test deps build build-asan test-normal test-asan test-fuzz clean
 
 deps:
 	./scripts/deps.sh
@@ -28,7 +28,12 @@ test-normal: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
 
-test: test-normal test-asan
+# The fuzz targets run for a bounded time; run fuzz/run.sh with more seconds by hand.
+FUZZ_SECONDS := 20
+test-fuzz: build
+	./fuzz/run.sh $(FUZZ_SECONDS)
+
+test: test-normal test-asan test-fuzz
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

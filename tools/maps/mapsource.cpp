@@ -1,0 +1,270 @@
+// Map sources: the text files from which the shipped maps are built, with
+// their texts, starting bombs, grid drawn in characters, and a solution.
+#include "mapsource.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+
+#include "logic.h"
+#include "util.h"
+
+// The legend: one character per tile number of data/tiles.json.
+static const struct {
+    char c;
+    int tile;
+} LEGEND[] = {
+    {' ', 0},  {'.', 1},  {',', 2},  {'o', 3},  {'@', 4},  {'#', 5},  {'H', 6},  {'W', 7},
+    {'1', 8},  {'2', 9},  {'3', 10}, {'4', 11}, {'6', 12}, {'7', 13}, {'8', 14}, {'9', 15},
+    {'G', 16}, {'a', 17}, {'b', 18}, {'r', 19}, {'v', 20}, {'P', 21}, {'C', 22}, {'_', 23},
+    {'d', 24}, {'t', 25}, {'e', 26}, {'m', 27}, {'*', 28}, {'p', 29}, {'s', 30}, {'B', 31},
+};
+
+int mapsource_tile(char c) {
+    for (const auto& l : LEGEND)
+        if (l.c == c) return l.tile;
+    return -1;
+}
+
+static std::string _trim(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t\r");
+    if (a == std::string::npos) return "";
+    size_t b = s.find_last_not_of(" \t\r");
+    return s.substr(a, b - a + 1);
+}
+
+bool mapsource_read(const char* path, MapSource& out, std::string& err) {
+    out = MapSource();
+    out.file = path;
+    std::ifstream in(path);
+    if (!in) {
+        err = std::string(path) + ": cannot be read";
+        return false;
+    }
+    enum { HEAD, GRID, SOLUTION } part = HEAD;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        number++;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string where = std::string(path) + ":" + std::to_string(number) + ": ";
+        if (part == GRID) {
+            if (_trim(line) == "end") {
+                part = HEAD;
+                continue;
+            }
+            for (char c : line)
+                if (mapsource_tile(c) < 0) {
+                    err = where + "unknown map character '" + c + "'";
+                    return false;
+                }
+            out.grid.push_back(line);
+            continue;
+        }
+        std::string t = _trim(line);
+        if (t.empty() || t[0] == '#') continue;
+        if (part == SOLUTION) {
+            out.solution.push_back(t);
+            continue;
+        }
+        size_t colon = t.find(':');
+        if (colon == std::string::npos) {
+            err = where + "expected 'key: value'";
+            return false;
+        }
+        std::string key = t.substr(0, colon), value = _trim(t.substr(colon + 1));
+        if (key == "name") out.name = value;
+        else if (key == "title") out.title = value;
+        else if (key == "intro") out.intro += (out.intro.empty() ? "" : " ") + value;
+        else if (key == "music") out.music = value;
+        else if (key == "theme") out.theme = value;
+        else if (key == "bombs") {
+            std::istringstream s(value);
+            for (int& b : out.bombs) s >> b;
+            if (!s) {
+                err = where + "bombs needs four numbers";
+                return false;
+            }
+        } else if (key == "map") part = GRID;
+        else if (key == "solution") part = SOLUTION;
+        else {
+            err = where + "unknown key '" + key + "'";
+            return false;
+        }
+    }
+    // Texts longer than their fields would be cut in the middle of a word.
+    if (out.title.size() >= sizeof(LevelData::title) || out.intro.size() >= sizeof(LevelData::intro) ||
+        out.name.size() >= sizeof(LevelData::name)) {
+        err = std::string(path) + ": the name, title or intro is too long (" + std::to_string(out.intro.size()) +
+              " characters of intro)";
+        return false;
+    }
+    if (out.grid.empty() || out.name.empty()) {
+        err = std::string(path) + ": a map needs a name and a grid";
+        return false;
+    }
+    size_t width = 0;
+    for (const std::string& row : out.grid) width = std::max(width, row.size());
+    int playable = MAP_MAX - MAP_MIN + 1;
+    if ((int)width > playable || (int)out.grid.size() > playable) {
+        err = std::string(path) + ": the grid is larger than the playable area";
+        return false;
+    }
+    out.ox = MAP_SIZE / 2 - (int)width / 2;
+    out.oy = MAP_SIZE / 2 - (int)out.grid.size() / 2;
+    out.ox = std::max((int)MAP_MIN, std::min(out.ox, MAP_MAX + 1 - (int)width));
+    out.oy = std::max((int)MAP_MIN, std::min(out.oy, MAP_MAX + 1 - (int)out.grid.size()));
+    return true;
+}
+
+bool mapsource_read_dir(const char* dir, std::vector<MapSource>& out, std::string& err) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir);
+    if (!d) {
+        err = std::string(dir) + ": cannot be read";
+        return false;
+    }
+    while (struct dirent* e = readdir(d)) {
+        std::string n = e->d_name;
+        if (n.size() > 4 && n.compare(n.size() - 4, 4, ".map") == 0) names.push_back(n);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) {
+        MapSource src;
+        if (!mapsource_read((std::string(dir) + "/" + n).c_str(), src, err)) return false;
+        out.push_back(src);
+    }
+    return true;
+}
+
+void mapsource_apply(const MapSource& src, Game& game) {
+    logic_new(game);
+    LevelData& lev = game.level;
+    // The new map's start area is replaced by the drawn grid.
+    for (int y = MAP_MIN; y <= MAP_MAX; y++)
+        for (int x = MAP_MIN; x <= MAP_MAX; x++) lev.data[y][x] = TILE_EMPTY;
+    for (size_t r = 0; r < src.grid.size(); r++)
+        for (size_t c = 0; c < src.grid[r].size(); c++)
+            lev.data[src.oy + r][src.ox + c] = (unsigned char)mapsource_tile(src.grid[r][c]);
+    mystrcpy(lev.name, sizeof(lev.name), src.name.c_str());
+    mystrcpy(lev.title, sizeof(lev.title), src.title.c_str());
+    mystrcpy(lev.intro, sizeof(lev.intro), src.intro.c_str());
+    mystrcpy(lev.music, sizeof(lev.music), src.music.c_str());
+    mystrcpy(lev.theme, sizeof(lev.theme), src.theme.c_str());
+    mystrcpy(lev.author, sizeof(lev.author), "Velquist");
+    // The shipped maps keep a stable key, so that a later build finds the same map.
+    mystrcpy(lev.id, sizeof(lev.id), src.name.c_str());
+    for (int k = 0; k < 4; k++) lev.inventory[D_BOMB1 + k] = src.bombs[k];
+    lev.dirty = 0;
+    game._edit = lev;
+}
+
+bool mapsource_steps(const MapSource& src, std::vector<MapStep>& out, std::string& err) {
+    out.clear();
+    for (const std::string& line : src.solution) {
+        std::istringstream in(line);
+        std::string verb;
+        in >> verb;
+        MapStep st;
+        bool ok = true;
+        if (verb == "walk" || verb == "click") {
+            st.kind = verb == "walk" ? MapStep::WALK : MapStep::CLICK;
+            ok = (bool)(in >> st.x >> st.y);
+            st.x += src.ox;
+            st.y += src.oy;
+        } else if (verb == "bomb") {
+            st.kind = MapStep::BOMB;
+            ok = (bool)(in >> st.n) && st.n >= 1 && st.n <= 4;
+        } else if (verb == "wait") {
+            st.kind = MapStep::WAIT;
+            ok = (bool)(in >> st.n) && st.n >= 0;
+        } else if (verb == "keys") {
+            st.kind = MapStep::KEYS;
+            ok = (bool)(in >> st.x >> st.y >> st.n);
+        } else if (verb == "win") {
+            st.kind = MapStep::WIN;
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            err = src.file + ": bad solution step '" + line + "'";
+            return false;
+        }
+        out.push_back(st);
+    }
+    return true;
+}
+
+static void _tick(Game& game) {
+    logic_info(game);
+    logic_loop(game);
+}
+
+static bool _standing_on(Game& game, int x, int y) {
+    Entity* p = logic_find(game, D_PLAYER);
+    return p && p->x == x && p->y == y && p->path_n == 0 && p->dx == 0 && p->dy == 0;
+}
+
+bool mapsource_replay(const MapSource& src, Game& game, std::string& log) {
+    std::vector<MapStep> steps;
+    if (!mapsource_steps(src, steps, log)) return false;
+    mapsource_apply(src, game);
+    game.state = STATE_LEVEL;
+    logic_init(game, 1);
+    logic_rewind_reset(game);
+    game.level.is_init = 1;
+    char line[160];
+    for (size_t i = 0; i < steps.size() && game.state == STATE_LEVEL; i++) {
+        const MapStep& st = steps[i];
+        int waited = 0;
+        switch (st.kind) {
+        case MapStep::WALK:
+            logic_click(game, st.x, st.y);
+            while (game.state == STATE_LEVEL && !_standing_on(game, st.x, st.y) && waited < MAPSOURCE_WALK_TICKS) {
+                _tick(game);
+                waited++;
+            }
+            break;
+        case MapStep::CLICK: logic_click(game, st.x, st.y); break;
+        case MapStep::BOMB: logic_bomb(game, D_BOMB1 + st.n - 1); break;
+        case MapStep::WAIT:
+            for (; waited < st.n && game.state == STATE_LEVEL; waited++) _tick(game);
+            break;
+        case MapStep::KEYS:
+            logic_player_walk(game, st.x, st.y);
+            for (; waited < st.n && game.state == STATE_LEVEL; waited++) _tick(game);
+            logic_player_walk(game, 0, 0);
+            break;
+        case MapStep::WIN:
+            while (game.state == STATE_LEVEL && waited < MAPSOURCE_WIN_TICKS) {
+                _tick(game);
+                waited++;
+            }
+            break;
+        }
+        Entity* p = logic_find(game, D_PLAYER);
+        snprintf(line, sizeof(line), "step %zu '%s': %d ticks, frame %d, player at %.2f,%.2f (grid %d,%d) state %d, screen %d\n",
+                 i + 1, src.solution[i].c_str(), waited, game.level.frame, p ? p->x : -1.0f, p ? p->y : -1.0f,
+                 p ? (int)(p->x + 0.5f) - src.ox : -99, p ? (int)(p->y + 0.5f) - src.oy : -99, p ? p->state : -1,
+                 game.state);
+        log += line;
+        if (st.kind == MapStep::WALK && game.state == STATE_LEVEL && !_standing_on(game, st.x, st.y)) {
+            log += "the walk did not arrive\n";
+            return false;
+        }
+    }
+    // The win screen comes 60 ticks after the player reaches the window.
+    for (int t = 0; t < MAPSOURCE_WIN_TICKS && game.state == STATE_LEVEL; t++) _tick(game);
+    if (game.state != STATE_LEVEL_WIN) {
+        log += game.state == STATE_PAUSE ? "the player died\n" : "the map was not won\n";
+        return false;
+    }
+    snprintf(line, sizeof(line), "won after %d ticks of play time, %d of %d cartridges, %d bombs left\n",
+             game.level.timer, game.level.c_bonus, game.level.t_bonus, game.level.t_extra);
+    log += line;
+    return true;
+}
