@@ -11,6 +11,7 @@
 #include "driver.h"
 #include "gfx.h"
 #include "harness.h"
+#include "logic.h"
 #include "myview_quads.h"
 #include "util.h"
 
@@ -156,6 +157,26 @@ void BM_ViewFrame(benchmark::State& st, int screen, int zoom, bool bare) {
     st.counters["radius"] = g.level.view_cd;
 }
 
+// A shipped map as the play screen shows it after a few ticks.
+void BM_ViewTutorial(benchmark::State& st, const char* lid) {
+    Game& g = _harness()->game();
+    logic_load(g, g.gamedb, lid);
+    if (strcmp(g._edit.id, lid) != 0) {
+        st.SkipWithError("the tutorial map is not in the data folder");
+        return;
+    }
+    g.state = STATE_LEVEL;
+    for (int i = 0; i < 10; i++) {
+        logic_info(g);
+        logic_loop(g);
+    }
+    for (int i = 0; i < 3; i++) _frame(g);
+    for (auto _ : st) _frame(g);
+    int quads = 0;
+    for (MyQuads* b : myview_batches) quads += b->n;
+    st.counters["quads"] = quads;
+}
+
 // The view's own share of a frame: building the batches, without drawing.
 void BM_ViewBuild(benchmark::State& st) {
     Game& g = _harness()->game();
@@ -167,6 +188,8 @@ void BM_ViewBuild(benchmark::State& st) {
 
 }  // namespace
 
+BENCHMARK_CAPTURE(BM_ViewTutorial, heist, "t10")
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
 BENCHMARK(BM_ViewBuild)->Unit(benchmark::kMillisecond)->Repetitions(5);
 // CPU time of the whole process: Mesa's software renderer draws on threads of
 // its own.
