@@ -52,6 +52,9 @@ struct MenuCat {
     std::string value;  // the download query
     std::string title;  // label and list heading
 };
+// The categories of the online browser, in the order shown.
+extern const MenuCat _menu_cats[];
+extern const int _menu_cats_n;
 VELQUIST_MENU_SCREEN(MenuDownload1)
 VELQUIST_MENU_SCREEN(MenuDownload2)
 

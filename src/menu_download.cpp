@@ -1,13 +1,235 @@
-// The online browser: placeholders until the screens are built.
-#include "menu.h"
+// The online browser: the category screen that picks a list to fetch and the
+// list screen with the selected map's details and its turning preview.
+#include <GL/gl.h>
 
-void MenuDownload1::init() {}
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "driver.h"
+#include "game_web.h"
+#include "gfx.h"
+#include "logic.h"
+#include "menu.h"
+#include "myview.h"
+#include "util.h"
+
+const MenuCat _menu_cats[] = {
+    {0, "c~featured", "Featured"}, {1, "c~popular", "Popular"},     {2, "c~newest", "Newest"},
+    {3, "c~friends", "Friends"},   {4, "c~favorites", "Favorites"},
+};
+const int _menu_cats_n = (int)MY_COUNT(_menu_cats);
+
+enum {
+    BUTTON_W = 240, BUTTON_H = 60,
+    HEADING_X = 240, HEADING_W = 720,
+    LIST_Y = 120, LIST_W = 320, LIST_H = 480,
+    ENTRY_PADDING = 10, ENTRY_MARGIN = 2,
+    ENTRY_IDLE = 0x111111, ENTRY_HOVER = 0x222222, ENTRY_PRESSED = 0x333333,
+    RATING_SIZE = 26, RATING_GAP = 40,
+    PREVIEW_ZOOM = 50,  // camera distance of the turning preview
+};
+// The preview's place on the canvas.
+static const GfxRect PREVIEW_RECT(335, 120, 625, 480);
+
+// ---------------------------------------------------------------- category screen
+
+void MenuDownload1::init() {
+    gui = Container();
+    Table* t = new Table();
+    for (const MenuCat& c : _menu_cats) {
+        t->tr();
+        t->td(w_menu_button(c.title.c_str(), MENU_ROW + c.n, 0));
+    }
+    Box* b = new Box(t);
+    b->style.width = CANVAS_W;
+    b->style.height = CANVAS_H;
+    gui.add(b, 0, 0);
+}
+
 void MenuDownload1::deinit() {}
-void MenuDownload1::paint() {}
-void MenuDownload1::event(Event e) { (void)e; }
-void MenuDownload1::loop() {}
-void MenuDownload2::init() {}
+
+void MenuDownload1::paint() {
+    game.gfx_2d();
+    gui.resize();
+    gui.paint();
+}
+
+void MenuDownload1::event(Event e) {
+    int r = gui.event(&e);
+    if (e.type == EVT_KEYDOWN && e.v == KEY_ESCAPE) r = MENU_BACK;
+    if (r == MENU_BACK) {
+        // Back to the list that was shown, without fetching anything.
+        game.next(STATE_MENU_DOWNLOAD2);
+        return;
+    }
+    int i = r - MENU_ROW;
+    if (r == MENU_NONE || i < 0 || i >= _menu_cats_n) return;
+    _menu_cur = 0;
+    mystrcpy(game.q_value, sizeof(game.q_value), _menu_cats[i].value.c_str());
+    mystrcpy(game.q_title, sizeof(game.q_title), _menu_cats[i].title.c_str());
+    game.download();
+    game.next(STATE_MENU_DOWNLOAD2);
+}
+
+void MenuDownload1::loop() { gui.loop(); }
+
+// ---------------------------------------------------------------- list screen
+
+// A row of five rating icons that only shows a value.
+static Widget* _menu_rating(const std::string& value, const char* image) {
+    // PENDING(Stars): the rating widget lands with the play screens.
+    (void)atof(value.c_str());
+    (void)gfx_img_load(image);
+    Widget* s = new Widget();
+    s->style.width = 5 * RATING_SIZE;
+    s->style.height = RATING_SIZE;
+    s->ignore = 1;
+    return s;
+}
+
+// One list entry: author, title, and the two ratings; clicking it selects row i.
+static Widget* _menu_entry(const MyRow& row, int i, Font f1, Font f3) {
+    auto col = [&row](const char* name) {
+        auto it = row.find(name);
+        return it == row.end() ? std::string() : it->second;
+    };
+    Table* ratings = new Table();
+    ratings->td(_menu_rating(col("stars"), "stars"));
+    Widget* gap = new Widget();
+    gap->style.width = RATING_GAP;
+    ratings->td(gap);
+    ratings->td(_menu_rating(col("skulls"), "skulls"));
+
+    Table* t = new Table();
+    t->tr();
+    t->td(new Label(f3, col("author").c_str()));
+    t->tr();
+    t->td(new Label(f1, col("title").c_str()));
+    t->tr();
+    t->td(ratings);
+
+    Box* b = new Box(t);
+    b->onclick = MENU_ROW + i;
+    StyleSheet& s = b->style;
+    s.width = LIST_W;
+    s.clip = 1;
+    s.align = ALIGN_START;
+    s.set_padding(ENTRY_PADDING);
+    s.set_margin(ENTRY_MARGIN);
+    s.background = ENTRY_IDLE;
+    s.data[STYLE_HOVER].background = ENTRY_HOVER;
+    s.data[STYLE_FOCUS].background = ENTRY_IDLE;
+    s.data[STYLE_ACTIVE].background = ENTRY_PRESSED;
+    return b;
+}
+
+// The list of _menu_levs in a scroll box with its bar.
+static Widget* _menu_list(Font f1, Font f3) {
+    Table* list = new Table();
+    for (int i = 0; i < _menu_total; i++) {
+        list->tr();
+        list->td(_menu_entry(_menu_levs[i], i, f1, f3));
+    }
+    return new ScrollBox2(new ScrollBox(list, LIST_W, LIST_H));
+}
+
+void MenuDownload2::init() {
+    _menu_levs = game.netdb.query("select id,title,author,stars,skulls from levels where q = ? order by value asc",
+                                  {std::string(game.q_value, strnlen(game.q_value, sizeof(game.q_value)))});
+    _menu_total = (int)_menu_levs.size();
+    Font f1(font_load("font1")), f2(font_load("font2")), f3(font_load("font3"));
+
+    gui = Container();
+    gui.add(w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
+    std::string title(game.q_title, strnlen(game.q_title, sizeof(game.q_title)));
+    gui.add(w_button_size(title.c_str(), MENU_MORE, HEADING_W, BUTTON_H, 0), HEADING_X, 0);
+    Box* refresh = w_button_size("Refresh", MENU_REFRESH, BUTTON_W, BUTTON_H, 0);
+    gui.add(refresh, 0, CANVAS_H - refresh->_rect.h);
+
+    if (_menu_total == 0) {
+        Box* none = new Box(new Label(f2, "---"));
+        none->style.width = CANVAS_W;
+        none->style.loop();
+        none->resize();
+        gui.add(none, 0, (CANVAS_H - none->_rect.h) / 2);
+        logic_new(game);
+        return;
+    }
+    _menu_cur = ((_menu_cur % _menu_total) + _menu_total) % _menu_total;
+    menu_show_lev(game, gui);
+    gui.add(_menu_list(f1, f3), 0, LIST_Y);
+    Box* play = w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3"));
+    gui.add(play, CANVAS_W - play->_rect.w, CANVAS_H - play->_rect.h);
+}
+
 void MenuDownload2::deinit() {}
-void MenuDownload2::paint() {}
-void MenuDownload2::event(Event e) { (void)e; }
-void MenuDownload2::loop() {}
+
+// Draws the map turning behind the menu into its rectangle of the canvas.
+static void _menu_paint_preview(Game& game) {
+    GfxRect r = gfx_rect_to_hwrect(PREVIEW_RECT);
+    r.normalize();
+    int ww = 0, wh = 0;
+    driver_get_size(&ww, &wh);
+    glViewport((int)r.x, (int)(wh - r.y - r.h), (int)r.w, (int)r.h);
+    myview_paint(game);
+    glViewport(0, 0, ww, wh);
+}
+
+void MenuDownload2::paint() {
+    game.gfx_3d();
+    _menu_paint_preview(game);
+    game.gfx_2d();
+    gui.resize();
+    gui.paint();
+    game.gfx_3d();
+}
+
+// Fetches the list q of the selected map's author and shows it as it comes.
+static void _menu_author_list(Game& game, const char* prefix, const char* title_fmt) {
+    _menu_cur = 0;
+    std::string uid(game.level.uid, strnlen(game.level.uid, sizeof(game.level.uid)));
+    std::string author(game.level.author, strnlen(game.level.author, sizeof(game.level.author)));
+    mystrcpy(game.q_value, sizeof(game.q_value), (prefix + uid).c_str());
+    snprintf(game.q_title, sizeof(game.q_title), title_fmt, author.c_str());
+    game.download();
+}
+
+void MenuDownload2::event(Event e) {
+    int r = gui.event(&e);
+    if (e.type == EVT_KEYDOWN && e.v == KEY_ESCAPE) r = MENU_BACK;
+    switch (r) {
+    case MENU_AUTHOR_MORE:
+        _menu_author_list(game, "u~", "More by %s");
+        init();
+        return;
+    case MENU_AUTHOR_FAVORITES:
+        _menu_author_list(game, "f~", "%s's Favorites");
+        init();
+        return;
+    case MENU_BACK: game.next(STATE_MENU_MAIN); return;
+    case MENU_MORE: game.next(STATE_MENU_DOWNLOAD1); return;
+    case MENU_REFRESH: game.download(); return;
+    case MENU_PLAY:
+        if (_menu_total == 0) return;
+        game.level = game._edit;
+        game.parent = game.state;
+        game.track("level", game.level.name, "start", game.level.timer / TICKS_PER_SECOND);
+        game.next(STATE_LEVEL);
+        return;
+    default: break;
+    }
+    if (r >= MENU_ROW && r - MENU_ROW < _menu_total) {
+        _menu_cur = r - MENU_ROW;
+        menu_show_lev(game, gui);
+    }
+}
+
+void MenuDownload2::loop() {
+    gui.loop();
+    LevelData& lev = game.level;
+    lev.zoom = lev.tzoom = PREVIEW_ZOOM;
+    lev.rotate += 1;
+    lev.trotate += 1;
+}

@@ -1,0 +1,233 @@
+// The online browser on the real game: categories, the list with its detail
+// panel, the cursor, playing from the list, the author's lists, and the
+// error screen the protocol opens.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "engine.h"
+#include "menu.h"
+#include "test_online_service.h"
+
+using namespace onlinetest;
+
+namespace {
+
+// Every widget below w that satisfies f, in tree order.
+void collect(Widget* w, const std::function<bool(Widget*)>& f, std::vector<Widget*>& out) {
+    if (f(w)) out.push_back(w);
+    if (Container* c = dynamic_cast<Container*>(w))
+        for (Widget* k : c->widgets) collect(k, f, out);
+}
+
+Container& screen_gui(int state) {
+    State* s = _game_states[state];
+    if (state == STATE_MENU_DOWNLOAD1) return static_cast<MenuDownload1*>(s)->gui;
+    if (state == STATE_MENU_DOWNLOAD2) return static_cast<MenuDownload2*>(s)->gui;
+    return static_cast<MenuError*>(s)->gui;
+}
+
+std::vector<Label*> labels(Game& g, const char* text) {
+    std::vector<Widget*> found;
+    collect(&screen_gui(g.state),
+            [text](Widget* w) {
+                Label* l = dynamic_cast<Label*>(w);
+                return l && l->txt && strcmp(l->txt, text) == 0;
+            },
+            found);
+    std::vector<Label*> out;
+    for (Widget* w : found) out.push_back(static_cast<Label*>(w));
+    return out;
+}
+
+bool shows(Game& g, const char* text) { return !labels(g, text).empty(); }
+
+// Clicks the middle of the first label showing `text`.
+void click_label(Harness& h, const char* text) {
+    h.tick();  // lay the screen out
+    std::vector<Label*> l = labels(h.game(), text);
+    ASSERT_FALSE(l.empty()) << text;
+    MyRect r = l[0]->get_abs_rect(true);
+    h.click(r.x + r.w / 2.0f, r.y + r.h / 2.0f);
+}
+
+// Serves lists by query: c~newest has two maps, u~ and f~ lists one, c~empty none.
+struct Lists {
+    Game* game = nullptr;
+    std::mutex lock;
+    std::map<std::string, std::string> files;  // encoded query -> list file
+
+    Answer operator()(const std::string& r) {
+        if (action_of(r) != "download") return ok();
+        std::lock_guard<std::mutex> l(lock);
+        for (auto& f : files)
+            if (r.find("&q=" + f.first + " ") != std::string::npos) return ok(f.second);
+        return ok(list_file({}));
+    }
+    void set(const char* encoded_q, const std::vector<ListRow>& rows) {
+        std::string file = list_file(rows);
+        std::lock_guard<std::mutex> l(lock);
+        files[encoded_q] = file;
+    }
+};
+
+// Opens the browser on q the way the main menu does and waits for the list.
+void browse(Harness& h, Service& svc, const char* q, const char* title) {
+    Game& g = h.game();
+    int before = svc.count("download");
+    mystrcpy(g.q_value, sizeof(g.q_value), q);
+    mystrcpy(g.q_title, sizeof(g.q_title), title);
+    g.download();
+    g.next(STATE_MENU_DOWNLOAD2);
+    EXPECT_TRUE(loop_until(g, [&] { return svc.count("download") > before && idle(w_download); }));
+    h.tick();
+}
+
+class OnlineBrowser : public ::testing::Test {
+protected:
+    Lists lists;
+    Service svc{[this](const std::string& r) { return lists(r); }};
+    Harness h;
+
+    void SetUp() override {
+        start_signed_in(h, svc, "Ann", "pw");
+        Game& g = h.game();
+        lists.set("c%7enewest", {map_row(g, "m1", "First", "1"), map_row(g, "m2", "Second", "2")});
+        lists.set("c%7efeatured", {map_row(g, "f1", "Featured one", "1")});
+        lists.set("u%7eg%3aAnn", {map_row(g, "a1", "By Ann", "1")});
+    }
+};
+
+}  // namespace
+
+TEST_F(OnlineBrowser, CategoriesFetchTheirListWhileEscapeKeepsTheCurrentOne) {
+    Game& g = h.game();
+    browse(h, svc, "c~featured", "Featured");
+    EXPECT_EQ(STATE_MENU_DOWNLOAD2, g.state);
+    EXPECT_EQ(1, _menu_total);
+    EXPECT_TRUE(shows(g, "Featured one"));
+
+    click_label(h, "Featured");  // the heading
+    ASSERT_EQ(STATE_MENU_DOWNLOAD1, g.state);
+    h.tick();
+    const char* titles[] = {"Featured", "Popular", "Newest", "Friends", "Favorites"};
+    int last_y = -1;
+    for (const char* t : titles) {
+        std::vector<Label*> l = labels(g, t);
+        ASSERT_EQ(1u, l.size()) << t;
+        MyRect r = l[0]->get_abs_rect(true);
+        EXPECT_GT(r.y, last_y) << t;
+        last_y = r.y;
+    }
+
+    int downloads = svc.count("download");
+    h.key(KEY_ESCAPE);
+    EXPECT_EQ(STATE_MENU_DOWNLOAD2, g.state);
+    EXPECT_STREQ("c~featured", g.q_value);
+    loop_until(g, [] { return false; }, 0.3);
+    EXPECT_EQ(downloads, svc.count("download"));
+    EXPECT_TRUE(shows(g, "Featured one"));
+
+    click_label(h, "Featured");
+    click_label(h, "Newest");
+    EXPECT_EQ(STATE_MENU_DOWNLOAD2, g.state);
+    EXPECT_STREQ("c~newest", g.q_value);
+    EXPECT_STREQ("Newest", g.q_title);
+    EXPECT_TRUE(loop_until(g, [&] { return svc.count("download") > downloads && idle(w_download); }));
+    h.tick();
+    EXPECT_EQ(2, _menu_total);
+    EXPECT_EQ(0, _menu_cur);
+    EXPECT_TRUE(shows(g, "Second"));
+    EXPECT_NE(std::string::npos, svc.requests("download").back().find("&q=c%7enewest "));
+}
+
+TEST_F(OnlineBrowser, EmptyListShowsDashesAndNoPlay) {
+    Game& g = h.game();
+    browse(h, svc, "c~empty", "Friends");
+    EXPECT_EQ(0, _menu_total);
+    EXPECT_TRUE(shows(g, "---"));
+    EXPECT_FALSE(shows(g, "Play"));
+    EXPECT_TRUE(shows(g, "Refresh"));
+    EXPECT_EQ(0, g.level.title[0]);
+}
+
+TEST_F(OnlineBrowser, CursorBeyondAShorterListWraps) {
+    Game& g = h.game();
+    browse(h, svc, "c~newest", "Newest");
+    browse(h, svc, "c~featured", "Featured");
+    // Back to the two-map list, stored already, with the cursor left at 3.
+    _menu_cur = 3;
+    mystrcpy(g.q_value, sizeof(g.q_value), "c~newest");
+    g.next(STATE_MENU_DOWNLOAD2);
+    EXPECT_EQ(1, _menu_cur);
+    EXPECT_STREQ("Second", g._edit.title);
+}
+
+TEST_F(OnlineBrowser, PlayFromTheListReturnsToTheList) {
+    Game& g = h.game();
+    browse(h, svc, "c~newest", "Newest");
+    click_label(h, "Second");
+    EXPECT_EQ(1, _menu_cur);
+    EXPECT_STREQ("Second", g._edit.title);
+    int tracks = svc.count("track");
+    click_label(h, "Play");
+    EXPECT_EQ(STATE_MENU_DOWNLOAD2, g.parent);
+    EXPECT_STREQ("Second", g.level.title);
+    ASSERT_TRUE(loop_until(g, [&] { return svc.count("track") > tracks; }));
+    EXPECT_NE(std::string::npos,
+              svc.requests("track").back().find("&page=level&category=nm2&action=start&value=0 "));
+}
+
+TEST_F(OnlineBrowser, TheAuthorButtonsFetchTheAuthorsLists) {
+    Game& g = h.game();
+    browse(h, svc, "c~newest", "Newest");
+    click_label(h, "Second");
+    click_label(h, "More by");
+    EXPECT_STREQ("u~g:Ann", g.q_value);
+    EXPECT_STREQ("More by Ann", g.q_title);
+    EXPECT_EQ(0, _menu_cur);
+    EXPECT_TRUE(loop_until(g, [] { return idle(w_download); }));
+    h.tick();
+    EXPECT_TRUE(shows(g, "By Ann"));
+    EXPECT_TRUE(shows(g, "More by Ann"));
+
+    click_label(h, "Favorites");
+    EXPECT_STREQ("f~g:Ann", g.q_value);
+    EXPECT_STREQ("Ann's Favorites", g.q_title);
+    EXPECT_TRUE(loop_until(g, [] { return idle(w_download); }));
+    ASSERT_FALSE(svc.requests("download").empty());
+    EXPECT_NE(std::string::npos, svc.requests("download").back().find("&q=f%7eg%3aAnn "));
+}
+
+TEST_F(OnlineBrowser, RefreshFetchesTheListAgainAndShowsTheNewRows) {
+    Game& g = h.game();
+    browse(h, svc, "c~featured", "Featured");
+    lists.set("c%7efeatured", {map_row(g, "f1", "Featured one", "1"), map_row(g, "f2", "Featured two", "2")});
+    click_label(h, "Refresh");
+    EXPECT_TRUE(loop_until(g, [] { return idle(w_download); }));
+    h.tick();
+    EXPECT_EQ(2, _menu_total);
+    EXPECT_TRUE(shows(g, "Featured two"));
+}
+
+TEST(OnlineErrorScreen, UpgradeNoticeOpensTheErrorScreenInItsUpgradeMode) {
+    std::atomic<int> calls{0};
+    Service svc([&](const std::string&) {
+        return calls++ == 0 ? ok() : error("X01: A new version of Velquist is out.");
+    });
+    Harness h;
+    start_signed_in(h, svc, "Ann", "pw");
+    Game& g = h.game();
+    EXPECT_TRUE(loop_until(g, [&] { return calls == 1 && idle(w_valid); }));
+    g.next(STATE_MENU_DOWNLOAD1);
+    g.valid();
+    EXPECT_TRUE(loop_until(g, [&] { return calls == 2 && idle(w_valid); }));
+    ASSERT_EQ(STATE_MENU_ERROR, g.state);
+    EXPECT_EQ(STATE_MENU_DOWNLOAD1, g.context);
+    h.tick();
+    EXPECT_TRUE(shows(g, "Upgrade Available"));
+    EXPECT_TRUE(shows(g, "Download"));
+    EXPECT_FALSE(shows(g, "Sign In"));
+}
