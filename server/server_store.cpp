@@ -39,10 +39,15 @@ enum { STORE_BUSY_MS = 2000 };
 
 bool server_store_open(ServerStore& st, const std::string& dir) {
     st.ok = false;
-    // The store holds what signs players in: keep it to its owner.
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-        fprintf(stderr, "server: cannot create %s: %s\n", dir.c_str(), strerror(errno));
-        return false;
+    // The store holds what signs players in: keep it to its owner. Missing
+    // parents are made too, so that a first run needs no set-up.
+    for (size_t slash = dir.find('/', 1); ; slash = dir.find('/', slash + 1)) {
+        std::string part = dir.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            fprintf(stderr, "server: cannot create %s: %s\n", part.c_str(), strerror(errno));
+            return false;
+        }
+        if (slash == std::string::npos) break;
     }
     std::string path = dir + "/" + STORE_FILE;
     st.db.open(path.c_str());

@@ -473,7 +473,9 @@ TEST(ServerProgram, BuiltServerSeedsFeaturedMapsAndStopsOnTerm) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        execl(VELQUIST_SERVER_BIN, VELQUIST_SERVER_BIN, "--data", dir.c_str(), "--port", port_text.c_str(), "--seed",
+        // A store folder whose parents do not exist yet, as on a first run.
+        std::string data = dir + "/first/run";
+        execl(VELQUIST_SERVER_BIN, VELQUIST_SERVER_BIN, "--data", data.c_str(), "--port", port_text.c_str(), "--seed",
               VELQUIST_SEED_DB, (char*)nullptr);
         _exit(127);
     }
