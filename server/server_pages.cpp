@@ -170,7 +170,8 @@ ServerReply server_page_stats(Server& s, const ServerPairs& query) {
 
 static std::string _field(const char* label, const char* name, const char* type, const std::string& value) {
     return std::string("<label for=\"") + name + "\">" + label + "</label><input id=\"" + name + "\" name=\"" +
-           name + "\" type=\"" + type + "\" value=\"" + server_html_escape(value) + "\" maxlength=\"63\">\n";
+           name + "\" type=\"" + type + "\" value=\"" + server_html_escape(value) + "\" maxlength=\"" +
+           std::to_string((int)SERVER_PASSWORD_MAX) + "\">\n";
 }
 
 static std::string _manage_forms(const std::string& name) {

@@ -62,8 +62,10 @@ bool server_map_name_ok(const std::string& name) {
     return true;
 }
 
+enum { TEXT_LONG_DIGITS_MAX = 19 };  // digits of the largest 64-bit long
+
 bool server_parse_int(const std::string& text, long lo, long hi, long* out) {
-    if (text.empty() || text.size() > 20) return false;
+    if (text.empty() || text.size() > TEXT_LONG_DIGITS_MAX + 1) return false;
     size_t i = text[0] == '-' ? 1 : 0;
     if (i == text.size()) return false;
     for (size_t k = i; k < text.size(); k++)

@@ -502,3 +502,26 @@ TEST(ServerProgram, BuiltServerSeedsFeaturedMapsAndStopsOnTerm) {
     std::string cmd = "rm -rf '" + dir + "'";
     EXPECT_EQ(system(cmd.c_str()), 0);
 }
+
+TEST(ServerHandler, DecodingAndNumbersTakeOnlyWhatIsWellFormed) {
+    EXPECT_EQ(server_urldecode("a+b%20c%2b%zz%4"), "a b c+%zz%4");
+    EXPECT_EQ(server_urldecode("%00x"), std::string("\0x", 2));
+    ServerPairs p;
+    ASSERT_TRUE(server_parse_pairs("?&a=1&&b&a=2&c=x%3dy", p));
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(server_param(p, "a"), "1") << "the first of repeated keys counts";
+    bool found = false;
+    EXPECT_EQ(server_param(p, "b", &found), "");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(server_param(p, "c"), "x=y");
+    long v = -1;
+    EXPECT_TRUE(server_parse_int("42", 0, 100, &v));
+    EXPECT_EQ(v, 42);
+    for (const char* bad : {"", "-", "4x", " 4", "101", "-1", "99999999999999999999999"})
+        EXPECT_FALSE(server_parse_int(bad, 0, 100, &v)) << bad;
+    EXPECT_TRUE(server_name_ok("Ann-Marie_2.0"));
+    for (const char* bad : {"", " ann", "ann ", "a|b", "<b>", "abcdefghijklmnopqrstuvwxyz1234"})
+        EXPECT_FALSE(server_name_ok(bad)) << bad;
+    EXPECT_EQ(server_html_escape("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
+    EXPECT_EQ(server_header_value("a\r\nb"), "a  b");
+}
