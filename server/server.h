@@ -46,7 +46,7 @@ enum {
     SERVER_FAVORITE_STARS = 4,         // a rating of this many stars marks a favourite
     SERVER_HASH_ROUNDS = 20000,        // rounds of the web form's password hash
     SERVER_SALT_BYTES = 16,
-    SERVER_DEFAULT_PORT = 8080,
+    SERVER_DEFAULT_PORT = 8471,
 };
 static_assert(SERVER_NAME_MAX == 29, "a name plus \"g:\" fills the record's uid field");
 static_assert(SERVER_NAME_MAX < (int)sizeof(LevelData::author), "a name fits the author field");
