@@ -12,6 +12,7 @@ libopenal-dev libsndfile1-dev
 libfreetype-dev fonts-dejavu-core
 libgtest-dev libbenchmark-dev
 xvfb xauth
+desktop-file-utils appstream
 clang libclang-rt-14-dev
 "
 
