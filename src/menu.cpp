@@ -302,6 +302,7 @@ void MenuMain::init() {
     root->style.width = CANVAS_W;
     root->style.height = CANVAS_H;
     gui.add(root, 0, 0);
+    gui.resize();
 }
 
 void MenuMain::deinit() {}
@@ -339,6 +340,22 @@ void MenuMain::loop() { gui.loop(); }
 
 // ---------------------------------------------------------------- tutorial list
 
+// Play in the middle of the bottom row, Next and Previous at its ends.
+static void _menu_play_buttons(Container& gui) {
+    Table* play = new Table();
+    play->tr();
+    play->td(w_button_size("Play", MENU_EDIT_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3")));
+    menu_measure(play);
+    Box* bottom = new Box(play);
+    bottom->style.width = CANVAS_W;
+    gui.add(bottom, 0, CANVAS_H - play->_rect.h);
+
+    if (_menu_cur < _menu_total - 1)
+        _menu_button_at(gui, w_button_size("Next", MENU_NEXT, BUTTON_W, BUTTON_H, 0), -1, -1);
+    if (_menu_cur > 0)
+        _menu_button_at(gui, w_button_size("Previous", MENU_PREVIOUS, BUTTON_W, BUTTON_H, 0), 0, -1);
+}
+
 void MenuPlay::init() {
     gui = Container();
     _menu_levs = game.gamedb.query("select id from levels where name like 't%' order by name asc", {});
@@ -369,20 +386,9 @@ void MenuPlay::init() {
     gui.add(centre, 0, 0);
 
     _menu_button_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
-    if (!rows) return;
-
-    Table* play = new Table();
-    play->tr();
-    play->td(w_button_size("Play", MENU_EDIT_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3")));
-    menu_measure(play);
-    Box* bottom = new Box(play);
-    bottom->style.width = CANVAS_W;
-    gui.add(bottom, 0, CANVAS_H - play->_rect.h);
-
-    if (_menu_cur < _menu_total - 1)
-        _menu_button_at(gui, w_button_size("Next", MENU_NEXT, BUTTON_W, BUTTON_H, 0), -1, -1);
-    if (_menu_cur > 0)
-        _menu_button_at(gui, w_button_size("Previous", MENU_PREVIOUS, BUTTON_W, BUTTON_H, 0), 0, -1);
+    if (rows) _menu_play_buttons(gui);
+    // Laid out at once, so that the buttons answer the pointer before the first frame.
+    gui.resize();
 }
 
 void MenuPlay::deinit() {}
@@ -454,25 +460,9 @@ static Widget* _menu_edit_entry(const MyRow& row, int i) {
     return e;
 }
 
-void MenuEdit::init() {
-    gui = Container();
-    _menu_levs = game.userdb.query(
-        "select id,title,author,stars,skulls,ts from levels where q is null order by ts desc", {});
-    font_load("font2");
-    font_load("font1");
-    font_load("font3");
-    _menu_button_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
-    _menu_button_at(gui, w_button_size("New", MENU_EDIT_NEW, BUTTON_W, BUTTON_H, 0), NEW_X, 0);
-    Box* heading = new Box(menu_label("font2", "Build / Edit"));
-    heading->style.width = HEADING_W;
-    heading->style.height = HEADING_H;
-    gui.add(heading, HEADING_X, 0);
-
-    if (!_menu_wrap_cur()) {
-        _menu_empty_message(gui, "---");
-        logic_new(game);
-        return;
-    }
+// The list of the user's maps, the detail panel of the selected one and
+// the buttons that act on it.
+static void _menu_edit_list(Game& game, Container& gui) {
     menu_show_lev(game, gui);
 
     Table* list = new Table();
@@ -488,6 +478,29 @@ void MenuEdit::init() {
     _menu_button_at(gui, w_button_size("Edit", MENU_EDIT, BUTTON_W, BUTTON_H, 0), EDIT_X, -1);
     _menu_button_at(gui, w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3")),
                     PLAY_X, -1);
+}
+
+void MenuEdit::init() {
+    gui = Container();
+    _menu_levs = game.userdb.query(
+        "select id,title,author,stars,skulls,ts from levels where q is null order by ts desc", {});
+    font_load("font2");
+    font_load("font1");
+    font_load("font3");
+    _menu_button_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
+    _menu_button_at(gui, w_button_size("New", MENU_EDIT_NEW, BUTTON_W, BUTTON_H, 0), NEW_X, 0);
+    Box* heading = new Box(menu_label("font2", "Build / Edit"));
+    heading->style.width = HEADING_W;
+    heading->style.height = HEADING_H;
+    gui.add(heading, HEADING_X, 0);
+
+    if (_menu_wrap_cur()) {
+        _menu_edit_list(game, gui);
+    } else {
+        _menu_empty_message(gui, "---");
+        logic_new(game);
+    }
+    gui.resize();
 }
 
 void MenuEdit::deinit() {}

@@ -173,6 +173,13 @@ TEST(MenuPlay, ShippedTutorialsAreListedInOrder) {
     h.key(KEY_RIGHT);
     EXPECT_STREQ(g._edit.name, "t01");
     EXPECT_STRNE(g._edit.title, "");
+
+    // Play answers at once, before the list has been drawn.
+    g.next(STATE_MENU_MAIN);
+    g.next(STATE_MENU_PLAY);
+    h.click(PLAY_X, BOTTOM_Y);
+    EXPECT_EQ(g.parent, STATE_MENU_PLAY);
+    EXPECT_STREQ(g.level.name, "t01");
 }
 
 TEST(MenuPlay, WithoutMapsOnlyTheMessageAndMenuRemain) {
@@ -375,4 +382,6 @@ TEST(MenuDate, MonthFirstWithoutLeadingZeros) {
     EXPECT_EQ(menu_date("1299499200"), "3/7/2011");
     EXPECT_EQ(menu_date("1356955200"), "12/31/2012");
     EXPECT_EQ(menu_date("946728000"), "1/1/2000");
+    // A stamp beyond any calendar year prints nothing rather than garbage.
+    EXPECT_EQ(menu_date("99999999999999999999"), "");
 }

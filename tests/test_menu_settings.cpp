@@ -236,8 +236,15 @@ TEST(MenuError, WithoutANameTheFormAsksForOne) {
     EXPECT_TRUE(shows(&gui, "Sign In"));
     EXPECT_TRUE(shows(&gui, "Create account"));
     EXPECT_FALSE(shows(&gui, "E02: Wrong password.")) << "the message needs a name";
-    EXPECT_TRUE(gui.find("name"));
-    EXPECT_TRUE(gui.find("passwd"));
+    ASSERT_TRUE(gui.find("passwd"));
+    ASSERT_TRUE(gui.find("name"));
+
+    // Return in a field signs in too.
+    gui.find("name")->_focus();
+    h.type("eve");
+    h.key(KEY_RETURN);
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+    EXPECT_STREQ(g.settings.name, "eve");
 }
 
 TEST(MenuError, EscapeSignsInWithTheFields) {
