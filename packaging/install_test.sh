@@ -12,7 +12,7 @@ prefix="$work/prefix"
 fail() { echo "install test: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "install failed"
-for f in bin/velquist lib/velquist/velquist share/velquist/data/tiles.json share/velquist/data/game.db \
+for f in bin/velquist lib/velquist/velquist lib/velquist/velquist-server lib/velquist/velquist-seed.db lib/velquist/with-service.sh share/velquist/data/tiles.json share/velquist/data/game.db \
          share/velquist/data/image.txt share/applications/org.velquist.Velquist.desktop \
          share/metainfo/org.velquist.Velquist.metainfo.xml \
          share/icons/hicolor/48x48/apps/org.velquist.Velquist.png \
@@ -46,6 +46,7 @@ wait "$pid" || status=$?
 state="$work/home/.Velquist/state.dat"
 [ -s "$state" ] || fail "state.dat was not written"
 [ -s "$work/home/.Velquist/settings.dat" ] || fail "settings.dat was not written"
+[ -e "$work/home/.Velquist/service/velquist.db" ] || fail "the local online service was not started"
 screen=$(od -An -tu4 -j4 -N4 "$state" | tr -d ' ')
 [ "$screen" = "1" ] || fail "the game ended on screen $screen, not the main menu"
 
