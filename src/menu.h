@@ -28,6 +28,20 @@ extern int _menu_total;
 void menu_show_lev(Game& game, Container& gui);
 void _menu_delete(Game& game, Container& gui);
 
+// ---- helpers shared by the menu files (menu.cpp)
+// A label in the named font.
+Label* menu_label(const char* font, const char* text);
+// Steps w's style and lays it out, so that its outer box (_rect) is known
+// before it is placed.
+void menu_measure(Widget* w);
+// A stored time stamp (seconds since 1970, decimal text) as local
+// month/day/year without leading zeros, e.g. "3/7/2011".
+std::string menu_date(const char* ts);
+// Address of a page of the online service's web site, e.g. "/velquist/stats.php".
+std::string menu_service_page(const char* path);
+// Value of a column of a list row; "" when the row lacks it.
+std::string menu_column(const MyRow& row, const char* name);
+
 #define VELQUIST_MENU_SCREEN(Name)              \
     class Name : public State {                 \
     public:                                     \
@@ -59,8 +73,19 @@ VELQUIST_MENU_SCREEN(MenuDownload1)
 VELQUIST_MENU_SCREEN(MenuDownload2)
 
 // ---- menu_settings.cpp
+// The settings page shown: 0 sound, 1 account, 2 video.
+enum { MENU_SETTINGS_SOUND = 0, MENU_SETTINGS_ACCOUNT = 1, MENU_SETTINGS_VIDEO = 2, MENU_SETTINGS_PAGES = 3 };
+extern int _MenuSettings_page;
 void menu_settings_sync(Game& game, Container& gui);
 void menu_error_form_sync(Game& game, Container& gui);
+// Fills the resolution picker: "Auto", the fixed sizes, then the platform's
+// full-screen modes (n of them in ws/hs; -1 = any size) that are large enough
+// and not offered yet, up to MENU_VRES_ITEMS_MAX items.
+enum { MENU_VRES_ITEMS_MAX = 25 };
+void menu_settings_vres_fill(GridPicker& picker, const int* ws, const int* hs, int n);
+// The scrolling texts: lines ending with a null entry.
+extern const char* const menu_credits_text[];
+extern const char* const menu_help_text[];
 VELQUIST_MENU_SCREEN(MenuSettings)
 VELQUIST_MENU_SCREEN(MenuError)
 VELQUIST_MENU_SCREEN(MenuCredits)
