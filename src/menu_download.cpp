@@ -46,6 +46,8 @@ void MenuDownload1::init() {
     b->style.width = CANVAS_W;
     b->style.height = CANVAS_H;
     gui.add(b, 0, 0);
+    // Laid out at once, so that the buttons answer the pointer before the first frame.
+    gui.resize();
 }
 
 void MenuDownload1::deinit() {}
@@ -91,10 +93,7 @@ static Widget* _menu_rating(const std::string& value, const char* image) {
 
 // One list entry: author, title, and the two ratings; clicking it selects row i.
 static Widget* _menu_entry(const MyRow& row, int i, Font f1, Font f3) {
-    auto col = [&row](const char* name) {
-        auto it = row.find(name);
-        return it == row.end() ? std::string() : it->second;
-    };
+    auto col = [&row](const char* name) { return menu_column(row, name); };
     Table* ratings = new Table();
     ratings->td(_menu_rating(col("stars"), "stars"));
     Widget* gap = new Widget();
@@ -146,22 +145,24 @@ void MenuDownload2::init() {
     std::string title(game.q_title, strnlen(game.q_title, sizeof(game.q_title)));
     gui.add(w_button_size(title.c_str(), MENU_MORE, HEADING_W, BUTTON_H, 0), HEADING_X, 0);
     Box* refresh = w_button_size("Refresh", MENU_REFRESH, BUTTON_W, BUTTON_H, 0);
+    menu_measure(refresh);
     gui.add(refresh, 0, CANVAS_H - refresh->_rect.h);
 
     if (_menu_total == 0) {
         Box* none = new Box(new Label(f2, "---"));
         none->style.width = CANVAS_W;
-        none->style.loop();
-        none->resize();
+        menu_measure(none);
         gui.add(none, 0, (CANVAS_H - none->_rect.h) / 2);
         logic_new(game);
-        return;
+    } else {
+        _menu_cur = ((_menu_cur % _menu_total) + _menu_total) % _menu_total;
+        menu_show_lev(game, gui);
+        gui.add(_menu_list(f1, f3), 0, LIST_Y);
+        Box* play = w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3"));
+        menu_measure(play);
+        gui.add(play, CANVAS_W - play->_rect.w, CANVAS_H - play->_rect.h);
     }
-    _menu_cur = ((_menu_cur % _menu_total) + _menu_total) % _menu_total;
-    menu_show_lev(game, gui);
-    gui.add(_menu_list(f1, f3), 0, LIST_Y);
-    Box* play = w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3"));
-    gui.add(play, CANVAS_W - play->_rect.w, CANVAS_H - play->_rect.h);
+    gui.resize();
 }
 
 void MenuDownload2::deinit() {}
@@ -223,6 +224,7 @@ void MenuDownload2::event(Event e) {
     if (r >= MENU_ROW && r - MENU_ROW < _menu_total) {
         _menu_cur = r - MENU_ROW;
         menu_show_lev(game, gui);
+        gui.resize();
     }
 }
 

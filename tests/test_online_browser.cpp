@@ -50,7 +50,9 @@ void click_label(Harness& h, const char* text) {
     std::vector<Label*> l = labels(h.game(), text);
     ASSERT_FALSE(l.empty()) << text;
     MyRect r = l[0]->get_abs_rect(true);
-    h.click(r.x + r.w / 2.0f, r.y + r.h / 2.0f);
+    float x = r.x + r.w / 2.0f, y = r.y + r.h / 2.0f;
+    EXPECT_TRUE(x >= 0 && y >= 0 && x < CANVAS_W && y < CANVAS_H) << text << " lies off the screen";
+    h.click(x, y);
 }
 
 // Serves lists by query: c~newest has two maps, u~ and f~ lists one, c~empty none.
