@@ -225,7 +225,7 @@ static Table* _edit_palette(Game& game) {
     }
     t->tr();
     t->td(_edit_help(game), EDIT_PALETTE_COLS);
-    t->resize();
+    t->_resize();
     return t;
 }
 
@@ -239,7 +239,6 @@ static Box* _edit_rotate(Game& game, int dir, const char* img) {
     int id = gfx_img_load(img);
     if (id) b->style.img = id;
     b->style.loop();
-    b->resize();
     return b;
 }
 

@@ -147,8 +147,11 @@ static TextInput* _editinfo_field(const char* name, const char* value, size_t si
     return t;
 }
 
+// Measured with its edges, so that it can be placed by its outer size.
 static Box* _editinfo_button(const char* label, int value) {
-    return w_button_size(label, value, EDITINFO_BUTTON_W, EDITINFO_BUTTON_H, 0);
+    Box* b = w_button_size(label, value, EDITINFO_BUTTON_W, EDITINFO_BUTTON_H, 0);
+    b->_resize();
+    return b;
 }
 
 // Label above its field, each in a row of its own.

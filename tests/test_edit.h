@@ -49,7 +49,9 @@ protected:
     void click(Widget* w) {
         ASSERT_NE(w, nullptr);
         MyRect r = w->get_abs_rect(true);
-        h.click(r.x + r.w / 2.0f, r.y + r.h / 2.0f);
+        float x = r.x + r.w / 2.0f, y = r.y + r.h / 2.0f;
+        ASSERT_TRUE(x >= 0 && x < CANVAS_W && y >= 0 && y < CANVAS_H) << "off screen: " << x << "," << y;
+        h.click(x, y);
     }
     void click_label(const char* text) {
         Label* l = label(text);
