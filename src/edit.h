@@ -7,6 +7,17 @@
 #include "gui.h"
 
 // ---- editing with undo (edit.cpp)
+enum {
+    EDIT_MAP_MAX = 64,       // tiles the palette list holds
+    EDIT_PALETTE_COLS = 16,  // the palette shows the first COLS x ROWS of them
+    EDIT_PALETTE_ROWS = 2
+};
+// The palette list (built once, unfilled slots hold tile 0) and the chosen
+// tile, kept between visits to the editor.
+extern int _edit_map[EDIT_MAP_MAX];
+extern int _edit_map_built;
+extern int _edit_cur;
+
 void edit_change(Game& game, int x, int y, int tile);
 void edit_undo(Game& game);
 void edit_redo(Game& game);
@@ -17,12 +28,15 @@ class Edit : public State {
 public:
     Game& game;
     Container gui;
+    Table* palette = nullptr;  // owned by gui
     explicit Edit(Game& g) : game(g) {}
     void init() override;
     void deinit() override;
     void paint() override;
     void event(Event e) override;
     void loop() override;
+    // Makes t the chosen tile: its palette button highlighted, its help shown.
+    void choose(int t);
 };
 
 // ---- the screens around the editor (edit_menu.cpp)
@@ -41,6 +55,13 @@ public:
     void event(Event e) override;
     void loop() override;
 };
+
+// Pages of the title-and-options screen; the page shown is kept between visits.
+enum { EDITINFO_PAGE_TEXT = 0, EDITINFO_PAGE_BOMBS = 1, EDITINFO_PAGE_NAMES = 2 };
+extern int _editinfo_page;
+// A bomb field's text as a starting stock: a decimal number, clamped to what
+// a map can hold; text that does not start with a number gives 0.
+int editinfo_bombs(const char* text);
 
 class EditInfo : public State {
 public:

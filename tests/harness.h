@@ -56,6 +56,10 @@ public:
 
     // Window pixel of a canvas point.
     void to_window(float x, float y, float* wx, float* wy) const;
+    // Canvas point at which the map view picks the centre of cell (x, y) on
+    // its picking plane, from the matrices the last frame left current.
+    // False when the cell is behind the camera.
+    bool cell_to_canvas(int x, int y, float* cx, float* cy) const;
 
 private:
     Game* _game = nullptr;
