@@ -232,6 +232,7 @@ void Game::video_reset() {
     gfx_set_size(CANVAS_W, CANVAS_H);
     gfx_set_orient(0);
     font_init();
+    myview_flush();
 }
 
 void Game::gfx_3d() {

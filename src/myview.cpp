@@ -1,28 +1,214 @@
-// The map camera: a plain perspective until the map view lands.
+// The map camera: projection and view transform, picking a window pixel onto
+// the ground, the mouse and keyboard controls, the per-tick easing of zoom and
+// turn, and the extent of ground that a frame shows.
+#include "myview.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <cmath>
+
+#include "driver.h"
 #include "gfx.h"
-#include "myview.h"
+#include "myview_quads.h"
+#include "util.h"
 
 int _myview_overhead = 0;
 CVector3 _myview_eye;
 
+namespace {
+
+const double PI = 3.141592653589793;
+const double THREE_QUARTER_PI = 2.356194490192345;
+
+const double FOV_Y = 10.0;          // degrees; narrow, so the view is nearly parallel
+const double NEAR_PLANE = 1.0;
+const double FAR_PLANE = 1000.0;
+const float EYE_HEIGHT = 1.65f;     // eye height per unit of distance (about 49.4 degrees)
+const float OVERHEAD_HEIGHT = 2.0f; // overhead eye height per unit of distance
+
+const float ZOOM_BASE = 50;         // camera distance = zoom + ZOOM_BASE
+const float ZOOM_MIN = -25, ZOOM_MAX = 50, ZOOM_STEP = 5;
+const float ZOOM_EASE = 2;          // zoom change per tick
+const float TURN_STEP = 45;         // degrees per queued turn
+const float TURN_EASE = 5;          // degrees per tick
+const float FULL_TURN = 360;
+const int TURN_QUEUE_LIMIT = 359;   // |rotate - trotate| below this accepts another turn
+
+// Angles further than this from 0 only come from damaged records; they are
+// brought back by whole turns so that the wrap-around loop stays short.
+const float ANGLE_SANE = 36000;
+
+const int BUTTON_MASK_RIGHT = 4;    // motion event button state: only the right button held
+
+const float VIEW_FOCUS_X = 480, VIEW_FOCUS_Y = 312;  // logical point above the screen's centre
+
+bool _finite(float v) { return std::isfinite(v); }
+
+// Repairs camera fields that only a damaged record can hold, so that the
+// easing loops terminate and the matrices stay finite.
+void _myview_camera_repair(LevelData& lev) {
+    if (!_finite(lev.zoom)) lev.zoom = 0;
+    if (!_finite(lev.tzoom)) lev.tzoom = lev.zoom;
+    if (!_finite(lev.pan_x)) lev.pan_x = MAP_SIZE / 2;
+    if (!_finite(lev.pan_y)) lev.pan_y = MAP_SIZE / 2;
+    if (!_finite(lev.rotate)) lev.rotate = 0;
+    if (!_finite(lev.trotate) || std::fabs(lev.trotate - lev.rotate) > ANGLE_SANE) lev.trotate = lev.rotate;
+    if (std::fabs(lev.rotate) > ANGLE_SANE) {
+        float ahead = lev.trotate - lev.rotate;
+        float r = std::fmod(lev.rotate, FULL_TURN);
+        if (r < 0) r += FULL_TURN;
+        lev.rotate = r;
+        lev.trotate = r + ahead;
+    }
+}
+
+// Camera distance for the matrices; a damaged zoom cannot put the eye on
+// (or behind) the point it looks at.
+float _myview_distance(const LevelData& lev) {
+    float z = _finite(lev.zoom) ? lev.zoom : 0;
+    if (z < ZOOM_MIN) z = ZOOM_MIN;
+    if (z > ZOOM_MAX) z = ZOOM_MAX;
+    return z + ZOOM_BASE;
+}
+
+bool _myview_turn_queue_open(const LevelData& lev) {
+    float diff = lev.rotate - lev.trotate;
+    return diff > -(TURN_QUEUE_LIMIT + 1) && diff < TURN_QUEUE_LIMIT + 1;
+}
+
+}  // namespace
+
 void myview_projection(Game& game, float aspect) {
-    (void)game;
     if (aspect == 0) aspect = gfx_get_aspect();
+    if (!(aspect > 0) || !std::isfinite(aspect)) aspect = (float)CANVAS_W / CANVAS_H;
+    const LevelData& lev = game.level;
+
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(10.0, aspect, 1.0, 1000.0);
+    glRotatef(gfx_get_rotation(), 0, 0, 1);
+    gluPerspective(FOV_Y, aspect, NEAR_PLANE, FAR_PLANE);
+
+    double a = 2 * (_finite(lev.rotate) ? lev.rotate : 0) * PI / 360;
+    float d = _myview_distance(lev);
+    float px = _finite(lev.pan_x) ? lev.pan_x : MAP_SIZE / 2;
+    float pz = _finite(lev.pan_y) ? lev.pan_y : MAP_SIZE / 2;
+    // The view transform goes onto the projection matrix: the model-view
+    // matrix stays identity, so light positions are world coordinates.
+    if (game.state == STATE_EDIT && _myview_overhead) {
+        double b = a - THREE_QUARTER_PI;
+        gluLookAt(px, OVERHEAD_HEIGHT * d, pz, px, 0, pz, std::sin(b), 0, std::cos(b));
+    } else {
+        _myview_eye = CVector3(px + d * (float)(std::cos(a) + std::sin(a)), EYE_HEIGHT * d,
+                               pz + d * (float)(std::cos(a) - std::sin(a)));
+        gluLookAt(_myview_eye.x, _myview_eye.y, _myview_eye.z, px, 0, pz, 0, 1, 0);
+    }
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
 
 CVector3 myview_get_coords(Game& game, float x, float y, float hh) {
-    (void)game; (void)x; (void)y; (void)hh;
-    return CVector3();
+    (void)game;
+    GLdouble model[16], proj[16];
+    GLint vp[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    double wx = vp[0] + (double)x;
+    double wy = vp[1] + vp[3] - (double)y;
+    GLdouble ax, ay, az, bx, by, bz;
+    if (gluUnProject(wx, wy, 0, model, proj, vp, &ax, &ay, &az) != GL_TRUE ||
+        gluUnProject(wx, wy, 1, model, proj, vp, &bx, &by, &bz) != GL_TRUE)
+        return CVector3();  // a singular matrix: there is no ray to cast
+    CVector3 a((float)ax, (float)ay, (float)az);
+    CVector3 b((float)bx, (float)by, (float)bz);
+    CVector3 v = Normalize(Vector(a, b));
+    double t = intersectRayPlane(a, v, CVector3(0, hh, 0), CVector3(0, 1, 0));
+    return CVector3((float)(a.x + t * v.x), (float)(a.y + t * v.y), (float)(a.z + t * v.z));
 }
 
-void myview_event(Game& game, Event e, LevelData* lev) { (void)game; (void)e; (void)lev; }
-void myview_loop(Game& game, LevelData* lev) { (void)game; (void)lev; }
-void myview_paint(Game& game) { (void)game; }
+void myview_event(Game& game, Event e, LevelData* lev_) {
+    LevelData& lev = lev_ ? *lev_ : game.level;
+    bool pointer = e.type == EVT_MOTION || e.type == EVT_DOWN || e.type == EVT_UP;
+
+    if (e.type == EVT_MOTION && e.b == BUTTON_MASK_RIGHT) {
+        // The ground point under the pointer follows the pointer.
+        CVector3 p = myview_get_coords(game, e._x - e._dx, e._y - e._dy, MYVIEW_PICK_HEIGHT);
+        CVector3 q = myview_get_coords(game, e._x, e._y, MYVIEW_PICK_HEIGHT);
+        float nx = lev.pan_x - (q.x - p.x), nz = lev.pan_y - (q.z - p.z);
+        if (_finite(nx) && _finite(nz)) {
+            lev.pan_x = nx;
+            lev.pan_y = nz;
+        }
+        return;
+    }
+    if (pointer) {
+        CVector3 h = myview_get_coords(game, e._x, e._y, MYVIEW_PICK_HEIGHT);
+        lev.hover_x = h.x;
+        lev.hover_y = h.z;
+    }
+    if (e.type == EVT_WHEEL) {
+        if (e.dy < 0) lev.tzoom = mymax(lev.tzoom - ZOOM_STEP, ZOOM_MIN);
+        if (e.dy > 0) lev.tzoom = mymin(lev.tzoom + ZOOM_STEP, ZOOM_MAX);
+    }
+    if (e.type == EVT_KEYDOWN) {
+        int key = e.v & (KEYS_MAX - 1);
+        bool repeat = game.keys[key] != 0;
+        if (key == KEY_LEFT && !repeat && _myview_turn_queue_open(lev)) lev.trotate -= TURN_STEP;
+        if (key == KEY_RIGHT && !repeat && _myview_turn_queue_open(lev)) lev.trotate += TURN_STEP;
+        if (key == KEY_UP || key == KEY_DOWN) _myview_overhead = !_myview_overhead;
+    }
+}
+
+void myview_loop(Game& game, LevelData* lev_) {
+    LevelData& lev = lev_ ? *lev_ : game.level;
+    _myview_camera_repair(lev);
+
+    if (lev.zoom < lev.tzoom) lev.zoom = mymin(lev.zoom + ZOOM_EASE, lev.tzoom);
+    else if (lev.zoom > lev.tzoom) lev.zoom = mymax(lev.zoom - ZOOM_EASE, lev.tzoom);
+
+    if ((int)(lev.rotate - lev.trotate) == 0) {
+        int held = (game.keys[KEY_RIGHT] ? 1 : 0) - (game.keys[KEY_LEFT] ? 1 : 0);
+        lev.trotate += TURN_STEP * held;
+    }
+    while (lev.trotate < 0 || lev.rotate < 0) {
+        lev.trotate += FULL_TURN;
+        lev.rotate += FULL_TURN;
+    }
+    if (lev.trotate >= FULL_TURN && lev.rotate >= FULL_TURN) {
+        lev.trotate -= FULL_TURN;
+        lev.rotate -= FULL_TURN;
+    }
+    if (lev.trotate > lev.rotate) lev.rotate += TURN_EASE;
+    if (lev.rotate > lev.trotate) lev.rotate -= TURN_EASE;
+}
+
+MyViewExtent myview_extent(Game& game) {
+    int sw = 0, sh = 0;
+    driver_get_size(&sw, &sh);
+    MyViewExtent ext;
+    CVector3 c = myview_get_coords(game, (float)(sw / 2), (float)(sh / 2), 0);
+    CVector3 tl = myview_get_coords(game, 0, 0, 0);
+    CVector3 br = myview_get_coords(game, (float)sw, (float)sh, 0);
+    float d1 = (tl.x - c.x) * (tl.x - c.x) + (tl.z - c.z) * (tl.z - c.z);
+    float d2 = (br.x - c.x) * (br.x - c.x) + (br.z - c.z) * (br.z - c.z);
+    ext.cx = c.x;
+    ext.cz = c.z;
+    ext.dx = br.x - c.x;
+    ext.dz = br.z - c.z;
+    ext.dd = mymax(d1, d2);
+    // A degenerate camera could give an endless radius; nothing beyond the
+    // grid's diagonal can ever be drawn.
+    if (!_finite(ext.dd) || ext.dd < 0) ext.dd = 0;
+    if (ext.dd > MYVIEW_EXTENT_MAX * MYVIEW_EXTENT_MAX) ext.dd = MYVIEW_EXTENT_MAX * MYVIEW_EXTENT_MAX;
+    if (!_finite(ext.cx) || !_finite(ext.cz)) ext.cx = ext.cz = ext.dd = 0;
+    ext.dist = (float)(int)std::sqrt(ext.dd);
+
+    GfxRect focus = gfx_rect_to_hwrect(GfxRect(VIEW_FOCUS_X, VIEW_FOCUS_Y, 0, 0));
+    CVector3 f = myview_get_coords(game, focus.x, focus.y, 0);
+    LevelData& lev = game.level;
+    lev.view_cd = ext.dist;
+    lev.view_cx = f.x;
+    lev.view_cy = f.z;
+    return ext;
+}

@@ -17,6 +17,9 @@ void myview_projection(Game& game, float aspect);
 CVector3 myview_get_coords(Game& game, float x, float y, float hh);
 void myview_event(Game& game, Event e, LevelData* lev);
 void myview_loop(Game& game, LevelData* lev);
+// Forgets every image handle the view holds; the game shell calls it after the
+// 2D layer is rebuilt (a video reset), whose handles are then new.
+void myview_flush();
 
 // ---- drawing (myview_paint.cpp)
 void myview_paint(Game& game);

@@ -1,0 +1,148 @@
+// Inside the map view: the quad batches a frame is built into, the view's
+// image cache, blocks and billboards, the point lights, and the view extent.
+// Only the view's own files and its tests include this.
+//
+// Sections by file: myview_quads.cpp (batches, image cache),
+// myview_paint.cpp (blocks, billboards, lights, the frame), myview.cpp (extent).
+#pragma once
+
+#include <vector>
+
+#include "game.h"
+#include "myview.h"
+
+// ---------------------------------------------------------------- dimensions
+
+// World units; one cell is 1 x 1.
+const float MYVIEW_PICK_HEIGHT = 1.25f;    // plane the pointer is picked on
+const float MYVIEW_WALL_HEIGHT = 2.5f;
+const float MYVIEW_DECAL_HEIGHT = 0.01f;
+const float MYVIEW_OVERLAY_HEIGHT = 0.015f;
+const float MYVIEW_EXTENT_MAX = MAP_SIZE * 2;  // no visible radius is larger than this
+
+// ---------------------------------------------------------------- batches (myview_quads.cpp)
+
+// One vertex as OpenGL reads it from the interleaved arrays.
+struct MyTriangle {
+    int tex;            // OpenGL texture name; only the first vertex of a quad carries it
+    float z;            // not used
+    float normal[3];
+    float coords[2];    // texture coordinates
+    float verts[3];     // position
+};
+static_assert(sizeof(MyTriangle) == 40, "one vertex record is the array stride");
+
+// Two triangles (p1, p2, p3) and (p4, p3, p2).
+struct MyQuad {
+    MyTriangle tris[6];
+};
+
+// The quads of one drawing pass. The storage only grows, so once a map has
+// been drawn a frame of the same map allocates nothing.
+struct MyQuads {
+    int n = 0;                   // quads in use this frame
+    std::vector<MyQuad> _quads;  // storage, kept from frame to frame
+    MyQuad* quads = nullptr;     // first element of _quads
+
+    void reset() { n = 0; }
+    // Corners p1..p4 get texture coordinates (tx, ty + th), (tx + tw, ty + th),
+    // (tx, ty), (tx + tw, ty). With do_cull the quad is dropped when it faces
+    // away from the eye.
+    void tex_quad(int tex, float nx, float ny, float nz, float tx, float ty, float tw, float th,
+                  float x1, float y1, float z1, float x2, float y2, float z2,
+                  float x3, float y3, float z3, float x4, float y4, float z4, bool do_cull);
+    // The same with an image of the view's cache: its texture and rectangle.
+    // Image 0 (or any unknown handle) adds nothing.
+    void img_quad(int img, float nx, float ny, float nz,
+                  float x1, float y1, float z1, float x2, float y2, float z2,
+                  float x3, float y3, float z3, float x4, float y4, float z4, bool do_cull);
+    // True when a face with normal n through point (x, y, z) looks away from
+    // the eye of the last perspective set-up.
+    static bool cull(float nx, float ny, float nz, float x, float y, float z);
+    // One draw per run of quads sharing a texture; `name` is only a label.
+    void draw(const char* name);
+
+    // Texture of quad i (what its first vertex carries).
+    int tex_of(int i) const { return quads[i].tris[0].tex; }
+
+private:
+    MyQuad* add();
+};
+
+// The eleven passes, in drawing order.
+extern MyQuads _quads;      // walls, arches, windows, crates
+extern MyQuads _pillars;
+extern MyQuads _dquads;     // side faces of blocks that face a dark cell
+extern MyQuads _floors;
+extern MyQuads _shadow;     // floors in shadow
+extern MyQuads _dark;       // dark floors
+extern MyQuads _pits;
+extern MyQuads _decals;     // flat decals, icons, item sprites
+extern MyQuads _sprites;
+extern MyQuads _s_sprites;  // sprites standing in shadow
+extern MyQuads _fire;       // blasts and mini-bomb fire
+enum { MYVIEW_BATCHES = 11 };
+// The same eleven in drawing order, with their labels.
+extern MyQuads* const myview_batches[MYVIEW_BATCHES];
+extern const char* const myview_batch_names[MYVIEW_BATCHES];
+
+// ---------------------------------------------------------------- image cache (myview_quads.cpp)
+
+// What the view needs of an image: the OpenGL texture, where the image lies in
+// it (texture coordinates) and its size in logical units.
+struct MyImage {
+    int tex;
+    float tx, ty, tw, th;
+    int w, h;
+};
+
+// Image handle of `name` (0 when there is no such image). Names are looked up
+// in the view's own table, so a frame neither allocates nor asks the 2D layer
+// again; a missing image is remembered as missing until myview_flush.
+int myview_img(const char* name);
+// The image behind a handle, or null for 0 and unknown handles.
+const MyImage* myview_img_info(int img);
+// Gives `name` an image of its own that covers the whole OpenGL texture `tex`
+// and measures w x h logical units, without the 2D layer or art files (tests
+// and benchmarks build frames with it). Returns its handle, 0 when full.
+int myview_img_fake(const char* name, int tex, int w, int h);
+
+// ---------------------------------------------------------------- drawing (myview_paint.cpp)
+
+// Point lights in use: OpenGL lights 1 .. lnum - 1 (light 0 is the sun).
+extern int lnum;
+// Whether lights 1 .. lnum - 1 are enabled now.
+extern int ltog;
+void lights_on();
+void lights_off();
+enum { MYVIEW_LIGHTS_MAX = 7 };
+// Position of each point light of this frame (index 1 .. lnum - 1).
+extern float myview_light_pos[MYVIEW_LIGHTS_MAX + 1][4];
+
+const float MYVIEW_POP_SAME = -100;  // pop2 value meaning "the same as pop"
+// Everything myview_paint does before it draws: the camera, the OpenGL
+// state, the view extent, the lights and this frame's eleven batches.
+void myview_build(Game& game);
+// A box on cell (xx, yy) from base to top with image wid's texture. pop
+// grows (or, negative, shrinks) it sideways and pop2 shifts it vertically.
+// Faces towards a dark neighbour go to _dquads when imul is 1.
+void my_block(Game& game, MyQuads& quads, int wid, float xx, float yy, float base, float top,
+              float pop, float pop2, int imul);
+// An upright picture on (cx, cz) facing the camera, hx, hz the horizontal
+// half-axis (see myview_billboard_axis).
+void myview_billboard(MyQuads& quads, int img, float cx, float cz, float hx, float hz,
+                      float bottom, float top, float ny, bool do_cull);
+// Horizontal half-axis of a billboard of half-width w facing a camera turned
+// by `rotate` degrees.
+void myview_billboard_axis(float rotate, float w, float* hx, float* hz);
+
+// ---------------------------------------------------------------- extent (myview.cpp)
+
+// Ground seen by the frame: centre (cx, cz) under the window's centre, the
+// squared radius dd and its truncated root dist, and the ground offset
+// (dx, dz) from the centre to the window's bottom-right corner.
+struct MyViewExtent {
+    float cx = 0, cz = 0, dist = 0, dd = 0, dx = 0, dz = 0;
+};
+// Picks through the current matrices; stores view_cx, view_cy, view_cd.
+MyViewExtent myview_extent(Game& game);
