@@ -10,16 +10,23 @@ XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
 deps:
 	./scripts/deps.sh
 
+# The online service the game talks to. On the loopback address the play
+# command runs our reference service beside the game.
+SERVICE_HOST := 127.0.0.1
+SERVICE_PORT := 8471
+
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVELQUIST_SERVICE_HOST=$(SERVICE_HOST) -DVELQUIST_SERVICE_PORT=$(SERVICE_PORT)
 	cmake --build $(BUILD) -j$(JOBS)
 
 # The game runs from the build folder, so that ../data is this repository's data/.
 play: build
-	cd $(BUILD) && ./velquist
+	cd $(BUILD) && ../scripts/with-service.sh ./server/velquist-server ./velquist $(SERVICE_HOST) $(SERVICE_PORT)
 
 build-asan: build
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELQUIST_SANITIZE=ON -DVELQUIST_GENERATE_DATA=OFF
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELQUIST_SANITIZE=ON -DVELQUIST_GENERATE_DATA=OFF \
+		-DVELQUIST_SERVICE_HOST=$(SERVICE_HOST) -DVELQUIST_SERVICE_PORT=$(SERVICE_PORT)
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
 test-normal: build

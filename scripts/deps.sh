@@ -7,11 +7,12 @@ PACKAGES="
 build-essential cmake pkg-config git
 libsdl1.2-dev libsdl-image1.2-dev
 libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
-libsqlite3-dev zlib1g-dev libjsoncpp-dev
+libsqlite3-dev zlib1g-dev libjsoncpp-dev libmicrohttpd-dev
 libopenal-dev libsndfile1-dev
 libfreetype-dev fonts-dejavu-core
 libgtest-dev libbenchmark-dev
 xvfb xauth
+desktop-file-utils appstream
 clang libclang-rt-14-dev
 "
 

@@ -1,0 +1,105 @@
+// Fuzz target: arbitrary requests through the service's request handler
+// (parsing, accounts, every action, the pages, map decoding), on a real store.
+// fuzz-sources: server/server_api.cpp server/server_http.cpp server/server_limit.cpp server/server_pages.cpp
+// fuzz-sources: server/server_record.cpp server/server_store.cpp server/server_text.cpp
+// fuzz-sources: util/md5.cpp util/base64.cpp util/mydb.cpp util/util.cpp
+// fuzz-libs: -lsqlite3 -lz
+//
+// Input: [mode] then the rest. Mode 0: method byte, then target and body
+// split at the first NUL. Mode 1: an API request of a signed-in account whose
+// action and extra query come from the input. Mode 2: a share of a signed-in
+// account whose record is the input (padded or cut to one record).
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "../server/server.h"
+#include "base64.h"
+
+namespace {
+
+double g_now = 1e9;
+double fuzz_clock() { return g_now; }
+
+Server* fuzz_server() {
+    static Server* s = nullptr;
+    if (s) return s;
+    s = new Server();
+    s->clock = fuzz_clock;
+    char tmpl[] = "/tmp/velquist-fuzz-server-XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    if (!dir || !server_store_open(s->store, dir)) abort();
+    server_account_create(s->store, "alice", "secret1");
+    return s;
+}
+
+std::string account_query(const std::string& action) {
+    return std::string(SERVER_SCRIPT) + "?&_vinfo=fuzz&_version=2&_uid=g%3aalice&_name=alice&_token=" +
+           server_token("alice", "secret1") + "&_udid=time%7c1&_action=" + action;
+}
+
+void check(const ServerReply& r, bool api) {
+    bool response = false;
+    for (const auto& h : r.headers) {
+        if (h.second.find_first_of("\r\n") != std::string::npos) abort();
+        if (h.first == "X-Error" && h.second.size() > SERVER_HEADER_VALUE_MAX) abort();
+        if (h.first == "X-Response" && !h.second.empty()) response = true;
+    }
+    if (api && !response) abort();
+    if (r.status < 100 || r.status > 599) abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    Server* s = fuzz_server();
+    g_now += 7;  // buckets refill a little between inputs
+    std::string rest((const char*)data + 1, size - 1);
+    switch (data[0] % 3) {
+    case 0: {
+        if (rest.empty()) return 0;
+        static const char* const METHODS[] = {"GET", "POST", "HEAD", "PUT"};
+        const char* method = METHODS[(unsigned char)rest[0] % 4];
+        std::string tail = rest.substr(1);
+        size_t nul = tail.find('\0');
+        std::string target = tail.substr(0, nul);
+        std::string body = nul == std::string::npos ? std::string() : tail.substr(nul + 1);
+        ServerReply r = server_handle(*s, method, target, body, "10.0.0.1");
+        check(r, target.compare(0, strlen(SERVER_SCRIPT), SERVER_SCRIPT) == 0 &&
+                     (target.size() == strlen(SERVER_SCRIPT) || target[strlen(SERVER_SCRIPT)] == '?'));
+        break;
+    }
+    case 1: {
+        size_t nul = rest.find('\0');
+        std::string action = rest.substr(0, nul);
+        std::string extra = nul == std::string::npos ? std::string() : rest.substr(nul + 1);
+        check(server_handle(*s, "GET", account_query(action) + "&" + extra, "", "10.0.0.2"), true);
+        break;
+    }
+    case 2: {
+        std::string record = rest;
+        record.resize(SERVER_RECORD_SIZE, '\0');
+        std::string packed(compressBound(record.size()), '\0');
+        uLongf len = packed.size();
+        if (compress((Bytef*)&packed[0], &len, (const Bytef*)record.data(), record.size()) != Z_OK) return 0;
+        packed.resize(len);
+        std::string body = "&target=1&id=1&title=t&intro=i&data=";
+        for (char c : base64_encode(packed)) {
+            if (c == '+') body += "%2b";
+            else if (c == '/') body += "%2f";
+            else if (c == '=') body += "%3d";
+            else body += c;
+        }
+        check(server_handle(*s, "POST", account_query("share"), body, "10.0.0.3"), true);
+        break;
+    }
+    }
+    return 0;
+}

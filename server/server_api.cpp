@@ -1,0 +1,232 @@
+// The game's API script: account check, play reports with ratings, lists of
+// maps as SQLite files, shared maps and usage events.
+#include "server.h"
+
+#include <cstring>
+
+#include "util.h"
+
+static const char MSG_UPGRADE[] =
+    "X01: This version of Velquist is out of date. Download the new one to play online.";
+static const char MSG_WRONG[] = "Wrong user name or password.";
+static const char MSG_TOO_MANY_WRONG[] = "Too many wrong passwords. Wait a minute and try again.";
+static const char MSG_BAD_NAME[] = "There is no account by that name; create one on the account page.";
+static const char MSG_SIGN_IN_SHARE[] = "Sign in to share your maps.";
+static const char MSG_LONG_PARAM[] = "A request parameter is too long.";
+static const char MSG_UNKNOWN[] = "The service does not know this request.";
+static const char MSG_BAD_PLAY[] = "The play report is not valid.";
+static const char MSG_SLOW_DOWN[] = "Too many requests in a short time. Wait a few minutes and try again.";
+static const char MSG_SHARE_SLOW[] = "You have shared many maps in a short time. Wait a few minutes and try again.";
+static const char MSG_TARGET[] = "Maps can only be shared with everyone.";
+static const char MSG_POST[] = "A map is shared with a form sent by POST.";
+
+enum {
+    API_TIME_MAX = 1000000000,   // seconds of play, rewinds, bombs: anything sane
+    API_BONUS_MAX = 1000,        // per mille of cartridges
+    API_STORE_ERROR = 500,
+};
+
+namespace {
+
+// Who sent a request.
+struct ApiCaller {
+    std::string uid;     // "g:" + name when signed in, else empty
+    std::string name;
+    std::string player;  // uid, or "d:" + device id for a guest
+    std::string rate_key;  // uid, or the address for a guest (a device id is easy to change)
+};
+
+ServerReply api_ok(const std::string& response = "OK") {
+    ServerReply r;
+    r.headers.emplace_back("X-Response", response);
+    r.body = response + "\n";
+    return r;
+}
+
+ServerReply api_error(int status, const std::string& message) {
+    ServerReply r;
+    r.status = status;
+    std::string text = server_header_value(message);
+    r.headers.emplace_back("X-Response", "ERR");
+    r.headers.emplace_back("X-Error", text);
+    r.body = text + "\n";
+    return r;
+}
+
+// Checks the account; fills the caller or returns a refusal in *refusal.
+bool api_caller(Server& s, const ServerPairs& q, const std::string& peer, ApiCaller& c, ServerReply* refusal) {
+    std::string name = server_param(q, "_name");
+    std::string udid = server_clean_text(server_param(q, "_udid"), sizeof(Settings::udid) - 1);
+    c.rate_key = "ip:" + peer;
+    c.player = "d:" + udid;
+    if (name.empty()) return true;  // a guest: plays and browses, shares nothing
+    ServerAccount acc;
+    if (!server_name_ok(name)) {
+        *refusal = api_error(403, MSG_BAD_NAME);
+        return false;
+    }
+    if (!server_account_find(s.store, name, acc)) {
+        *refusal = api_error(403, "There is no account named " + name + "; create one on the account page.");
+        return false;
+    }
+    // While an address is guessing, even a right guess is not confirmed.
+    if (!server_rate_peek(s.limits, s.limits.login, "login|" + peer, server_now(s))) {
+        *refusal = api_error(429, MSG_TOO_MANY_WRONG);
+        return false;
+    }
+    if (!server_equal_secret(acc.token, server_param(q, "_token"))) {
+        server_rate_take(s.limits, s.limits.login, "login|" + peer, server_now(s));
+        *refusal = api_error(403, MSG_WRONG);
+        return false;
+    }
+    c.name = acc.name;
+    c.uid = server_uid(acc.name);
+    c.player = c.uid;
+    c.rate_key = c.uid;
+    return true;
+}
+
+bool api_int(const ServerPairs& q, const char* key, long hi, long* out) {
+    return server_parse_int(server_param(q, key), 0, hi, out);
+}
+
+ServerReply api_plays(Server& s, const ServerPairs& q, const ApiCaller& c) {
+    if (!server_rate_take(s.limits, s.limits.plays, "plays|" + c.rate_key, server_now(s)))
+        return api_error(429, MSG_SLOW_DOWN);
+    ServerPlay p;
+    p.lid = server_param(q, "lid");
+    p.player = c.player;
+    long stars = 0, skulls = 0;
+    if (!server_map_name_ok(p.lid) || !api_int(q, "tm", API_TIME_MAX, &p.tm) ||
+        !api_int(q, "bonus", API_BONUS_MAX, &p.bonus) || !api_int(q, "rewind", API_TIME_MAX, &p.rewind) ||
+        !api_int(q, "extra", API_TIME_MAX, &p.extra) || !api_int(q, "stars", SERVER_RATING_MAX, &stars) ||
+        !api_int(q, "skulls", SERVER_RATING_MAX, &skulls))
+        return api_error(400, MSG_BAD_PLAY);
+    p.stars = (int)stars;
+    p.skulls = (int)skulls;
+    long now = (long)server_now(s);
+    s.store.db.begin();
+    server_play_store(s.store, p, now);
+    bool failed = s.store.db.error != 0;
+    // Ratings count from accounts only, on maps the service holds, and never
+    // from a map's own author: a device id is too easy to change.
+    ServerMap map;
+    if (!failed && !c.uid.empty() && server_map_find(s.store, p.lid, map) && map.uid != c.uid) {
+        server_rating_store(s.store, p.lid, c.uid, p.stars, p.skulls, now);
+        failed = s.store.db.error != 0;
+    }
+    if (failed) s.store.db.rollback();
+    else s.store.db.commit();
+    return failed ? api_error(API_STORE_ERROR, "The play could not be stored.") : api_ok();
+}
+
+ServerReply api_download(Server& s, const ServerPairs& q, const ApiCaller& c) {
+    MyResult rows;
+    std::string why, query = server_param(q, "q");
+    if (!server_list(s.store, query, c.uid, rows, why)) return api_error(c.uid.empty() ? 403 : 400, why);
+    std::string file = server_list_file(query, rows);
+    if (file.empty()) return api_error(API_STORE_ERROR, "The list could not be written; try again later.");
+    ServerReply r = api_ok();
+    r.type = "application/x-sqlite3";
+    r.body = file;
+    return r;
+}
+
+// The Map ID of a shared map: the record's own, else the editor's id.
+bool api_share_name(const LevelData& lev, const ServerPairs& form, std::string& name, std::string& why) {
+    char field[sizeof(lev.name)];
+    mystrcpy(field, sizeof(field), lev.name);
+    name = field;
+    if (name.empty()) name = server_param(form, "id");
+    if (!server_map_name_ok(name)) {
+        why = "The Map ID is not valid: give it one to 31 plain characters in Title & Options.";
+        return false;
+    }
+    // The tutorials' names: their plays and ratings must not mix with a shared map's.
+    if (name.size() >= 2 && name[0] == 't' && strspn(name.c_str() + 1, "0123456789") == name.size() - 1) {
+        why = "The Map ID " + name + " is kept for the tutorials; choose another in Title & Options.";
+        return false;
+    }
+    return true;
+}
+
+ServerReply api_share(Server& s, const ServerPairs& form, bool post, const ApiCaller& c) {
+    if (c.uid.empty()) return api_error(403, MSG_SIGN_IN_SHARE);
+    if (!post) return api_error(400, MSG_POST);
+    if (!server_rate_take(s.limits, s.limits.share, "share|" + c.rate_key, server_now(s)))
+        return api_error(429, MSG_SHARE_SLOW);
+    if (server_param(form, "target") != "1") return api_error(400, MSG_TARGET);
+    std::string title = server_param(form, "title"), intro = server_param(form, "intro");
+    if (title.size() >= sizeof(LevelData::title)) return api_error(400, "The title is too long.");
+    if (intro.size() >= sizeof(LevelData::intro)) return api_error(400, "The intro is too long.");
+    if (server_param(form, "id").size() >= sizeof(LevelData::id)) return api_error(400, "The map's id is too long.");
+    LevelData lev;
+    std::string why, name;
+    if (!server_record_decode(server_param(form, "data"), lev, why)) return api_error(400, why);
+    if (!api_share_name(lev, form, name, why)) return api_error(400, why);
+    if (lev.dirty != 0) return api_error(400, "Beat your map without rewinding and collect every cartridge before sharing it.");
+    ServerMap map, old;
+    if (server_map_find(s.store, name, old) && old.uid != c.uid)
+        return api_error(409, "The Map ID " + name + " is taken by another author; choose another in Title & Options.");
+    map.name = name;
+    map.uid = c.uid;
+    map.author = c.name;
+    map.title = server_clean_text(title, sizeof(lev.title) - 1);
+    map.intro = server_clean_text(intro, sizeof(lev.intro) - 1);
+    // The record agrees with its columns; ratings are the service's to give.
+    mystrcpy(lev.name, sizeof(lev.name), map.name.c_str());
+    mystrcpy(lev.author, sizeof(lev.author), map.author.c_str());
+    mystrcpy(lev.uid, sizeof(lev.uid), map.uid.c_str());
+    mystrcpy(lev.title, sizeof(lev.title), map.title.c_str());
+    mystrcpy(lev.intro, sizeof(lev.intro), map.intro.c_str());
+    lev.stars = 0;
+    lev.skulls = 0;
+    map.data = server_record_pack(lev);
+    if (map.data.empty() || !server_map_store(s.store, map, (long)server_now(s)))
+        return api_error(API_STORE_ERROR, "The map could not be stored; try again later.");
+    server_map_find(s.store, name, map);
+    return api_ok("OK " + map.id);
+}
+
+ServerReply api_track(Server& s, const ServerPairs& q, const ApiCaller& c) {
+    if (!server_rate_take(s.limits, s.limits.track, "track|" + c.rate_key, server_now(s)))
+        return api_error(429, MSG_SLOW_DOWN);
+    std::string page = server_param(q, "page"), category = server_param(q, "category"),
+                action = server_param(q, "action");
+    long value = 0;
+    if (page.empty() || category.empty() || action.empty() ||
+        !server_parse_int(server_param(q, "value"), -API_TIME_MAX, API_TIME_MAX, &value))
+        return api_error(400, "The event is not valid.");
+    server_event_store(s.store, c.player, server_clean_text(page, SERVER_PARAM_MAX),
+                       server_clean_text(category, SERVER_PARAM_MAX), server_clean_text(action, SERVER_PARAM_MAX),
+                       value, (long)server_now(s));
+    return api_ok();
+}
+
+bool api_params_fit(const ServerPairs& pairs) {
+    for (const auto& p : pairs)
+        if (p.first.size() > SERVER_PARAM_MAX || (p.second.size() > SERVER_PARAM_MAX && p.first != "data"))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+ServerReply server_api(Server& s, const ServerPairs& query, const ServerPairs& form, bool post,
+                       const std::string& peer) {
+    if (!api_params_fit(query) || !api_params_fit(form)) return api_error(400, MSG_LONG_PARAM);
+    long version = 0;
+    if (!server_parse_int(server_param(query, "_version"), 0, API_TIME_MAX, &version) ||
+        version < SERVER_VERSION_MIN)
+        return api_error(426, MSG_UPGRADE);
+    ApiCaller c;
+    ServerReply refusal;
+    if (!api_caller(s, query, peer, c, &refusal)) return refusal;
+    std::string action = server_param(query, "_action");
+    if (action == "valid") return api_ok();
+    if (action == "plays") return api_plays(s, query, c);
+    if (action == "download") return api_download(s, query, c);
+    if (action == "share") return api_share(s, form, post, c);
+    if (action == "track") return api_track(s, query, c);
+    return api_error(400, MSG_UNKNOWN);
+}

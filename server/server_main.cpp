@@ -1,0 +1,82 @@
+// velquist-server: the reference online service of the game, on one SQLite
+// file, serving the API script and the web pages over HTTP.
+#include <signal.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "server.h"
+
+static const char SEED_FILE[] = "velquist-seed.db";  // beside the binary
+
+static void _usage() {
+    fprintf(stderr,
+            "usage: velquist-server --data DIR [--port N] [--listen ADDR] [--seed FILE]\n"
+            "  --data DIR     folder of the store (velquist.db); created if missing\n"
+            "  --port N       TCP port (default %d)\n"
+            "  --listen ADDR  IPv4 address to listen on (default 127.0.0.1, loopback only)\n"
+            "  --seed FILE    featured maps to load (default %s beside this program)\n",
+            (int)SERVER_DEFAULT_PORT, SEED_FILE);
+}
+
+static std::string _beside_binary(const char* name) {
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    if (n <= 0) return name;
+    self[n] = '\0';
+    std::string dir(self);
+    size_t slash = dir.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : dir.substr(0, slash)) + "/" + name;
+}
+
+int main(int argc, char** argv) {
+    std::string data, listen = "127.0.0.1", seed = _beside_binary(SEED_FILE);
+    long port = SERVER_DEFAULT_PORT;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        bool has_value = i + 1 < argc;
+        if (a == "--data" && has_value) data = argv[++i];
+        else if (a == "--listen" && has_value) listen = argv[++i];
+        else if (a == "--seed" && has_value) seed = argv[++i];
+        else if (a == "--port" && has_value) {
+            if (!server_parse_int(argv[++i], 0, 65535, &port)) {
+                fprintf(stderr, "velquist-server: bad port '%s'\n", argv[i]);
+                return 2;
+            }
+        } else {
+            _usage();
+            return a == "--help" ? 0 : 2;
+        }
+    }
+    if (data.empty()) {
+        _usage();
+        return 2;
+    }
+    // Stop cleanly on these, handled on this thread below.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    Server* s = new Server();
+    if (!server_store_open(s->store, data)) return 1;
+    int seeded = server_store_seed(s->store, seed);
+    ServerDaemon* d = server_daemon_start(*s, listen.c_str(), (int)port);
+    if (!d) return 1;
+    printf("velquist-server: serving http://%s:%d/velquist/ from %s (%d featured maps)\n", listen.c_str(),
+           server_daemon_port(d), data.c_str(), seeded < 0 ? 0 : seeded);
+    fflush(stdout);
+    int sig = 0;
+    sigwait(&stop, &sig);
+    server_daemon_stop(d);
+    s->store.db.close();
+    delete s;
+    printf("velquist-server: stopped\n");
+    return 0;
+}

@@ -1,0 +1,527 @@
+// The reference service driven by the game's own HTTP client over the
+// loopback address: accounts, sharing, lists, ratings, hostile requests and
+// rate limits; plus the built program with its seed maps.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "md5.h"
+#include "base64.h"
+#include "server.h"
+#include "util.h"
+#include "web.h"
+
+namespace {
+
+const double EXCHANGE_LIMIT_S = 10.0;
+const char GAME_TAG[] = "1.0.3-Desktop-Linux-KAVODEL";
+
+double g_fake_now = 1000.0;
+double fake_clock() { return g_fake_now; }
+
+// A fresh service on a free loopback port with its own store.
+class Service {
+public:
+    explicit Service(bool fake_time = false) {
+        char tmpl[] = "/tmp/velquist-server-XXXXXX";
+        dir = mkdtemp(tmpl);
+        if (fake_time) s.clock = fake_clock;
+        EXPECT_TRUE(server_store_open(s.store, dir));
+        kv_web_init();
+    }
+    ~Service() {
+        stop();
+        s.store.db.close();
+        std::string cmd = "rm -rf '" + dir + "'";
+        if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir.c_str());
+    }
+    void start() {
+        d = server_daemon_start(s, "127.0.0.1", 0);
+        ASSERT_NE(d, nullptr);
+        port = server_daemon_port(d);
+    }
+    void stop() {
+        server_daemon_stop(d);
+        d = nullptr;
+    }
+    int maps() { return server_count(s.store, "maps"); }
+
+    Server s;
+    std::string dir;
+    ServerDaemon* d = nullptr;
+    int port = 0;
+};
+
+// What the game would send as its common query.
+struct Player {
+    std::string name, password, udid = "time|1700000000";
+    std::string version = "2";
+    std::string query(const char* action) const {
+        std::string token = md5_digest(name + "|" + md5_digest(password));
+        return std::string(SERVER_SCRIPT) + "?&_vinfo=" + web_urlencode(GAME_TAG) + "&_version=" +
+               web_urlencode(version) + "&_uid=" + web_urlencode("g:" + name) + "&_name=" + web_urlencode(name) +
+               "&_token=" + web_urlencode(token) + "&_udid=" + web_urlencode(udid) + "&_action=" + action;
+    }
+};
+
+struct Answer {
+    bool transport_error = true;
+    std::string response, error, body;
+};
+
+// One exchange the way the game runs it: exec, then a poll a tick.
+Answer ask(int port, const std::string& request, const std::string& post = "") {
+    WebRequest r;
+    r.host = "127.0.0.1";
+    r.port = port;
+    r.request = request;
+    r.post = post;
+    r.timeout = 5.0f;
+    r.exec();
+    auto start = std::chrono::steady_clock::now();
+    while (!r.poll()) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(EXCHANGE_LIMIT_S)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    Answer a;
+    a.transport_error = r.has_error();
+    a.response = r.get_header("X-Response");
+    a.error = r.get_header("X-Error");
+    int len = 0;
+    const unsigned char* data = r.get_response(&len);
+    if (data) a.body.assign((const char*)data, (size_t)len);
+    r.close();
+    return a;
+}
+
+LevelData sample_map(const char* name, const char* author) {
+    LevelData lev;
+    memset(&lev, 0, sizeof(lev));
+    lev.version = 1;
+    mystrcpy(lev.name, sizeof(lev.name), name);
+    mystrcpy(lev.id, sizeof(lev.id), "1700000123");
+    mystrcpy(lev.title, sizeof(lev.title), "Moonlit Vault");
+    mystrcpy(lev.intro, sizeof(lev.intro), "Mind the guard.");
+    mystrcpy(lev.author, sizeof(lev.author), author);
+    mystrcpy(lev.uid, sizeof(lev.uid), (std::string("g:") + author).c_str());
+    for (int y = 60; y < 70; y++)
+        for (int x = 60; x < 70; x++) lev.data[y][x] = TILE_FLOOR;
+    lev.data[64][64] = TILE_START;
+    lev.inventory[D_BOMB1] = 2;
+    return lev;
+}
+
+std::string pack(const void* bytes, size_t n) {
+    std::string out(compressBound(n), '\0');
+    uLongf len = out.size();
+    EXPECT_EQ(compress((Bytef*)&out[0], &len, (const Bytef*)bytes, n), Z_OK);
+    out.resize(len);
+    return out;
+}
+
+std::string share_body(const std::string& b64, const char* target = "1", const char* title = "Moonlit Vault") {
+    return std::string("&target=") + target + "&id=1700000123&title=" + web_urlencode(title) +
+           "&intro=" + web_urlencode("Mind the guard.") + "&data=" + web_urlencode(b64);
+}
+
+std::string share_body(const LevelData& lev) { return share_body(base64_encode(pack(&lev, sizeof(lev)))); }
+
+// Writes a downloaded list to a file and reads its rows back.
+MyResult open_list(const std::string& body, const std::string& dir, int* columns = nullptr) {
+    std::string path = dir + "/list.db";
+    FILE* f = fopen(path.c_str(), "wb");
+    EXPECT_NE(f, nullptr);
+    fwrite(body.data(), 1, body.size(), f);
+    fclose(f);
+    MyDB db;
+    db.open_untrusted(path.c_str());
+    if (columns) *columns = (int)db.query("pragma table_info(levels)").size();
+    return db.query("select * from levels order by value asc");
+}
+
+Player account(Service& svc, const char* name, const char* password) {
+    EXPECT_TRUE(server_account_create(svc.s.store, name, password));
+    Player p;
+    p.name = name;
+    p.password = password;
+    return p;
+}
+
+std::string plays_query(const Player& p, const char* lid, int stars, int skulls) {
+    return p.query("plays") + "&lid=" + web_urlencode(lid) + "&tm=42&bonus=1000&rewind=0&extra=1&stars=" +
+           std::to_string(stars) + "&skulls=" + std::to_string(skulls);
+}
+
+}  // namespace
+
+TEST(ServerApi, AccountCheckForGuestsTokensAndOldVersions) {
+    Service svc;
+    svc.start();
+    Player alice = account(svc, "alice", "secret1");
+    Player guest;
+    Answer a = ask(svc.port, guest.query("valid"));
+    EXPECT_FALSE(a.transport_error);
+    EXPECT_FALSE(a.response.empty());
+    EXPECT_EQ(a.error, "") << "a guest must never see the error screen at start";
+
+    a = ask(svc.port, alice.query("valid"));
+    EXPECT_FALSE(a.response.empty());
+    EXPECT_EQ(a.error, "");
+
+    Player wrong = alice;
+    wrong.password = "secret2";
+    a = ask(svc.port, wrong.query("valid"));
+    EXPECT_FALSE(a.response.empty()) << "a refusal still carries X-Response";
+    EXPECT_EQ(a.error, "Wrong user name or password.");
+
+    Player nobody;
+    nobody.name = "nobody";
+    a = ask(svc.port, nobody.query("valid"));
+    EXPECT_NE(a.error.find("no account named nobody"), std::string::npos) << a.error;
+
+    Player old = alice;
+    old.version = "1";
+    a = ask(svc.port, old.query("valid"));
+    EXPECT_NE(a.error.find("X01"), std::string::npos) << a.error;
+}
+
+TEST(ServerApi, SharedMapComesBackInNewestAndByItsAuthor) {
+    Service svc;
+    svc.start();
+    Player alice = account(svc, "alice", "secret1");
+    LevelData lev = sample_map("vault", "alice");
+    Answer a = ask(svc.port, alice.query("share"), share_body(lev));
+    ASSERT_EQ(a.error, "");
+    ASSERT_FALSE(a.response.empty());
+    // Sharing again replaces the map rather than adding a second.
+    a = ask(svc.port, alice.query("share"), share_body(lev));
+    ASSERT_EQ(a.error, "");
+    EXPECT_EQ(svc.maps(), 1);
+
+    for (const char* q : {"c~newest", "u~g:alice"}) {
+        SCOPED_TRACE(q);
+        Answer d = ask(svc.port, alice.query("download") + "&q=" + web_urlencode(q));
+        ASSERT_EQ(d.error, "");
+        ASSERT_GT(d.body.size(), 0u);
+        int columns = 0;
+        MyResult rows = open_list(d.body, svc.dir, &columns);
+        EXPECT_EQ(columns, 12);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0]["name"], "vault");
+        EXPECT_EQ(rows[0]["author"], "alice");
+        EXPECT_EQ(rows[0]["uid"], "g:alice");
+        EXPECT_EQ(rows[0]["title"], "Moonlit Vault");
+        EXPECT_EQ(rows[0]["intro"], "Mind the guard.");
+        EXPECT_EQ(rows[0]["q"], q);
+        EXPECT_EQ(rows[0]["value"], "0");
+        EXPECT_NE(rows[0]["id"], "1700000123") << "the service gives its own key";
+        LevelData back;
+        ASSERT_TRUE(server_record_inflate(rows[0]["data"], back));
+        EXPECT_EQ(memcmp(&back, &lev, sizeof(lev)), 0) << "the record comes back as it was shared";
+    }
+    // Another author's list and an unknown list.
+    Answer d = ask(svc.port, alice.query("download") + "&q=u~g:bob");
+    EXPECT_EQ(open_list(d.body, svc.dir).size(), 0u);
+    d = ask(svc.port, alice.query("download") + "&q=c~everything");
+    EXPECT_NE(d.error, "");
+}
+
+TEST(ServerApi, RatingsAverageTheNonZeroOnesAndTheLatestWins) {
+    Service svc;
+    svc.start();
+    Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2"),
+           carol = account(svc, "carol", "secret3"), guest;
+    ASSERT_EQ(ask(svc.port, alice.query("share"), share_body(sample_map("vault", "alice"))).error, "");
+    ASSERT_EQ(ask(svc.port, alice.query("share"), share_body(sample_map("tower", "alice"))).error, "");
+    auto rating = [&](const char* what) {
+        Answer d = ask(svc.port, guest.query("download") + "&q=u~g:alice");
+        for (MyRow& r : open_list(d.body, svc.dir))
+            if (r["name"] == "vault") return atof(r[what].c_str());
+        return -1.0;
+    };
+    EXPECT_EQ(rating("stars"), 0.0);
+    EXPECT_EQ(ask(svc.port, plays_query(bob, "vault", 4, 2)).error, "");
+    EXPECT_EQ(ask(svc.port, plays_query(carol, "vault", 2, 0)).error, "");
+    EXPECT_DOUBLE_EQ(rating("stars"), 3.0);
+    EXPECT_DOUBLE_EQ(rating("skulls"), 2.0) << "an unrated part counts for nothing";
+    EXPECT_EQ(ask(svc.port, plays_query(bob, "vault", 5, 0)).error, "");
+    EXPECT_DOUBLE_EQ(rating("stars"), 3.5) << "bob's latest rating replaces his first";
+    EXPECT_DOUBLE_EQ(rating("skulls"), 2.0) << "a zero keeps bob's earlier difficulty";
+    // Neither guests nor the author move the average; their plays still count.
+    EXPECT_EQ(ask(svc.port, plays_query(guest, "vault", 1, 1)).error, "");
+    EXPECT_EQ(ask(svc.port, plays_query(alice, "vault", 5, 5)).error, "");
+    EXPECT_DOUBLE_EQ(rating("stars"), 3.5);
+    EXPECT_EQ(server_count(svc.s.store, "plays"), 5);
+
+    // Bob loves vault: it is his favourite, and alice's maps are his friends' maps.
+    Answer d = ask(svc.port, bob.query("download") + "&q=c~favorites");
+    MyResult fav = open_list(d.body, svc.dir);
+    ASSERT_EQ(fav.size(), 1u);
+    EXPECT_EQ(fav[0]["name"], "vault");
+    EXPECT_EQ(open_list(ask(svc.port, guest.query("download") + "&q=f~g:carol").body, svc.dir).size(), 0u);
+    d = ask(svc.port, bob.query("download") + "&q=c~friends");
+    EXPECT_EQ(open_list(d.body, svc.dir).size(), 2u);
+    d = ask(svc.port, guest.query("download") + "&q=c~friends");
+    EXPECT_NE(d.error, "") << "a guest has no friends list: the error screen offers to sign in";
+    d = ask(svc.port, guest.query("download") + "&q=c~popular");
+    MyResult popular = open_list(d.body, svc.dir);
+    ASSERT_EQ(popular.size(), 2u);
+    EXPECT_EQ(popular[0]["name"], "vault") << "played by the most players";
+}
+
+TEST(ServerHostile, RefusedUploadsLeaveTheStoreUnchanged) {
+    Service svc;
+    svc.start();
+    Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2"), guest;
+    ASSERT_EQ(ask(svc.port, bob.query("share"), share_body(sample_map("taken", "bob"))).error, "");
+    LevelData lev = sample_map("vault", "alice");
+    std::string record((const char*)&lev, sizeof(lev));
+    LevelData dirty = lev;
+    dirty.dirty = 1;
+    Player wrong = alice;
+    wrong.password = "guess";
+    struct Case {
+        const char* what;
+        Player who;
+        std::string body;
+    } cases[] = {
+        {"a wrong token", wrong, share_body(lev)},
+        {"a guest", guest, share_body(lev)},
+        {"broken Base64", alice, share_body("QUJD*")},
+        {"Base64 of something that is not zlib", alice, share_body(base64_encode(record.substr(0, 300)))},
+        {"a record one byte short", alice, share_body(base64_encode(pack(record.data(), record.size() - 1)))},
+        {"a record one byte long", alice, share_body(base64_encode(pack((record + "x").data(), record.size() + 1)))},
+        {"bytes after the stream", alice, share_body(base64_encode(pack(&lev, sizeof(lev)) + "junk"))},
+        {"a map not yet beaten", alice, share_body(dirty)},
+        {"friends only", alice, share_body(base64_encode(pack(&lev, sizeof(lev))), "0")},
+        {"a title too long", alice, share_body(base64_encode(pack(&lev, sizeof(lev))), "1", std::string(80, 'T').c_str())},
+        {"another author's Map ID", alice, share_body(sample_map("taken", "alice"))},
+        {"a tutorial's Map ID", alice, share_body(sample_map("t03", "alice"))},
+        {"an oversized body", alice, share_body(lev) + "&pad=" + std::string(SERVER_BODY_MAX, 'x')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Answer a = ask(svc.port, c.who.query("share"), c.body);
+        EXPECT_FALSE(a.transport_error);
+        EXPECT_FALSE(a.response.empty());
+        EXPECT_NE(a.error, "");
+        EXPECT_EQ(svc.maps(), 1);
+    }
+    ServerMap still;
+    ASSERT_TRUE(server_map_find(svc.s.store, "taken", still));
+    EXPECT_EQ(still.uid, "g:bob");
+    // Reports that make no sense are refused and stored nowhere.
+    for (const char* bad : {"&lid=vault&tm=1&bonus=1001&rewind=0&extra=0&stars=1&skulls=1",
+                            "&lid=vault&tm=-4&bonus=0&rewind=0&extra=0&stars=1&skulls=1",
+                            "&lid=vault&tm=1&bonus=0&rewind=0&extra=0&stars=6&skulls=1", "&lid=&tm=1"}) {
+        EXPECT_NE(ask(svc.port, alice.query("plays") + bad).error, "") << bad;
+    }
+    EXPECT_NE(ask(svc.port, wrong.query("plays") + "&lid=taken&tm=1&bonus=0&rewind=0&extra=0&stars=5&skulls=1").error, "");
+    EXPECT_EQ(server_count(svc.s.store, "plays"), 0);
+    EXPECT_EQ(server_count(svc.s.store, "ratings"), 0);
+}
+
+TEST(ServerHostile, UploadsPastTheBurstWaitForTheBucketToRefill) {
+    Service svc(true);
+    svc.s.limits.share = {3, 1.0 / 60};
+    svc.start();
+    Player alice = account(svc, "alice", "secret1");
+    std::string names[] = {"m1", "m2", "m3", "m4", "m5"};
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(ask(svc.port, alice.query("share"), share_body(sample_map(names[i].c_str(), "alice"))).error, "");
+    Answer a = ask(svc.port, alice.query("share"), share_body(sample_map("m4", "alice")));
+    EXPECT_NE(a.error.find("Wait"), std::string::npos) << a.error;
+    EXPECT_EQ(svc.maps(), 3);
+    // Another account has its own bucket.
+    Player bob = account(svc, "bob", "secret2");
+    EXPECT_EQ(ask(svc.port, bob.query("share"), share_body(sample_map("b1", "bob"))).error, "");
+    g_fake_now += 60;
+    EXPECT_EQ(ask(svc.port, alice.query("share"), share_body(sample_map("m4", "alice"))).error, "");
+    EXPECT_NE(ask(svc.port, alice.query("share"), share_body(sample_map("m5", "alice"))).error, "");
+    EXPECT_EQ(svc.maps(), 5);
+}
+
+TEST(ServerHostile, GuessingPasswordsIsSlowedDown) {
+    Service svc(true);
+    svc.s.limits.login = {3, 1.0 / 30};
+    svc.start();
+    Player alice = account(svc, "alice", "secret1");
+    Player wrong = alice;
+    wrong.password = "guess";
+    for (int i = 0; i < 3; i++) EXPECT_EQ(ask(svc.port, wrong.query("valid")).error, "Wrong user name or password.");
+    EXPECT_NE(ask(svc.port, alice.query("valid")).error, "") << "a right guess is not confirmed while guessing";
+    g_fake_now += 30;
+    EXPECT_EQ(ask(svc.port, alice.query("valid")).error, "");
+}
+
+TEST(ServerPages, AccountFormCreatesAnAccountTheGameCanUse) {
+    Service svc;
+    svc.start();
+    Answer page = ask(svc.port, "/velquist/manage.php?name=%3cscript%3e");
+    EXPECT_NE(page.body.find("&lt;script&gt;"), std::string::npos);
+    EXPECT_EQ(page.body.find("<script>"), std::string::npos);
+    Answer made = ask(svc.port, "/velquist/manage.php", "&do=create&name=dave&password=hunter22&again=hunter22");
+    EXPECT_NE(made.body.find("Welcome, dave"), std::string::npos) << made.body;
+    Player dave;
+    dave.name = "dave";
+    dave.password = "hunter22";
+    EXPECT_EQ(ask(svc.port, dave.query("valid")).error, "");
+    Answer twice = ask(svc.port, "/velquist/manage.php", "&do=create&name=DAVE&password=other1&again=other1");
+    EXPECT_NE(twice.body.find("is taken"), std::string::npos);
+    for (const char* bad : {"&do=create&name=%3cb%3e&password=hunter22&again=hunter22",
+                            "&do=create&name=Velquist&password=hunter22&again=hunter22",
+                            "&do=create&name=eve&password=abc&again=abc",
+                            "&do=create&name=eve&password=hunter22&again=hunter23",
+                            "&do=change&name=dave&old=wrong1&password=newpass1&again=newpass1"}) {
+        Answer a = ask(svc.port, "/velquist/manage.php", bad);
+        EXPECT_EQ(a.body.find("Welcome"), std::string::npos) << bad;
+        EXPECT_EQ(a.body.find("has changed"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(server_count(svc.s.store, "accounts"), 1);
+    Answer changed = ask(svc.port, "/velquist/manage.php",
+                              "&do=change&name=dave&old=hunter22&password=newpass1&again=newpass1");
+    EXPECT_NE(changed.body.find("has changed"), std::string::npos) << changed.body;
+    EXPECT_EQ(ask(svc.port, dave.query("valid")).error, "Wrong user name or password.");
+    dave.password = "newpass1";
+    EXPECT_EQ(ask(svc.port, dave.query("valid")).error, "");
+    MyResult stored = svc.s.store.db.query("select * from accounts");
+    ASSERT_EQ(stored.size(), 1u);
+    for (auto& col : stored[0]) EXPECT_EQ(col.second.find("newpass1"), std::string::npos) << "no plain password";
+}
+
+TEST(ServerPages, StatsShowPlaysWinsAndMaps) {
+    Service svc;
+    svc.start();
+    Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2");
+    ASSERT_EQ(ask(svc.port, alice.query("share"), share_body(sample_map("vault", "alice"))).error, "");
+    EXPECT_EQ(ask(svc.port, bob.query("track") + "&page=level&category=vault&action=start&value=0").error, "");
+    EXPECT_EQ(ask(svc.port, plays_query(bob, "vault", 4, 3)).error, "");
+    Answer page = ask(svc.port, "/velquist/stats.php?uid=g%3abob");
+    EXPECT_NE(page.body.find("Stats of bob"), std::string::npos);
+    EXPECT_NE(page.body.find("Moonlit Vault"), std::string::npos) << "the win names the map";
+    page = ask(svc.port, "/velquist/stats.php?uid=g%3aalice");
+    EXPECT_NE(page.body.find("<td>4.0</td>"), std::string::npos) << "alice's map with bob's rating";
+    page = ask(svc.port, "/velquist/stats.php?uid=g%3a");
+    EXPECT_NE(page.body.find("guest"), std::string::npos);
+    EXPECT_NE(ask(svc.port, "/velquist/download.php?name=").body.find("make play"), std::string::npos);
+}
+
+TEST(ServerHandler, GarbageGetsARefusalAndNeverACrash) {
+    Server s;
+    char tmpl[] = "/tmp/velquist-handler-XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    ASSERT_TRUE(server_store_open(s.store, dir));
+    Player guest;
+    struct Case {
+        const char* method;
+        std::string target, body;
+        int status;
+    } cases[] = {
+        {"DELETE", guest.query("valid"), "", 405},
+        {"GET", guest.query("dance"), "", 400},
+        {"GET", std::string(SERVER_SCRIPT) + "?" + std::string(SERVER_TARGET_MAX, 'a'), "", 414},
+        {"GET", guest.query("valid") + std::string(100, '&') + "&a=1&b=2&c=3&d=4&e=5&f=6&g=7&h=8&i=9&j=10&k=11&l=12"
+                "&m=13&n=14&o=15&p=16&q=17&r=18&s=19&t=20&u=21&v=22&w=23&x=24&y=25&z=26&aa=1&ab=1&ac=1&ad=1&ae=1"
+                "&af=1&ag=1&ah=1&ai=1&aj=1&ak=1&al=1&am=1&an=1&ao=1&ap=1&aq=1&ar=1&as=1&at=1&au=1&av=1&aw=1&ax=1"
+                "&ay=1&az=1&ba=1&bb=1&bc=1&bd=1&be=1&bf=1&bg=1&bh=1&bi=1&bj=1", "", 400},
+        {"GET", guest.query("valid") + "&_name=%0d%0aSet-Cookie:%20x", "", 200},
+        {"GET", "/velquist/api.php?_version=2&_name=a%0d%0ab&_action=valid", "", 403},
+        {"GET", "/velquist/nothing.php", "", 404},
+        {"POST", guest.query("track"), "%%%%&&&===", 400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target.substr(0, 120));
+        ServerReply r = server_handle(s, c.method, c.target, c.body, "127.0.0.1");
+        EXPECT_EQ(r.status, c.status);
+        for (auto& h : r.headers) {
+            EXPECT_EQ(h.second.find_first_of("\r\n"), std::string::npos) << "no header injection";
+            EXPECT_LE(h.second.size(), (size_t)SERVER_HEADER_VALUE_MAX);
+        }
+    }
+    s.store.db.close();
+    std::string cmd = "rm -rf '" + dir + "'";
+    EXPECT_EQ(system(cmd.c_str()), 0);
+}
+
+TEST(ServerProgram, BuiltServerSeedsFeaturedMapsAndStopsOnTerm) {
+    // A free port: the kernel picks one, then lets it go for the child.
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr;
+    memset(&addr, 0, sizeof(addr));
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(addr);
+    ASSERT_EQ(bind(probe, (sockaddr*)&addr, sizeof(addr)), 0);
+    ASSERT_EQ(getsockname(probe, (sockaddr*)&addr, &size), 0);
+    int port = ntohs(addr.sin_port);
+    close(probe);
+    char tmpl[] = "/tmp/velquist-program-XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    std::string port_text = std::to_string(port);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A store folder whose parents do not exist yet, as on a first run.
+        std::string data = dir + "/first/run";
+        execl(VELQUIST_SERVER_BIN, VELQUIST_SERVER_BIN, "--data", data.c_str(), "--port", port_text.c_str(), "--seed",
+              VELQUIST_SEED_DB, (char*)nullptr);
+        _exit(127);
+    }
+    kv_web_init();
+    Player guest;
+    Answer a;
+    for (int tries = 0; tries < 200 && a.transport_error; tries++) {
+        a = ask(port, guest.query("download") + "&q=c~featured");
+        if (a.transport_error) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ASSERT_FALSE(a.transport_error);
+    EXPECT_EQ(a.error, "");
+    MyResult rows = open_list(a.body, dir);
+    EXPECT_GE(rows.size(), 10u);
+    for (MyRow& r : rows) {
+        LevelData lev;
+        EXPECT_TRUE(server_record_inflate(r["data"], lev)) << r["name"];
+        EXPECT_EQ(r["author"], SERVER_SEED_AUTHOR);
+    }
+    EXPECT_EQ(kill(child, SIGTERM), 0);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::string cmd = "rm -rf '" + dir + "'";
+    EXPECT_EQ(system(cmd.c_str()), 0);
+}
+
+TEST(ServerHandler, DecodingAndNumbersTakeOnlyWhatIsWellFormed) {
+    EXPECT_EQ(server_urldecode("a+b%20c%2b%zz%4"), "a b c+%zz%4");
+    EXPECT_EQ(server_urldecode("%00x"), std::string("\0x", 2));
+    ServerPairs p;
+    ASSERT_TRUE(server_parse_pairs("?&a=1&&b&a=2&c=x%3dy", p));
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(server_param(p, "a"), "1") << "the first of repeated keys counts";
+    bool found = false;
+    EXPECT_EQ(server_param(p, "b", &found), "");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(server_param(p, "c"), "x=y");
+    long v = -1;
+    EXPECT_TRUE(server_parse_int("42", 0, 100, &v));
+    EXPECT_EQ(v, 42);
+    for (const char* bad : {"", "-", "4x", " 4", "101", "-1", "99999999999999999999999"})
+        EXPECT_FALSE(server_parse_int(bad, 0, 100, &v)) << bad;
+    EXPECT_TRUE(server_name_ok("Ann-Marie_2.0"));
+    for (const char* bad : {"", " ann", "ann ", "a|b", "<b>", "abcdefghijklmnopqrstuvwxyz1234"})
+        EXPECT_FALSE(server_name_ok(bad)) << bad;
+    EXPECT_EQ(server_html_escape("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
+    EXPECT_EQ(server_header_value("a\r\nb"), "a  b");
+}
