@@ -195,10 +195,12 @@ void Level::event(Event e) {
             logic_bomb(game, e.c - BOMB_KEY_OFFSET);
             return;
         }
-        const int letters[] = {KEY_z, KEY_x, KEY_c, KEY_v};
-        for (int i = 0; i < 4; i++) {
-            if (e.v == letters[i]) {
-                logic_bomb(game, D_BOMB1 + i);
+        const struct {
+            int key, kind;
+        } letters[] = {{KEY_z, D_BOMB1}, {KEY_x, D_BOMB2}, {KEY_c, D_BOMB3}, {KEY_v, D_BOMB4}};
+        for (const auto& l : letters) {
+            if (e.v == l.key) {
+                logic_bomb(game, l.kind);
                 return;
             }
         }
