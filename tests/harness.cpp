@@ -91,22 +91,6 @@ void Harness::to_window(float x, float y, float* wx, float* wy) const {
     *wy = p.y;
 }
 
-bool Harness::cell_to_canvas(int x, int y, float* cx, float* cy) const {
-    // The view picks on the plane at the height of a floor block's top.
-    const double pick_height = 1.25;
-    GLdouble model[16], proj[16], wx, wy, wz;
-    GLint vp[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, proj);
-    glGetIntegerv(GL_VIEWPORT, vp);
-    if (!gluProject(x + 0.5, pick_height, y + 0.5, model, proj, vp, &wx, &wy, &wz)) return false;
-    if (wz < 0 || wz > 1) return false;
-    GfxRect p = gfx_hwpos_to_pos(GfxRect((float)(wx - vp[0]), (float)(vp[1] + vp[3] - wy), 0, 0));
-    *cx = p.x;
-    *cy = p.y;
-    return true;
-}
-
 void Harness::send(Event e) { _game->event(e); }
 
 static int _button_mask(int button) { return button >= 1 && button <= 3 ? 1 << (button - 1) : 0; }
@@ -196,6 +180,7 @@ bool Harness::cell_to_canvas(int x, int y, float* cx, float* cy) const {
     glGetDoublev(GL_PROJECTION_MATRIX, proj);
     glGetIntegerv(GL_VIEWPORT, vp);
     if (!gluProject(x + 0.5, PICK_HEIGHT, y + 0.5, model, proj, vp, &wx, &wy, &wz)) return false;
+    if (wz < 0 || wz > 1) return false;
     GfxRect p = gfx_hwpos_to_pos(GfxRect((float)wx, (float)(vp[1] + vp[3] - wy), 0, 0));
     *cx = p.x;
     *cy = p.y;

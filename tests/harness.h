@@ -53,7 +53,9 @@ public:
     // with the matrices of the last frame onto the plane that clicks are
     // picked on. False, and no click, when it is off the canvas.
     bool click_cell(int x, int y);
-    // Canvas point where the centre of map cell (x, y) appears.
+    // Canvas point at which the map view picks the centre of cell (x, y) on
+    // its picking plane, from the matrices the last frame left current.
+    // False when the cell is behind the camera or off the canvas.
     bool cell_to_canvas(int x, int y, float* cx, float* cy) const;
     // Key down, one tick, key up, one tick.
     void key(int key, int ch = 0, int mods = 0);
@@ -68,10 +70,6 @@ public:
 
     // Window pixel of a canvas point.
     void to_window(float x, float y, float* wx, float* wy) const;
-    // Canvas point at which the map view picks the centre of cell (x, y) on
-    // its picking plane, from the matrices the last frame left current.
-    // False when the cell is behind the camera.
-    bool cell_to_canvas(int x, int y, float* cx, float* cy) const;
 
 private:
     Game* _game = nullptr;
