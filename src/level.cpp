@@ -1,19 +1,540 @@
-// The play screens: placeholders until the screens are built.
+// The play screens: the map in play with its heads-up display, the intro and
+// win screens that frame a play, and the rewind.
+//
+// Sections: helpers, Level, LevelIntro, LevelWin, Rewind.
 #include "level.h"
 
-void Level::init() {}
-void Level::paint() {}
-void Level::event(Event e) { (void)e; }
-void Level::loop() {}
-void LevelIntro::init() {}
-void LevelIntro::paint() {}
-void LevelIntro::event(Event e) { (void)e; }
-void LevelIntro::loop() {}
-void LevelWin::init() {}
-void LevelWin::paint() {}
-void LevelWin::event(Event e) { (void)e; }
-void LevelWin::loop() {}
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "font.h"
+#include "gfx.h"
+#include "logic.h"
+#include "myview.h"
+#include "widgets.h"
+
+namespace {
+
+enum {
+    // Heads-up display.
+    HUD_BAR_Y = CANVAS_H - WBOMB_SIZE,  // the bar's buttons end at the canvas' bottom
+    HUD_ROTATE_SIZE = 76,               // turn buttons: 76 + 2 x 10 padding = one bomb button
+    HUD_ROTATE_PADDING = 10,
+    HUD_SPACER_W = 192,
+    HUD_BAR_ALPHA = 34,                 // the bar is a faint white band
+    HUD_PAUSE_CODE = 3,
+    HUD_PAUSE_COLOR = 0xAAAAAA,
+    HUD_PAUSE_PAD_V = 10, HUD_PAUSE_PAD_H = 20,
+    HUD_TEXT_MARGIN = 10,               // status lines: from the right and the top
+    HUD_TIMER_W = 192,                  // one countdown cell
+    HUD_TIMER_PADDING = 5,
+    HUD_EMP_COLOR = 0xFF5555,
+    HUD_EMP_PLACED = 300,               // a placed EMP bomb shows the pulse it will give
+    ROUND_HALF = TICKS_PER_SECOND / 2,  // countdowns round to the nearest second
+    TICKS_PER_MINUTE = 60 * TICKS_PER_SECOND,
+    BOMB_KEY_OFFSET = '1' - D_BOMB1,    // keys 1..4 place bombs 19..22
+    WALK_UP = 0, WALK_RIGHT = 1, WALK_DOWN = 2, WALK_LEFT = 3, WALK_KEYS = 4,
+    PICK_BUTTON = 1,                    // the button that walks
+    CAMERA_BUTTON = 4,                  // wheel up: zooms even over the bar
+
+    // Intro.
+    INTRO_TEXT_W = 640,
+    INTRO_TEXT_COLOR = 0xCCCCCC,
+
+    // Win screen and its points.
+    WIN_SHADE_ALPHA = 170,
+    WIN_DIM_COLOR = 0xAAAAAA,
+    WIN_SCORE_COLOR = 0xFFFFFF,
+    WIN_CELL_V = 10, WIN_CELL_H = 20,   // cell margins: top and bottom, right and left
+    WIN_CONTINUE = 1,
+    WIN_COUNT_STEP = 33,                // points counted into the score per tick
+    WIN_STARS_SIZE = 60,
+    WIN_TAIL_SPACES = 28,
+    POINTS_BASE = 500,
+    POINTS_FULL = 1000,                 // the most that time, cartridges or bombs give
+    POINTS_TIME_LIMIT = 600,            // seconds after which time gives nothing
+    POINTS_BOMBS_LIMIT = 5,             // bombs left that count
+
+    // Rewind.
+    REWIND_PENALTY = 20 * TICKS_PER_SECOND,
+    REWIND_FREE_TICKS = TICKS_PER_SECOND  // no penalty for a second of play or less
+};
+
+const float PICK_HEIGHT = 1.25f;  // the plane that clicks are picked on
+const float INTRO_ZOOM_FROM = 50.0f;
+const float INTRO_ZOOM_TO = 12.5f;
+
+// A fixed-width text field of the map record as a string, terminated or not.
+std::string _level_text(const char* field, size_t size) {
+    return std::string(field, strnlen(field, size));
+}
+
+std::string _level_clock(int ticks) {
+    char buf[32];
+    snprintf(buf, sizeof(buf), "%d:%02d", ticks / TICKS_PER_MINUTE, (ticks % TICKS_PER_MINUTE) / TICKS_PER_SECOND);
+    return buf;
+}
+
+// "0:ss" of a countdown, rounded to the nearest second.
+std::string _level_countdown(int ticks) {
+    char buf[32];
+    snprintf(buf, sizeof(buf), "%d:%02d", 0, (ticks + ROUND_HALF) / TICKS_PER_SECOND);
+    return buf;
+}
+
+std::string _level_int(int v) {
+    char buf[16];
+    snprintf(buf, sizeof(buf), "%d", v);
+    return buf;
+}
+
+Label* _level_label(const char* font, const std::string& text) {
+    return new Label(Font(font_load(font)), text.c_str());
+}
+
+// The integer part of v, kept inside the int range.
+int _level_trunc(float v) {
+    if (!(v > -MAP_SIZE)) return -MAP_SIZE;
+    if (v > 2 * MAP_SIZE) return 2 * MAP_SIZE;
+    return (int)v;
+}
+
+// Walking keys held on the play screen, by WALK_ index.
+int level_keys[WALK_KEYS];
+
+}  // namespace
+
+// ---------------------------------------------------------------- Level
+
+void Level::init() {
+    for (int& k : level_keys) k = 0;
+    gui = Container();
+    LevelData& lev = game.level;
+    if (!lev.is_init) {
+        // A map just copied in (or restarted): set it up, then the intro first.
+        logic_init(game, 1);
+        logic_rewind_reset(game);
+        lev.is_init = 1;
+        game.next(STATE_LEVEL_INTRO);
+        return;
+    }
+
+    Table* bar = new Table();
+    bar->tr();
+    const struct {
+        int dir;
+        const char* icon;
+    } turns[] = {{-1, "icon-arrow4"}, {1, "icon-arrow6"}};
+    for (const auto& t : turns) {
+        WRotate* r = new WRotate(&lev, t.dir);
+        r->style.width = HUD_ROTATE_SIZE;
+        r->style.height = HUD_ROTATE_SIZE;
+        r->style.set_padding(HUD_ROTATE_PADDING);
+        r->style.img = gfx_img_load(t.icon);
+        bar->td(new Box(r));
+    }
+    for (int i = 0; i < 2; i++) {
+        Widget* spacer = new Widget();
+        spacer->style.width = HUD_SPACER_W;
+        bar->td(spacer);
+    }
+    for (int b = D_BOMB1; b <= D_BOMB4; b++) bar->td(new Box(new WBomb(game, b)));
+    bar->style.img = gfx_img_load("white");
+    bar->style.img_alpha = HUD_BAR_ALPHA;
+    bar->style.width = CANVAS_W;
+    gui.add(bar, 0, HUD_BAR_Y);
+
+    Label* pause = _level_label("font2", "||");
+    pause->onclick = HUD_PAUSE_CODE;
+    pause->style.color = HUD_PAUSE_COLOR;
+    pause->style.set_padding(HUD_PAUSE_PAD_V, HUD_PAUSE_PAD_H, HUD_PAUSE_PAD_V, HUD_PAUSE_PAD_H);
+    gui.add(pause, 0, 0);
+}
+
+void Level::loop() {
+    logic_info(game);
+    logic_loop(game);
+    myview_loop(game, nullptr);
+    gui.loop();
+}
+
+// Keys held for walking: returns true when e was one of them.
+static bool _level_walk_key(Game& game, const Event& e) {
+    int k = -1;
+    switch (e.v) {
+    case KEY_w: k = WALK_UP; break;
+    case KEY_d: k = WALK_RIGHT; break;
+    case KEY_s: k = WALK_DOWN; break;
+    case KEY_a: k = WALK_LEFT; break;
+    default: return false;
+    }
+    level_keys[k] = e.type == EVT_KEYDOWN ? 1 : 0;
+    int dx = level_keys[WALK_RIGHT] - level_keys[WALK_LEFT];
+    int dy = level_keys[WALK_DOWN] - level_keys[WALK_UP];
+    fprintf(stderr, "wasd... %d, %d\n", dx, dy);
+    logic_player_walk(game, dx, dy);
+    return true;
+}
+
+void Level::event(Event e) {
+    int r = gui.event(&e);
+    if (r == HUD_PAUSE_CODE) {
+        game.next(STATE_PAUSE);
+        return;
+    }
+    if (e.type == EVT_KEYDOWN) {
+        if (e.v == KEY_ESCAPE) {
+            game.next(STATE_PAUSE);
+            return;
+        }
+        if (e.c >= '1' && e.c <= '4') {
+            fprintf(stderr, "bomb! %c\n", e.c);
+            logic_bomb(game, e.c - BOMB_KEY_OFFSET);
+            return;
+        }
+        const struct {
+            int key, kind;
+        } letters[] = {{KEY_z, D_BOMB1}, {KEY_x, D_BOMB2}, {KEY_c, D_BOMB3}, {KEY_v, D_BOMB4}};
+        for (const auto& l : letters) {
+            if (e.v == l.key) {
+                logic_bomb(game, l.kind);
+                return;
+            }
+        }
+    }
+    if (e.type == EVT_KEYDOWN || e.type == EVT_KEYUP) {
+        fprintf(stderr, "key: %d!\n", e.v);
+        if (_level_walk_key(game, e)) return;
+    }
+    if (!gui.hover || e.b == CAMERA_BUTTON || e.type == EVT_KEYDOWN) myview_event(game, e, nullptr);
+    if (!gui.hover && e.type == EVT_DOWN && e.b == PICK_BUTTON) {
+        LevelData& lev = game.level;
+        CVector3 v = myview_get_coords(game, e._x, e._y, PICK_HEIGHT);
+        lev.hover_x = v.x;
+        lev.hover_y = v.z;
+        logic_focus(game);
+        int x = _level_trunc(lev.focus_x), y = _level_trunc(lev.focus_y);
+        if (x >= 0 && x < MAP_SIZE && y >= 0 && y < MAP_SIZE) logic_click(game, x, y);
+    }
+}
+
+// The row of countdowns across the top: live time bombs, then the EMP.
+static void _level_paint_countdowns(Game& game) {
+    LevelData& lev = game.level;
+    Table* row = new Table();
+    row->tr();
+    int cells = 0, emp = 0;
+    int f2 = font_load("font2");
+    for (const Entity& e : lev.items) {
+        if (!e.active) continue;
+        if (e.type == D_BOMB3) emp = HUD_EMP_PLACED;
+        if (e.type == D_BOMB2) {
+            Label* l = new Label(Font(f2), _level_countdown(e.timer).c_str());
+            l->style.width = HUD_TIMER_W;
+            l->style.align = ALIGN_CENTER;
+            row->td(l);
+            cells++;
+        }
+    }
+    if (lev.emp) emp = lev.emp;
+    if (emp) {
+        Label* l = new Label(Font(f2), _level_countdown(emp).c_str());
+        l->style.width = HUD_TIMER_W;
+        l->style.align = ALIGN_CENTER;
+        l->style.color = HUD_EMP_COLOR;
+        row->td(l);
+        cells++;
+    }
+    row->style.set_padding(HUD_TIMER_PADDING);
+    Box box(row);
+    if (!cells) return;  // nothing counts down: no row at all
+    box.style.width = CANVAS_W;
+    box.style.loop();
+    box._resize();
+    box._paint();
+}
+
+void Level::paint() {
+    game.gfx_3d();
+    myview_paint(game);
+    game.gfx_2d();
+    gui.resize();
+    gui.paint();
+
+    LevelData& lev = game.level;
+    int f1 = font_load("font1");
+    int lh = font_get_height(f1, "", 0);
+    char lines[3][32];
+    double share = (double)(lev.t_pillars - lev.c_pillars) * 100.0 / (double)std::max(1, lev.t_pillars);
+    snprintf(lines[0], sizeof(lines[0]), "%d%%", (int)share);
+    snprintf(lines[1], sizeof(lines[1]), "%d / %d", lev.c_bonus, lev.t_bonus);
+    snprintf(lines[2], sizeof(lines[2]), "%s", _level_clock(lev.timer).c_str());
+    for (int i = 0; i < 3; i++) {
+        int x = CANVAS_W - font_get_width(f1, lines[i]) - HUD_TEXT_MARGIN;
+        font_draw(f1, lines[i], (float)x, (float)(i * lh + HUD_TEXT_MARGIN), 0, ALIGN_START);
+    }
+    _level_paint_countdowns(game);
+    game.gfx_3d();
+}
+
+// ---------------------------------------------------------------- LevelIntro
+
+void LevelIntro::init() {
+    gui = Container();
+    LevelData& lev = game.level;
+    Table* t = new Table();
+    t->tr();
+    t->td(new Box(_level_label("font2", _level_text(lev.title, sizeof(lev.title)))));
+    t->tr();
+    t->td(_level_label("font2", ""));
+    t->tr();
+    Label* intro = _level_label("font1", _level_text(lev.intro, sizeof(lev.intro)));
+    intro->style.width = INTRO_TEXT_W;
+    intro->style.align = ALIGN_CENTER;
+    intro->style.color = INTRO_TEXT_COLOR;
+    t->td(new Box(intro));
+    Box* page = new Box(t);
+    page->style.width = CANVAS_W;
+    page->style.height = CANVAS_H;
+    gui.add(page, 0, 0);
+    lev.zoom = INTRO_ZOOM_FROM;
+}
+
+void LevelIntro::loop() {
+    // The camera swoops in from far away while the intro is read.
+    game.level.tzoom = INTRO_ZOOM_TO;
+    myview_loop(game, &game.level);
+}
+
+void LevelIntro::paint() {
+    game.gfx_3d();
+    myview_paint(game);
+    game.gfx_2d();
+    gui.resize();
+    gui.paint();
+    game.gfx_3d();
+}
+
+void LevelIntro::event(Event e) {
+    if (e.type == EVT_UP || e.type == EVT_KEYDOWN) game.next(STATE_LEVEL);
+}
+
+// ---------------------------------------------------------------- LevelWin
+
+namespace {
+// Points not yet counted into the score, and the score so far.
+int _level_win_score, _level_win_time, _level_win_bonus, _level_win_extra;
+
+// A cell of the score table: right-aligned, with room around it.
+StyleSheet _level_win_cell() {
+    StyleSheet s;
+    s.align = ALIGN_END;
+    s.set_margin(WIN_CELL_V, WIN_CELL_H, WIN_CELL_V, WIN_CELL_H);
+    return s;
+}
+
+Label* _level_dim(Label* l) {
+    l->style.color = WIN_DIM_COLOR;
+    return l;
+}
+
+Label* _level_named(Label* l, const char* name) {
+    l->name = name;
+    return l;
+}
+}  // namespace
+
+namespace {
+// Points of a win; each kind gives at most POINTS_FULL.
+int _level_points_time(int timer) {
+    int seconds = (int)std::max(0.0f, (float)(POINTS_TIME_LIMIT - timer / TICKS_PER_SECOND));
+    seconds = std::min(seconds, (int)POINTS_TIME_LIMIT);  // a damaged, negative timer
+    return seconds * POINTS_FULL / POINTS_TIME_LIMIT;
+}
+
+int _level_points_bonus(int c_bonus, int t_bonus) {
+    // A damaged record may claim more cartridges than the map holds.
+    long long p = (long long)c_bonus * POINTS_FULL / std::max(1, t_bonus);
+    return (int)std::max(0LL, std::min((long long)POINTS_FULL, p));
+}
+
+int _level_points_extra(int t_extra) {
+    int bombs = (int)std::max(0.0f, std::min((float)POINTS_BOMBS_LIMIT, (float)t_extra));
+    return bombs * POINTS_FULL / POINTS_BOMBS_LIMIT;
+}
+}  // namespace
+
+// The rating section: stars and skulls, preset from the stored rating.
+static Table* _level_win_rating(Game& game) {
+    LevelData& lev = game.level;
+    MyResult res = game.userdb.query("select * from ratings where lid = ?", {_level_text(lev.name, sizeof(lev.name))});
+    int stars = 0, skulls = 0;
+    if (!res.empty()) {
+        stars = std::max(0, std::min((int)STARS_COUNT, atoi(res[0]["stars"].c_str())));
+        skulls = std::max(0, std::min((int)STARS_COUNT, atoi(res[0]["skulls"].c_str())));
+    }
+    Table* tt = new Table();
+    const struct {
+        const char* label;
+        const char* name;
+        const char* image;
+        int preset;
+    } rows[] = {{"Awesomeness", "stars", "stars", stars}, {"Difficulty", "skulls", "skulls", skulls}};
+    for (const auto& r : rows) {
+        tt->tr();
+        tt->td(new Box(_level_label("font2", r.label), _level_win_cell()));
+        Stars* s = new Stars(0, gfx_img_load(r.image), WIN_STARS_SIZE);
+        s->name = r.name;
+        s->set_value_i(r.preset);
+        tt->td(new Box(s));
+    }
+    return tt;
+}
+
+void LevelWin::init() {
+    gui = Container();
+    LevelData& lev = game.level;
+    const char* f1 = "font1";
+    const char* f2 = "font2";
+    Widget* shade = new Widget();
+    shade->style.width = CANVAS_W;
+    shade->style.height = CANVAS_H;
+    shade->style.img = gfx_img_load("black");
+    shade->style.img_alpha = WIN_SHADE_ALPHA;
+    gui.add(shade, 0, 0);
+
+    Table* t = new Table();
+    t->tr();
+    t->td(new Box(_level_label(f2, _level_text(lev.title, sizeof(lev.title)))));
+    t->tr();
+    t->td(_level_label(f1, ""));
+
+    _level_win_score = POINTS_BASE;
+    _level_win_time = _level_points_time(lev.timer);
+    _level_win_bonus = _level_points_bonus(lev.c_bonus, lev.t_bonus);
+    _level_win_extra = _level_points_extra(lev.t_extra);
+
+    Table* t3 = new Table();
+    StyleSheet cell = _level_win_cell();
+    const struct {
+        const char* label;
+        std::string value;
+        const char* name;
+        int points;
+    } rows[] = {
+        {"Time:", _level_clock(lev.timer), "time", _level_win_time},
+        {"Data Cartridges:", _level_int(lev.c_bonus) + " / " + _level_int(lev.t_bonus), "bonus", _level_win_bonus},
+        {"Extra Bombs:", "+ " + _level_int(lev.t_extra), "extra", _level_win_extra},
+    };
+    for (const auto& r : rows) {
+        t3->tr();
+        t3->td(new Box(_level_dim(_level_label(f1, r.label)), cell));
+        t3->td(new Box(_level_dim(_level_label(f1, r.value)), cell));
+        Box* points = new Box(_level_named(_level_label(f1, _level_int(r.points)), r.name), cell);
+        if (!strcmp(r.name, "time")) points->style.width = Font(font_load(f1)).get_width("000000");
+        t3->td(points);
+    }
+    t3->tr();
+    Label* name = _level_label(f2, "Score:");
+    name->style.color = WIN_SCORE_COLOR;
+    t3->td(new Box(name, cell));
+    Box* score = new Box(_level_named(_level_label(f2, _level_int(POINTS_BASE + _level_win_time)), "score"), cell);
+    score->style.width = Font(font_load(f2)).get_width("000000");
+    t3->td(score, 2);
+    t3->td(new Box(_level_label(f1, std::string(WIN_TAIL_SPACES, ' ')), cell));
+    t->tr();
+    t->td(new Box(t3));
+
+    if (game.parent == STATE_MENU_PLAY || game.parent == STATE_MENU_DOWNLOAD2) {
+        t->tr();
+        t->td(_level_label(f1, ""));
+        t->tr();
+        t->td(_level_win_rating(game));
+    }
+    t->tr();
+    t->td(_level_label(f1, ""));
+    t->tr();
+    t->td(new Box(w_menu_button("Continue", WIN_CONTINUE, 0)));
+
+    Box* page = new Box(t);
+    page->style.width = CANVAS_W;
+    page->style.height = CANVAS_H;
+    gui.add(page, 0, 0);
+}
+
+void LevelWin::loop() {
+    int* pools[] = {&_level_win_time, &_level_win_bonus, &_level_win_extra};
+    for (int* pool : pools) {
+        if (*pool <= 0) continue;
+        int n = std::min((int)WIN_COUNT_STEP, *pool);
+        *pool -= n;
+        _level_win_score += n;
+        break;
+    }
+    const char* f1 = "font1";
+    gui.replace("time", _level_named(_level_label(f1, _level_int(_level_win_time)), "time"));
+    gui.replace("bonus", _level_named(_level_label(f1, _level_int(_level_win_bonus)), "bonus"));
+    gui.replace("extra", _level_named(_level_label(f1, _level_int(_level_win_extra)), "extra"));
+    gui.replace("score", _level_named(_level_label("font2", _level_int(_level_win_score)), "score"));
+    gui.loop();
+}
+
+void LevelWin::paint() {
+    game.gfx_3d();
+    myview_paint(game);
+    game.gfx_2d();
+    gui.resize();
+    gui.paint();
+    game.gfx_3d();
+}
+
+void LevelWin::event(Event e) {
+    int r = gui.event(&e);
+    if (e.type == EVT_KEYDOWN) r = WIN_CONTINUE;
+    if (r != WIN_CONTINUE) return;
+    Widget* stars = gui.find("stars");
+    Widget* skulls = gui.find("skulls");
+    if (stars && skulls) {
+        int s = stars->get_value_i(), k = skulls->get_value_i();
+        std::string lid = _level_text(game.level.name, sizeof(game.level.name));
+        game.userdb.query("delete from ratings where lid = ?", {lid});
+        game.userdb.query("insert into ratings (lid,stars,skulls) values (?,?,?)", {lid, _level_int(s), _level_int(k)});
+        game.plays(s, k);
+    }
+    game.next(game.parent);
+}
+
+// ---------------------------------------------------------------- Rewind
+
 void Rewind::init() {}
-void Rewind::paint() {}
+
 void Rewind::event(Event e) { (void)e; }
-void Rewind::loop() {}
+
+void Rewind::paint() {
+    game.gfx_3d();
+    myview_paint(game);
+}
+
+void Rewind::loop() {
+    LevelData& lev = game.level;
+    int newest = -1;
+    for (int i = 0; game._rewind && i < REWIND_MAX; i++) {
+        int f = game._rewind[i].frame;
+        if (f > 0 && (newest < 0 || f > game._rewind[newest].frame)) newest = i;
+    }
+    if (newest >= 0) {
+        // The count of rewinds is the one thing a rewind does not take back.
+        int rewinds = lev.t_rewind;
+        lev = game._rewind[newest];
+        game._rewind[newest].frame = 0;
+        lev.t_rewind = rewinds;
+        logic_info(game);
+        return;
+    }
+    if (lev.timer > REWIND_FREE_TICKS) lev.timer = std::min(lev.timer, (int)(LOGIC_COUNTER_MAX - REWIND_PENALTY)) + REWIND_PENALTY;
+    if (lev.t_rewind < LOGIC_COUNTER_MAX) lev.t_rewind++;
+    game.next(STATE_LEVEL);
+}

@@ -1,6 +1,6 @@
 // The game's own widgets, which know the map record: the camera-turning
-// button (widgets.cpp), the bomb button and the rating stars (added with the
-// play screens).
+// button, the bomb button of the play screen and the rating stars of the win
+// screen (all in widgets.cpp).
 #pragma once
 
 #include "game.h"
@@ -17,4 +17,45 @@ public:
     WRotate(LevelData* lev_, int rotate_) : lev(lev_), rotate(rotate_) {}
     int event(Event* e) override;
     void loop() override;
+};
+
+// One bomb button of the play screen: shows the stock of its kind and places
+// (or picks up, or fires) one when pressed. Its tint tells what a press does.
+class WBomb : public Widget {
+public:
+    int btype;  // D_BOMB1 .. D_BOMB4
+    Game& game;
+
+    WBomb(Game& game_, int btype_) : btype(btype_), game(game_) {}
+    ~WBomb() override {}
+    int event(Event* e) override;
+    void paint() override;
+    void resize() override;
+    using Widget::resize;
+};
+
+// A row of five icons filled to a value: the player's rating of a map.
+class Stars : public Widget {
+public:
+    int img;              // image handle of the icon
+    int size;             // icon edge, pixels
+    float value;          // 0..5, the chosen value
+    float _value = 0;     // 0..5, the value under the pointer; 0 = none
+
+    Stars(float value_, int img_, int size_) : img(img_), size(size_), value(value_) {}
+    ~Stars() override {}
+    int get_value_i() override;
+    void set_value_i(int v) override;
+    int event(Event* e) override;
+    void paint() override;
+    void resize() override;
+    using Widget::resize;
+};
+
+enum {
+    WBOMB_SIZE = 96,        // a bomb button is a square of this edge
+    WBOMB_ICON_INSET = 10,  // icon inset from each edge
+    WBOMB_STOCK_RIGHT = 20, // the stock's right edge, from the button's right
+    WBOMB_STOCK_BOTTOM = 5, // the stock's last line ends this far above the bottom
+    STARS_COUNT = 5
 };

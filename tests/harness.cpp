@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "driver.h"
+#include "engine.h"
 #include "gfx_window.h"
 #include "gfx.h"
 #include "pngout.h"
@@ -40,11 +41,19 @@ Harness::Harness(int window_w, int window_h) {
     _game = new Game();
 }
 
+Harness::Harness(const std::string& home) : _home(home), _owns_home(false) {
+    const char* old = getenv("HOME");
+    _had_home = old != nullptr;
+    if (old) _old_home = old;
+    setenv("HOME", _home.c_str(), 1);
+    _game = new Game();
+}
+
 Harness::~Harness() {
     stop();
     delete _game;
     std::error_code ec;
-    if (!getenv("VELQUIST_KEEP_HOME")) std::filesystem::remove_all(_home, ec);
+    if (_owns_home && !getenv("VELQUIST_KEEP_HOME")) std::filesystem::remove_all(_home, ec);
     if (_had_home) setenv("HOME", _old_home.c_str(), 1);
     else unsetenv("HOME");
 }
@@ -80,22 +89,6 @@ void Harness::to_window(float x, float y, float* wx, float* wy) const {
     GfxRect p = gfx_pos_to_hwpos(GfxRect(x, y, 0, 0));
     *wx = p.x;
     *wy = p.y;
-}
-
-bool Harness::cell_to_canvas(int x, int y, float* cx, float* cy) const {
-    // The view picks on the plane at the height of a floor block's top.
-    const double pick_height = 1.25;
-    GLdouble model[16], proj[16], wx, wy, wz;
-    GLint vp[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, proj);
-    glGetIntegerv(GL_VIEWPORT, vp);
-    if (!gluProject(x + 0.5, pick_height, y + 0.5, model, proj, vp, &wx, &wy, &wz)) return false;
-    if (wz < 0 || wz > 1) return false;
-    GfxRect p = gfx_hwpos_to_pos(GfxRect((float)(wx - vp[0]), (float)(vp[1] + vp[3] - wy), 0, 0));
-    *cx = p.x;
-    *cy = p.y;
-    return true;
 }
 
 void Harness::send(Event e) { _game->event(e); }
@@ -177,6 +170,30 @@ void Harness::key_up(int key, int ch, int mods) {
     send(e);
 }
 
+// Clicks are picked on this plane (the height of an actor's middle).
+static const double PICK_HEIGHT = 1.25;
+
+bool Harness::cell_to_canvas(int x, int y, float* cx, float* cy) const {
+    GLdouble model[16], proj[16], wx, wy, wz;
+    GLint vp[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    if (!gluProject(x + 0.5, PICK_HEIGHT, y + 0.5, model, proj, vp, &wx, &wy, &wz)) return false;
+    if (wz < 0 || wz > 1) return false;
+    GfxRect p = gfx_hwpos_to_pos(GfxRect((float)wx, (float)(vp[1] + vp[3] - wy), 0, 0));
+    *cx = p.x;
+    *cy = p.y;
+    return p.x >= 0 && p.y >= 0 && p.x < CANVAS_W && p.y < CANVAS_H;
+}
+
+bool Harness::click_cell(int x, int y) {
+    float cx, cy;
+    if (!cell_to_canvas(x, y, &cx, &cy)) return false;
+    click(cx, cy);
+    return true;
+}
+
 void Harness::key(int key, int ch, int mods) {
     key_down(key, ch, mods);
     tick();
@@ -198,7 +215,14 @@ std::vector<unsigned char> Harness::pixels(int* w, int* h) {
     int ww = 0, hh = 0;
     driver_get_size(&ww, &hh);
     std::vector<unsigned char> raw((size_t)ww * hh * 4);
-    glReadBuffer(GL_FRONT);
+    // What a swap left in either buffer is undefined, so the current screen
+    // is drawn once more, without a swap, and read where it was drawn. (Its
+    // widgets' fades advance by one step, as on any frame.)
+    gfx_clear();
+    if (_game->state >= 0 && _game->state < STATE_TABLE_MAX && _game_states[_game->state])
+        _game_states[_game->state]->paint();
+    glFinish();
+    glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, ww, hh, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
     std::vector<unsigned char> out(raw.size());

@@ -11,6 +11,12 @@ class Harness {
 public:
     // Prepares a fresh HOME whose settings open a window of w x h pixels.
     explicit Harness(int window_w = 960, int window_h = 720);
+    // Runs in the HOME of an earlier harness (a second start of the game on
+    // the same user files). The earlier harness owns the folder and removes
+    // it, so it must outlive this one.
+    explicit Harness(const std::string& home);
+    Harness(const Harness&) = delete;
+    Harness& operator=(const Harness&) = delete;
     ~Harness();
 
     Game& game() { return *_game; }
@@ -43,29 +49,34 @@ public:
     void wheel(float x, float y, int steps);
     void key_down(int key, int ch = 0, int mods = 0);
     void key_up(int key, int ch = 0, int mods = 0);
+    // Left click on the centre of map cell (x, y): the point is projected
+    // with the matrices of the last frame onto the plane that clicks are
+    // picked on. False, and no click, when it is off the canvas.
+    bool click_cell(int x, int y);
+    // Canvas point at which the map view picks the centre of cell (x, y) on
+    // its picking plane, from the matrices the last frame left current.
+    // False when the cell is behind the camera or off the canvas.
+    bool cell_to_canvas(int x, int y, float* cx, float* cy) const;
     // Key down, one tick, key up, one tick.
     void key(int key, int ch = 0, int mods = 0);
     // Types printable text, one key press per character.
     void type(const char* text);
 
-    // The last frame shown, RGBA, top row first.
+    // The current screen drawn once more, RGBA, top row first.
     std::vector<unsigned char> pixels(int* w, int* h);
-    // Colour 0xRRGGBB of the last frame at canvas point (x, y).
+    // Colour 0xRRGGBB of that picture at canvas point (x, y).
     unsigned int pixel(float x, float y);
     bool save_png(const char* path);
 
     // Window pixel of a canvas point.
     void to_window(float x, float y, float* wx, float* wy) const;
-    // Canvas point at which the map view picks the centre of cell (x, y) on
-    // its picking plane, from the matrices the last frame left current.
-    // False when the cell is behind the camera.
-    bool cell_to_canvas(int x, int y, float* cx, float* cy) const;
 
 private:
     Game* _game = nullptr;
     std::string _home;
     std::string _old_home;
     bool _had_home = false;
+    bool _owns_home = true;
     bool _running = false;
     float _last_x = 0, _last_y = 0;
     int _buttons = 0;
