@@ -14,6 +14,7 @@
 #include "menu.h"
 #include "myview.h"
 #include "util.h"
+#include "widgets.h"
 
 const MenuCat _menu_cats[] = {
     {0, "c~featured", "Featured"}, {1, "c~popular", "Popular"},     {2, "c~newest", "Newest"},
@@ -81,12 +82,10 @@ void MenuDownload1::loop() { gui.loop(); }
 
 // A row of five rating icons that only shows a value.
 static Widget* _menu_rating(const std::string& value, const char* image) {
-    // PENDING(Stars): the rating widget lands with the play screens.
-    (void)atof(value.c_str());
-    (void)gfx_img_load(image);
-    Widget* s = new Widget();
-    s->style.width = 5 * RATING_SIZE;
-    s->style.height = RATING_SIZE;
+    // The service's number: anything outside the scale, or not a number, is drawn as its nearest end.
+    float v = (float)atof(value.c_str());
+    v = v >= 0 ? mymin(v, (float)STARS_COUNT) : 0;
+    Stars* s = new Stars(v, gfx_img_load(image), RATING_SIZE);
     s->ignore = 1;
     return s;
 }

@@ -8,7 +8,9 @@
 #include <functional>
 
 #include "engine.h"
+#include "gfx.h"
 #include "menu.h"
+#include "widgets.h"
 #include "test_online_service.h"
 
 using namespace onlinetest;
@@ -212,6 +214,31 @@ TEST_F(OnlineBrowser, RefreshFetchesTheListAgainAndShowsTheNewRows) {
     h.tick();
     EXPECT_EQ(2, _menu_total);
     EXPECT_TRUE(shows(g, "Featured two"));
+}
+
+TEST_F(OnlineBrowser, RatingsAreShownWithinTheirScale) {
+    Game& g = h.game();
+    std::vector<ListRow> rows;
+    const char* stars[] = {"3.5", "nan", "1e30", "-2", "inf"};
+    for (int i = 0; i < 5; i++) {
+        rows.push_back(map_row(g, "r" + std::to_string(i), "Rated " + std::to_string(i), std::to_string(i)));
+        rows.back().stars = stars[i];
+        rows.back().skulls = "4";
+    }
+    lists.set("c%7epopular", rows);
+    browse(h, svc, "c~popular", "Popular");
+    std::vector<Widget*> found;
+    collect(&screen_gui(g.state), [](Widget* w) { return dynamic_cast<Stars*>(w) != nullptr; }, found);
+    ASSERT_EQ(10u, found.size());  // stars and skulls of each entry
+    std::vector<float> shown;
+    for (Widget* w : found) {
+        Stars* s = static_cast<Stars*>(w);
+        EXPECT_TRUE(s->ignore);
+        if (s->img == gfx_img_load("stars")) shown.push_back(s->value);
+        else EXPECT_EQ(4.0f, s->value);
+    }
+    EXPECT_EQ((std::vector<float>{3.5f, 0.0f, 5.0f, 0.0f, 5.0f}), shown);
+    h.tick(2);  // and they draw
 }
 
 TEST(OnlineErrorScreen, UpgradeNoticeOpensTheErrorScreenInItsUpgradeMode) {
