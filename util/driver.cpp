@@ -50,6 +50,11 @@ const char* _driver_gamename() { return _d().gamename; }
 void driver_init() {
     if (_driver) return;
     _driver = new _DriverData();
+    // With a display named, only X11 can give us an OpenGL window. Left to
+    // itself, SDL falls back to a text-mode driver when the X server is slow to
+    // answer, and that driver's terminal library takes over SIGTERM and ends
+    // the game with status 1 instead of letting it close and save.
+    if (getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "x11", 0);
     SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO);
     const SDL_version* sv = SDL_Linked_Version();
     printf("SDL Runtime Version: %u.%u.%u\n", sv->major, sv->minor, sv->patch);
