@@ -1,6 +1,7 @@
-// The road of a shared map against the reference service: shared from the
-// editor once beaten cleanly, found in the newest maps and among its author's,
-// downloaded and played from the browser.
+// The road of a shared map against the reference service: beaten cleanly from
+// the editor's share screen and shared, found in the newest maps and among its
+// author's, downloaded, played and rated from the browser; and a sign-in with
+// the wrong password.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,9 +9,11 @@
 
 #include "edit.h"
 #include "engine.h"
+#include "level.h"
 #include "menu.h"
 #include "server.h"
 #include "test_online_service.h"
+#include "widgets.h"
 
 using namespace onlinetest;
 
@@ -59,6 +62,7 @@ std::vector<Label*> labels(Game& g, const char* text) {
     if (g.state == STATE_MENU_DOWNLOAD2) root = &static_cast<MenuDownload2*>(s)->gui;
     if (g.state == STATE_MENU_ERROR) root = &static_cast<MenuError*>(s)->gui;
     if (g.state == STATE_EDIT_SHARE) root = &static_cast<EditShare*>(s)->gui;
+    if (g.state == STATE_LEVEL_WIN) root = &static_cast<LevelWin*>(s)->gui;
     std::vector<Widget*> found;
     if (root)
         collect(root,
@@ -89,43 +93,122 @@ void await_list(Harness& h) {
     h.tick();
 }
 
-}  // namespace
-
-TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayed) {
-    ReferenceService service;
-    ASSERT_TRUE(server_account_create(service.s.store, "Ann", "secret"));
-    Harness h;
+// Writes the account into settings.dat before the game starts.
+void sign_in_as(Harness& h, const char* name, const char* password) {
     Settings s;
     memset(&s, 0, sizeof(s));
     {
         std::ifstream in(h.user_file("settings.dat"), std::ios::binary);
         in.read((char*)&s, sizeof(s));
     }
-    mystrcpy(s.name, sizeof(s.name), "Ann");
-    mystrcpy(s.passwd, sizeof(s.passwd), "secret");
-    {
-        std::ofstream out(h.user_file("settings.dat"), std::ios::binary);
-        out.write((const char*)&s, sizeof(s));
-    }
+    mystrcpy(s.name, sizeof(s.name), name);
+    mystrcpy(s.passwd, sizeof(s.passwd), password);
+    std::ofstream out(h.user_file("settings.dat"), std::ios::binary);
+    out.write((const char*)&s, sizeof(s));
+}
+
+const Entity* player_of(Game& g) {
+    for (const Entity& e : g.level.items)
+        if (e.active && e.type == D_PLAYER) return &e;
+    return nullptr;
+}
+
+// From the intro of a map whose window stands two cells east of the start:
+// walks beside the window and waits for the win screen.
+void escape_east(Harness& h) {
+    Game& g = h.game();
+    ASSERT_EQ(STATE_LEVEL_INTRO, g.state);
+    h.key(KEY_RETURN);
+    ASSERT_EQ(STATE_LEVEL, g.state);
+    h.tick(2);
+    const Entity* player = player_of(g);
+    ASSERT_NE(nullptr, player);
+    int x = (int)player->x, y = (int)player->y;
+    ASSERT_TRUE(h.click_cell(x + 1, y));
+    EXPECT_TRUE(h.tick_until([&] { return g.state == STATE_LEVEL_WIN; }, 240));
+    ASSERT_EQ(STATE_LEVEL_WIN, g.state);
+}
+
+// Clicks the n-th icon of the win screen's row of rating icons called `name`.
+void rate(Harness& h, const char* name, int n) {
+    Game& g = h.game();
+    h.tick();
+    ASSERT_EQ(STATE_LEVEL_WIN, g.state);
+    Widget* w = static_cast<LevelWin*>(_game_states[g.state])->gui.find(name);
+    Stars* stars = dynamic_cast<Stars*>(w);
+    ASSERT_NE(nullptr, stars);
+    MyRect r = stars->get_abs_rect(true);
+    float x = r.x + (n - 0.5f) * r.w / STARS_COUNT, y = r.y + r.h / 2.0f;
+    h.move(x, y);
+    h.click(x, y);
+    EXPECT_EQ(n, stars->get_value_i());
+}
+
+// The stars the list now shown gives the map called `name`.
+double listed_stars(Game& g, const std::string& name) {
+    MyResult r = g.netdb.query("select stars from levels where name = ? and q = ?", {name, g.q_value});
+    return r.empty() ? -1 : atof(r[0]["stars"].c_str());
+}
+
+}  // namespace
+
+TEST(OnlineEndToEnd, WrongPasswordShowsTheErrorScreen) {
+    ReferenceService service;
+    ASSERT_TRUE(server_account_create(service.s.store, "Ann", "secret"));
+    Harness h;
+    sign_in_as(h, "Ann", "not her password");
+    h.start();
+    Game& g = h.game();
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_valid); }));
+    h.tick();
+    ASSERT_EQ(STATE_MENU_ERROR, g.state);
+    EXPECT_STREQ("Wrong user name or password.", g.error_msg);
+    EXPECT_FALSE(labels(g, "Wrong user name or password.").empty()) << "the screen shows the service's words";
+}
+
+TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedAndRated) {
+    ReferenceService service;
+    ASSERT_TRUE(server_account_create(service.s.store, "Ann", "secret"));
+    ASSERT_TRUE(server_account_create(service.s.store, "Bob", "hunter2"));
+    Harness h;
+    sign_in_as(h, "Ann", "secret");
     h.start();
     Game& g = h.game();
     ASSERT_TRUE(loop_until(g, [] { return idle(w_valid); }));
     ASSERT_EQ(STATE_MENU_MAIN, g.state) << g.error_msg;
 
-    // A map built in the editor and beaten cleanly; it has no Map ID of its
-    // own, so it goes out under its id.
+    // A new map with a window two cells east of the start. Its share screen
+    // asks for a clean win first; won, it offers the map to everyone. It has
+    // no Map ID of its own, so it goes out under its id.
     logic_new(g);
+    const int c = MAP_SIZE / 2;
+    g.next(STATE_EDIT);
+    h.tick();
+    edit_change(g, c + 2, c, 7);
     mystrcpy(g._edit.title, sizeof(g._edit.title), "Ann's first map");
-    mystrcpy(g._edit.intro, sizeof(g._edit.intro), "Two pillars and a window.");
-    g._edit.dirty = 0;
+    mystrcpy(g._edit.intro, sizeof(g._edit.intro), "A window and the way to it.");
     std::string id = g._edit.id;
     g.next(STATE_EDIT_SHARE);
+    ASSERT_TRUE(labels(g, "To Everyone").empty()) << "not offered before a clean win";
+    ASSERT_TRUE(click_label(h, "Play"));
+    escape_east(h);
+    h.key(KEY_RETURN);  // Continue
+    ASSERT_EQ(STATE_EDIT_SHARE, g.state);
+    EXPECT_EQ(0, g._edit.dirty);
     ASSERT_TRUE(click_label(h, "To Everyone"));
     ASSERT_TRUE(loop_until(g, [] { return idle(w_share); }, 20));
     ASSERT_NE(STATE_MENU_ERROR, g.state) << g.error_msg;
     ServerMap stored;
     ASSERT_TRUE(server_map_find(service.s.store, id, stored));
     EXPECT_EQ("g:Ann", stored.uid);
+
+    // Bob signs in on the same machine: an author's own ratings do not count.
+    mystrcpy(g.settings.name, sizeof(g.settings.name), "Bob");
+    mystrcpy(g.settings.passwd, sizeof(g.settings.passwd), "hunter2");
+    g.settings_check();
+    g.valid();
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_valid); }));
+    ASSERT_NE(STATE_MENU_ERROR, g.state) << g.error_msg;
 
     // Play from the main menu opens the featured maps; the heading leads to
     // the categories, and the newest maps hold the shared one.
@@ -141,6 +224,7 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayed) {
     ASSERT_TRUE(click_label(h, "Ann's first map"));
     EXPECT_STREQ("Ann", g._edit.author);
     EXPECT_STREQ(id.c_str(), g._edit.name);
+    EXPECT_EQ(0, listed_stars(g, id)) << "nobody has rated it yet";
 
     // Its author's maps.
     ASSERT_TRUE(click_label(h, "More by"));
@@ -153,20 +237,23 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayed) {
     ASSERT_EQ(STATE_MENU_DOWNLOAD2, g.state);
     EXPECT_EQ(1, _menu_total);
 
-    // Downloaded and played from the browser.
+    // Downloaded, played from the browser and won; the win screen takes
+    // Bob's rating of four stars, which the next download of the list shows.
     ASSERT_TRUE(click_label(h, "Ann's first map"));
     ASSERT_TRUE(click_label(h, "Play"));
     EXPECT_EQ(STATE_MENU_DOWNLOAD2, g.parent);
     EXPECT_STREQ("Ann's first map", g.level.title);
-    ASSERT_EQ(STATE_LEVEL_INTRO, g.state);
-    h.key(KEY_RETURN);
-    ASSERT_EQ(STATE_LEVEL, g.state);
-    h.tick(2);
-    const Entity* player = nullptr;
-    for (const Entity& e : g.level.items)
-        if (e.active && e.type == D_PLAYER) player = &e;
-    ASSERT_NE(nullptr, player);
-    int x = (int)player->x, y = (int)player->y;
-    ASSERT_TRUE(h.click_cell(x + 1, y));
-    EXPECT_TRUE(h.tick_until([&] { return (int)player->x == x + 1 && (int)player->y == y; }, 120));
+    escape_east(h);
+    rate(h, "stars", 4);
+    rate(h, "skulls", 2);
+    h.key(KEY_RETURN);  // Continue
+    ASSERT_EQ(STATE_MENU_DOWNLOAD2, g.state);
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_plays); }, 20));
+    ASSERT_TRUE(click_label(h, "Refresh"));
+    await_list(h);
+    EXPECT_EQ(4, listed_stars(g, id));
+    std::vector<Widget*> shown;
+    collect(&static_cast<MenuDownload2*>(_game_states[g.state])->gui,
+            [](Widget* w) { Stars* s = dynamic_cast<Stars*>(w); return s && s->ignore && s->value == 4; }, shown);
+    EXPECT_EQ(1u, shown.size()) << "the entry's stars show the rating";
 }
