@@ -5,7 +5,7 @@ JOBS := $(shell nproc)
 # Tests that draw run on a virtual display with Mesa's software renderer.
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
 
-.PHONY: play test deps build build-asan test-normal test-asan test-fuzz clean
+.PHONY: play test deps build build-asan test-normal test-asan test-fuzz screenshots clean
 
 deps:
 	./scripts/deps.sh
@@ -41,6 +41,13 @@ test-fuzz: build
 	./fuzz/run.sh $(FUZZ_SECONDS)
 
 test: test-normal test-asan test-fuzz
+
+# The README's pictures, taken from the real game by the tests that reach them.
+SHOTS := $(CURDIR)/docs/screenshots
+screenshots: build
+	mkdir -p $(SHOTS)
+	cd $(BUILD) && VELQUIST_SCREENSHOTS=$(SHOTS) LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) \
+		./tests/velquist_tests --gtest_filter='Screenshots.*:TutorialsPlayed.*'
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -11,6 +11,7 @@
 #include "logic.h"
 #include "mapsource.h"
 #include "menu.h"
+#include "screenshots.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ const float MID_X = CANVAS_W / 2, MID_Y = CANVAS_H / 2;
 const int ZOOM_OUT_STEPS = 8;     // wheel steps to the farthest view
 const int ZOOM_EASE_TICKS = 25;   // the view eases 2 units a tick
 const int REVEAL_DRAGS = 20;
+const int WIN_COUNT_TICKS = 90;   // the win screen has counted the score up
+const int MIN_COLOURS = 64;       // a drawn screen uses far more
 
 struct Replay {
     Harness& h;
@@ -124,11 +127,22 @@ TEST(TutorialsPlayed, EveryTutorialIsWonFromTheTutorialList) {
         h.wheel(MID_X, MID_Y, ZOOM_OUT_STEPS);
         h.tick(ZOOM_EASE_TICKS);
 
+        // The last tutorial is also the README's picture of a map in play,
+        // taken half way through its solution, and of the win screen.
+        bool pictured = i + 1 == maps.size();
         Replay r{h, src, ""};
-        for (size_t s = 0; s < steps.size() && h.game().state == STATE_LEVEL; s++)
+        for (size_t s = 0; s < steps.size() && h.game().state == STATE_LEVEL; s++) {
+            if (pictured && s == steps.size() / 2) {
+                EXPECT_GT(screenshot(h, "play"), MIN_COLOURS);
+            }
             ASSERT_TRUE(r.play_step(steps[s], src.solution[s])) << r.log;
+        }
         for (int t = 0; t < MAPSOURCE_WIN_TICKS && h.game().state == STATE_LEVEL; t++) h.tick();
         ASSERT_EQ(h.game().state, STATE_LEVEL_WIN) << r.log;
+        if (pictured) {
+            h.tick(WIN_COUNT_TICKS);
+            EXPECT_GT(screenshot(h, "win"), MIN_COLOURS);
+        }
         EXPECT_EQ(h.game().level.c_bonus, h.game().level.t_bonus);
         EXPECT_EQ(h.game().level.t_rewind, 0);
         // Continue goes back to the tutorial list.
