@@ -11,19 +11,13 @@
 #include <ctime>
 
 #include "driver.h"
+#include "game_web.h"
 #include "gfx.h"
 #include "logic.h"
 #include "menu.h"
 #include "myview.h"
 #include "util.h"
 #include "web.h"
-
-#ifndef VELQUIST_SERVICE_HOST
-#define VELQUIST_SERVICE_HOST "127.0.0.1"
-#endif
-#ifndef VELQUIST_SERVICE_PORT
-#define VELQUIST_SERVICE_PORT 80
-#endif
 
 namespace {
 // Layout of the menu screens on the 960 x 720 canvas.
@@ -80,14 +74,14 @@ std::string menu_date(const char* ts) {
     return buf;
 }
 
-std::string menu_service_page(const char* path) {
-    const int http_port = 80;
-    char buf[512];
-    if (VELQUIST_SERVICE_PORT == http_port)
-        snprintf(buf, sizeof(buf), "http://%s%s", VELQUIST_SERVICE_HOST, path);
-    else
-        snprintf(buf, sizeof(buf), "http://%s:%d%s", VELQUIST_SERVICE_HOST, VELQUIST_SERVICE_PORT, path);
-    return buf;
+void menu_paint_preview(Game& game, const GfxRect& canvas_rect) {
+    GfxRect r = gfx_rect_to_hwrect(canvas_rect);
+    r.normalize();
+    int ww = 0, wh = 0;
+    driver_get_size(&ww, &wh);
+    glViewport((GLint)r.x, (GLint)(wh - r.y - r.h), (GLsizei)r.w, (GLsizei)r.h);
+    myview_paint(game);
+    glViewport(0, 0, ww, wh);
 }
 
 std::string menu_column(const MyRow& row, const char* name) {
@@ -325,7 +319,7 @@ void MenuMain::event(Event e) {
     case MENU_EDIT: game.next(STATE_MENU_EDIT); break;
     case MENU_SETTINGS: game.next(STATE_MENU_SETTINGS); break;
     case MENU_STATS: {
-        std::string url = menu_service_page("/velquist/stats.php") + "?uid=" +
+        std::string url = game_web_url("/velquist/stats.php") + "?uid=" +
                           web_urlencode(game.settings.uid);
         game.open_url(url.c_str());
         break;
@@ -507,13 +501,7 @@ void MenuEdit::deinit() {}
 
 void MenuEdit::paint() {
     game.gfx_3d();
-    GfxRect r = gfx_rect_to_hwrect(GfxRect(PREVIEW_X, PREVIEW_Y, PREVIEW_W, PREVIEW_H));
-    r.normalize();
-    int ww = 0, wh = 0;
-    driver_get_size(&ww, &wh);
-    glViewport((GLint)r.x, (GLint)(wh - r.y - r.h), (GLsizei)r.w, (GLsizei)r.h);
-    myview_paint(game);
-    glViewport(0, 0, ww, wh);
+    menu_paint_preview(game, GfxRect(PREVIEW_X, PREVIEW_Y, PREVIEW_W, PREVIEW_H));
     game.gfx_2d();
     gui.resize();
     gui.paint();

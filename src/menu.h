@@ -7,6 +7,7 @@
 
 #include "engine.h"
 #include "game.h"
+#include "gfx.h"
 #include "gui.h"
 #include "mydb.h"
 
@@ -37,8 +38,8 @@ void menu_measure(Widget* w);
 // A stored time stamp (seconds since 1970, decimal text) as local
 // month/day/year without leading zeros, e.g. "3/7/2011".
 std::string menu_date(const char* ts);
-// Address of a page of the online service's web site, e.g. "/velquist/stats.php".
-std::string menu_service_page(const char* path);
+// Draws the map view into a rectangle of the canvas (the turning previews).
+void menu_paint_preview(Game& game, const GfxRect& canvas_rect);
 // Value of a column of a list row; "" when the row lacks it.
 std::string menu_column(const MyRow& row, const char* name);
 

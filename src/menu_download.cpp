@@ -166,20 +166,9 @@ void MenuDownload2::init() {
 
 void MenuDownload2::deinit() {}
 
-// Draws the map turning behind the menu into its rectangle of the canvas.
-static void _menu_paint_preview(Game& game) {
-    GfxRect r = gfx_rect_to_hwrect(PREVIEW_RECT);
-    r.normalize();
-    int ww = 0, wh = 0;
-    driver_get_size(&ww, &wh);
-    glViewport((int)r.x, (int)(wh - r.y - r.h), (int)r.w, (int)r.h);
-    myview_paint(game);
-    glViewport(0, 0, ww, wh);
-}
-
 void MenuDownload2::paint() {
     game.gfx_3d();
-    _menu_paint_preview(game);
+    menu_paint_preview(game, PREVIEW_RECT);
     game.gfx_2d();
     gui.resize();
     gui.paint();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "driver.h"
+#include "game_web.h"
 #include "gfx.h"
 #include "menu.h"
 #include "util.h"
@@ -313,7 +314,7 @@ void MenuError::paint() {
 
 // A page of the service's web site for the user's account name.
 static void _menu_error_open(Game& game, const char* path) {
-    std::string url = menu_service_page(path) + "?name=" + web_urlencode(game.settings.name);
+    std::string url = game_web_url(path) + "?name=" + web_urlencode(game.settings.name);
     game.open_url(url.c_str());
 }
 

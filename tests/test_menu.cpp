@@ -97,7 +97,7 @@ TEST(MenuMain, StatsOpenTheUsersPage) {
     // Until the online client lands, opening a page does nothing.
     if (urls.empty()) return;
     ASSERT_EQ(urls.size(), 1u);
-    EXPECT_EQ(urls[0], menu_service_page("/velquist/stats.php") + "?uid=" + web_urlencode("g:ada lovelace&co"));
+    EXPECT_EQ(urls[0], game_web_url("/velquist/stats.php") + "?uid=" + web_urlencode("g:ada lovelace&co"));
 }
 
 TEST(MenuPlay, NextAndPreviousWalkTheTutorialsAndTheArrowKeysWrap) {

@@ -292,7 +292,7 @@ TEST(MenuError, AccountButtonStoresTheFieldsAndOpensTheAccountPage) {
     driver_set_url_handler(nullptr);
     if (online_client(g)) {
         ASSERT_FALSE(urls.empty());
-        EXPECT_EQ(urls.back(), menu_service_page("/velquist/manage.php") + "?name=new%20user");
+        EXPECT_EQ(urls.back(), game_web_url("/velquist/manage.php") + "?name=new%20user");
     }
 }
 
