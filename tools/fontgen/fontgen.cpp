@@ -84,16 +84,16 @@ void blit_glyph(Sheet& sheet, const Cell& cell, int line_h, const FT_GlyphSlot g
     }
 }
 
-bool render_font(const FT_Library lib, const std::string& dir, const FontSpec& spec,
+bool render_font(const FT_Library lib, const std::string& dir, const FontSpec& font,
                  Sheet* sheet, Cell* cells) {
     FT_Face face;
-    std::string path = dir + "/" + spec.file;
+    std::string path = dir + "/" + font.file;
     if (FT_New_Face(lib, path.c_str(), 0, &face)) {
         fprintf(stderr, "fontgen: cannot open %s\n", path.c_str());
         return false;
     }
-    FT_Set_Char_Size(face, 0, (FT_F26Dot6)std::lround(spec.em * SCALE * 64), 72, 72);
-    const int line_h = spec.height * SCALE;
+    FT_Set_Char_Size(face, 0, (FT_F26Dot6)std::lround(font.em * SCALE * 64), 72, 72);
+    const int line_h = font.height * SCALE;
     const double asc = face->size->metrics.ascender / 64.0;
     const double desc = -face->size->metrics.descender / 64.0;
     // Centre the font's full height (accents to descenders) in the line.
@@ -120,7 +120,7 @@ bool render_font(const FT_Library lib, const std::string& dir, const FontSpec& s
     }
     sheet->h = next_pow2(y + line_h + PAD);
     if (sheet->h > TEX_MAX) {
-        fprintf(stderr, "fontgen: %s does not fit a %d-high texture\n", spec.name, TEX_MAX);
+        fprintf(stderr, "fontgen: %s does not fit a %d-high texture\n", font.name, TEX_MAX);
         FT_Done_Face(face);
         return false;
     }
@@ -180,32 +180,32 @@ int main(int argc, char** argv) {
     }
     Json::Value fonts(Json::objectValue), textures(Json::objectValue);
     bool ok = true;
-    for (const FontSpec& spec : FONTS) {
+    for (const FontSpec& font : FONTS) {
         Sheet sheet;
         Cell cells[CHARS];
-        if (!render_font(lib, font_dir, spec, &sheet, cells)) {
+        if (!render_font(lib, font_dir, font, &sheet, cells)) {
             ok = false;
             continue;
         }
-        std::string fname = std::string(spec.name) + ".png";
+        std::string fname = std::string(font.name) + ".png";
         ok = write_png(data_dir + "/" + fname, sheet) && ok;
-        std::string tex = std::string(spec.name) + "-glyphs";
+        std::string tex = std::string(font.name) + "-glyphs";
         Json::Value t(Json::objectValue);
         t["fname"] = fname;
         t["rect"] = rect(0, 0, sheet.w / SCALE, sheet.h / SCALE);
         textures[tex] = t;
         Json::Value f(Json::objectValue);
-        f["height"] = spec.height;
+        f["height"] = font.height;
         f["texture"] = tex;
         f["rect"] = rect(0, 0, sheet.w / SCALE, sheet.h / SCALE);
         Json::Value chars(Json::arrayValue);
         for (int c = 0; c < CHARS; c++) {
             const Cell& cell = cells[c];
-            chars.append(cell.w ? rect(cell.x / SCALE, cell.y / SCALE, (double)cell.w / SCALE, spec.height)
+            chars.append(cell.w ? rect(cell.x / SCALE, cell.y / SCALE, (double)cell.w / SCALE, font.height)
                                 : rect(0, 0, 0, 0));
         }
         f["chars"] = chars;
-        fonts[spec.name] = f;
+        fonts[font.name] = f;
     }
     FT_Done_FreeType(lib);
     ok = write_json(data_dir + "/font.txt", fonts) && ok;
