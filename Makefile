@@ -3,7 +3,10 @@ BUILD := build
 ASAN_BUILD := build-asan
 JOBS := $(shell nproc)
 # Tests that draw run on a virtual display with Mesa's software renderer.
-XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
+# Tests run in parallel and each opens and closes its own connection; an X
+# server resets whenever its last client leaves and drops whoever connects
+# meanwhile, so the display is kept from resetting.
+XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
 .PHONY: play test deps build build-asan test-normal test-asan test-fuzz screenshots clean
 
