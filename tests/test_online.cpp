@@ -34,15 +34,10 @@ void settle(Game& game, Service& svc, const char* action, int n, WebRequest& slo
 }
 
 int free_port() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof(addr);
-    bind(fd, (sockaddr*)&addr, sizeof(addr));
-    getsockname(fd, (sockaddr*)&addr, &size);
-    ::close(fd);
-    return ntohs(addr.sin_port);
+    int port = 0;
+    int fd = loopback_listen(1, &port);
+    if (fd >= 0) ::close(fd);
+    return port;
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 
 #include "game_web.h"
 #include "harness.h"
+#include "loopback.h"
 #include "logic.h"
 #include "mydb.h"
 #include "util.h"
@@ -88,17 +89,11 @@ typedef std::function<Answer(const std::string& request)> Script;
 class Service {
 public:
     explicit Service(Script script) : _script(std::move(script)) {
-        _listen = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(addr);
-        if (_listen < 0 || bind(_listen, (sockaddr*)&addr, sizeof(addr)) != 0 || listen(_listen, 16) != 0 ||
-            getsockname(_listen, (sockaddr*)&addr, &size) != 0) {
+        _listen = loopback_listen(16, &_port);
+        if (_listen < 0) {
             ADD_FAILURE() << "cannot listen on the loopback address";
             return;
         }
-        _port = ntohs(addr.sin_port);
         _thread = std::thread([this] { accept_loop(); });
     }
     ~Service() {
@@ -127,24 +122,8 @@ public:
     int count(const char* action) { return (int)requests(action).size(); }
 
 private:
-    bool wait_for(int fd, short events) {
-        while (!_stop) {
-            pollfd p = {fd, events, 0};
-            int n = ::poll(&p, 1, WAIT_MS);
-            if (n > 0) return true;
-            if (n < 0) return false;
-        }
-        return false;
-    }
-    bool send_all(int fd, const char* bytes, size_t len) {
-        for (size_t done = 0; done < len;) {
-            if (!wait_for(fd, POLLOUT)) return false;
-            ssize_t n = send(fd, bytes + done, len - done, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            done += (size_t)n;
-        }
-        return true;
-    }
+    bool wait_for(int fd, short events) { return loopback_wait(fd, events, _stop, WAIT_MS); }
+    bool send_all(int fd, const char* bytes, size_t len) { return loopback_send_all(fd, bytes, len, _stop, WAIT_MS); }
     bool send_all(int fd, const std::string& s) { return send_all(fd, s.data(), s.size()); }
     std::string read_request(int fd) {
         std::string got;

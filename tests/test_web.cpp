@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "loopback.h"
 #include "web.h"
 
 namespace {
@@ -45,17 +46,11 @@ public:
 
     explicit ScriptServer(std::vector<Step> steps, Mode mode = PLAY, char fill = 'x')
         : _steps(std::move(steps)), _mode(mode), _fill(fill) {
-        _listen = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(addr);
-        if (_listen < 0 || bind(_listen, (sockaddr*)&addr, sizeof(addr)) != 0 || listen(_listen, 1) != 0 ||
-            getsockname(_listen, (sockaddr*)&addr, &size) != 0) {
+        _listen = loopback_listen(1, &_port);
+        if (_listen < 0) {
             ADD_FAILURE() << "cannot listen on the loopback address";
             return;
         }
-        _port = ntohs(addr.sin_port);
         _thread = std::thread([this] { run(); });
     }
     ~ScriptServer() {
@@ -71,23 +66,9 @@ public:
     }
 
 private:
-    bool wait_for(int fd, short events) {
-        while (!_stop) {
-            pollfd p = {fd, events, 0};
-            int n = ::poll(&p, 1, SERVER_WAIT_MS);
-            if (n > 0) return true;
-            if (n < 0) return false;
-        }
-        return false;
-    }
+    bool wait_for(int fd, short events) { return loopback_wait(fd, events, _stop, SERVER_WAIT_MS); }
     bool send_all(int fd, const std::string& bytes) {
-        for (size_t done = 0; done < bytes.size();) {
-            if (!wait_for(fd, POLLOUT)) return false;
-            ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            done += (size_t)n;
-        }
-        return true;
+        return loopback_send_all(fd, bytes.data(), bytes.size(), _stop, SERVER_WAIT_MS);
     }
     // Reads the head and as much body as its Content-Length announces.
     void read_request(int fd) {
