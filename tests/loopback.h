@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdlib>
+#include <string>
 
 // Listens on a free loopback port; the socket, or -1. *port gets the port.
 inline int loopback_listen(int backlog, int* port) {
@@ -46,4 +48,24 @@ inline bool loopback_send_all(int fd, const char* bytes, size_t len, const std::
         done += (size_t)n;
     }
     return true;
+}
+
+// Reads a request's head and as much body as its Content-Length announces
+// (the game ends its header lines with a bare newline).
+inline std::string loopback_read_request(int fd, const std::atomic<bool>& stop, int slice_ms) {
+    std::string got;
+    char buf[4096];
+    for (;;) {
+        size_t end = got.find("\n\n");
+        if (end != std::string::npos) {
+            size_t at = got.find("Content-Length: ");
+            size_t body = at == std::string::npos || at > end ? 0 : (size_t)atoi(got.c_str() + at + 16);
+            if (got.size() >= end + 2 + body) break;
+        }
+        if (!loopback_wait(fd, POLLIN, stop, slice_ms)) break;
+        ssize_t n = recv(fd, buf, sizeof(buf), 0);
+        if (n <= 0) break;
+        got.append(buf, (size_t)n);
+    }
+    return got;
 }

@@ -125,23 +125,7 @@ private:
     bool wait_for(int fd, short events) { return loopback_wait(fd, events, _stop, WAIT_MS); }
     bool send_all(int fd, const char* bytes, size_t len) { return loopback_send_all(fd, bytes, len, _stop, WAIT_MS); }
     bool send_all(int fd, const std::string& s) { return send_all(fd, s.data(), s.size()); }
-    std::string read_request(int fd) {
-        std::string got;
-        char buf[4096];
-        for (;;) {
-            size_t end = got.find("\n\n");
-            if (end != std::string::npos) {
-                size_t at = got.find("Content-Length: ");
-                size_t body = at == std::string::npos || at > end ? 0 : (size_t)atoi(got.c_str() + at + 16);
-                if (got.size() >= end + 2 + body) break;
-            }
-            if (!wait_for(fd, POLLIN)) break;
-            ssize_t n = recv(fd, buf, sizeof(buf), 0);
-            if (n <= 0) break;
-            got.append(buf, (size_t)n);
-        }
-        return got;
-    }
+    std::string read_request(int fd) { return loopback_read_request(fd, _stop, WAIT_MS); }
     void serve(int fd) {
         std::string request = read_request(fd);
         {

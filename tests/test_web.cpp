@@ -72,20 +72,7 @@ private:
     }
     // Reads the head and as much body as its Content-Length announces.
     void read_request(int fd) {
-        std::string got;
-        char buf[4096];
-        for (;;) {
-            size_t end = got.find("\n\n");
-            if (end != std::string::npos) {
-                size_t at = got.find("Content-Length: ");
-                size_t body = at == std::string::npos || at > end ? 0 : (size_t)atoi(got.c_str() + at + 16);
-                if (got.size() >= end + 2 + body) break;
-            }
-            if (!wait_for(fd, POLLIN)) break;
-            ssize_t n = recv(fd, buf, sizeof(buf), 0);
-            if (n <= 0) break;
-            got.append(buf, (size_t)n);
-        }
+        std::string got = loopback_read_request(fd, _stop, SERVER_WAIT_MS);
         std::lock_guard<std::mutex> lock(_mutex);
         _request = got;
     }
