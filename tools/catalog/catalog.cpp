@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "jsonout.h"
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: catalog OUT PIECE.json...\n");
@@ -32,9 +34,5 @@ int main(int argc, char** argv) {
             merged[name] = piece[name];
         }
     }
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = " ";
-    std::ofstream out(argv[1]);
-    out << Json::writeString(builder, merged) << "\n";
-    return out ? 0 : 1;
+    return jsonout_write(argv[1], merged, "catalog") ? 0 : 1;
 }

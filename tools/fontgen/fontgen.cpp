@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "jsonout.h"
 #include "pngout.h"
 
 namespace {
@@ -134,24 +135,6 @@ bool render_font(const FT_Library lib, const std::string& dir, const FontSpec& f
     return true;
 }
 
-Json::Value rect(double x, double y, double w, double h) {
-    Json::Value r(Json::objectValue);
-    r["x"] = x;
-    r["y"] = y;
-    r["w"] = w;
-    r["h"] = h;
-    return r;
-}
-
-bool write_json(const std::string& path, const Json::Value& v) {
-    Json::StreamWriterBuilder b;
-    b["indentation"] = " ";
-    std::ofstream out(path);
-    out << Json::writeString(b, v) << "\n";
-    if (!out) fprintf(stderr, "fontgen: cannot write %s\n", path.c_str());
-    return (bool)out;
-}
-
 bool write_png(const std::string& path, const Sheet& sheet) {
     std::vector<unsigned char> rgba((size_t)sheet.w * sheet.h * 4);
     for (size_t i = 0; i < sheet.alpha.size(); i++) {
@@ -192,24 +175,24 @@ int main(int argc, char** argv) {
         std::string tex = std::string(font.name) + "-glyphs";
         Json::Value t(Json::objectValue);
         t["fname"] = fname;
-        t["rect"] = rect(0, 0, sheet.w / SCALE, sheet.h / SCALE);
+        t["rect"] = jsonout_rect(0, 0, sheet.w / SCALE, sheet.h / SCALE);
         textures[tex] = t;
         Json::Value f(Json::objectValue);
         f["height"] = font.height;
         f["texture"] = tex;
-        f["rect"] = rect(0, 0, sheet.w / SCALE, sheet.h / SCALE);
+        f["rect"] = jsonout_rect(0, 0, sheet.w / SCALE, sheet.h / SCALE);
         Json::Value chars(Json::arrayValue);
         for (int c = 0; c < CHARS; c++) {
             const Cell& cell = cells[c];
-            chars.append(cell.w ? rect(cell.x / SCALE, cell.y / SCALE, (double)cell.w / SCALE, font.height)
-                                : rect(0, 0, 0, 0));
+            chars.append(cell.w ? jsonout_rect(cell.x / SCALE, cell.y / SCALE, (double)cell.w / SCALE, font.height)
+                                : jsonout_rect(0, 0, 0, 0));
         }
         f["chars"] = chars;
         fonts[font.name] = f;
     }
     FT_Done_FreeType(lib);
-    ok = write_json(data_dir + "/font.txt", fonts) && ok;
-    ok = write_json(argv[3], Json::Value(Json::objectValue)) && ok;
-    ok = write_json(argv[4], textures) && ok;
+    ok = jsonout_write(data_dir + "/font.txt", fonts, "fontgen") && ok;
+    ok = jsonout_write(argv[3], Json::Value(Json::objectValue), "fontgen") && ok;
+    ok = jsonout_write(argv[4], textures, "fontgen") && ok;
     return ok ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "mapart.h"
+#include "jsonout.h"
 #include "pngout.h"
 
 namespace {
@@ -41,19 +42,6 @@ Json::Value _rect(float x, float y, float w, float h) {
     r["w"] = _number(w);
     r["h"] = _number(h);
     return r;
-}
-
-bool _write_json(const std::string& path, const Json::Value& v) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = " ";
-    std::ofstream out(path);
-    out << Json::writeString(builder, v) << "\n";
-    out.close();
-    if (!out) {
-        fprintf(stderr, "mapart: cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
 }
 
 struct Slot {
@@ -170,5 +158,5 @@ bool mapart_write(const std::string& dir, const std::vector<ArtSheet>& sheets, c
         im["shape"] = _rect(0, 0, p.shape_w, p.shape_h);
         images[p.name] = im;
     }
-    return _write_json(images_json, images) && _write_json(textures_json, textures);
+    return jsonout_write(images_json, images, "mapart") && jsonout_write(textures_json, textures, "mapart");
 }

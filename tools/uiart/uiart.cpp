@@ -15,6 +15,7 @@
 #include <string>
 
 #include "art.h"
+#include "jsonout.h"
 
 namespace {
 
@@ -26,24 +27,6 @@ struct Picture {
 };
 
 enum { FILL_PX = 16, FRAME_PX = 256, ICON_PX = 256, RATING_PX = 128, LOGO_PX_W = 2048, LOGO_PX_H = 512 };
-
-Json::Value rect(float x, float y, float w, float h) {
-    Json::Value r(Json::objectValue);
-    r["x"] = x;
-    r["y"] = y;
-    r["w"] = w;
-    r["h"] = h;
-    return r;
-}
-
-bool write_json(const std::string& path, const Json::Value& v) {
-    Json::StreamWriterBuilder b;
-    b["indentation"] = " ";
-    std::ofstream out(path);
-    out << Json::writeString(b, v) << "\n";
-    if (!out) fprintf(stderr, "uiart: cannot write %s\n", path.c_str());
-    return (bool)out;
-}
 
 }  // namespace
 
@@ -89,16 +72,16 @@ int main(int argc, char** argv) {
         ok = c.save(data_dir + "/" + fname) && ok;
         Json::Value t(Json::objectValue);
         t["fname"] = fname;
-        t["rect"] = rect(0, 0, p.w, p.h);
+        t["rect"] = jsonout_rect(0, 0, p.w, p.h);
         textures[tex] = t;
         Json::Value i(Json::objectValue);
         i["texture"] = tex;
-        i["rect"] = rect(0, 0, p.w, p.h);
-        i["shape"] = rect(0, 0, p.w, p.h);
+        i["rect"] = jsonout_rect(0, 0, p.w, p.h);
+        i["shape"] = jsonout_rect(0, 0, p.w, p.h);
         images[p.name] = i;
     }
     ok = logo_ok && ok;
-    ok = write_json(argv[3], images) && ok;
-    ok = write_json(argv[4], textures) && ok;
+    ok = jsonout_write(argv[3], images, "uiart") && ok;
+    ok = jsonout_write(argv[4], textures, "uiart") && ok;
     return ok ? 0 : 1;
 }
