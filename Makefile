@@ -8,7 +8,7 @@ JOBS := $(shell nproc)
 # meanwhile, so the display is kept from resetting.
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
-.PHONY: play test deps build build-asan test-normal test-asan test-fuzz screenshots clean
+.PHONY: play test check deps build build-play build-asan test-normal test-asan test-fuzz screenshots clean
 
 deps:
 	./scripts/deps.sh
@@ -18,19 +18,34 @@ deps:
 SERVICE_HOST := 127.0.0.1
 SERVICE_PORT := 8471
 
+CONFIGURE = -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	-DVELQUIST_SERVICE_HOST=$(SERVICE_HOST) -DVELQUIST_SERVICE_PORT=$(SERVICE_PORT)
+
+# Everything: the game, its data, the service, the tests and benchmarks.
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DVELQUIST_SERVICE_HOST=$(SERVICE_HOST) -DVELQUIST_SERVICE_PORT=$(SERVICE_PORT)
+	cmake -S . -B $(BUILD) $(CONFIGURE)
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The game runs from the build folder, so that ../data is this repository's data/.
-play: build
-	cd $(BUILD) && ../scripts/with-service.sh ./server/velquist-server ./velquist $(SERVICE_HOST) $(SERVICE_PORT)
+# Only what playing needs: the game, its data and the service.
+build-play: deps
+	cmake -S . -B $(BUILD) $(CONFIGURE)
+	cmake --build $(BUILD) -j$(JOBS) --target velquist velquist_data velquist-server
 
-build-asan: build
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELQUIST_SANITIZE=ON -DVELQUIST_GENERATE_DATA=OFF \
-		-DVELQUIST_SERVICE_HOST=$(SERVICE_HOST) -DVELQUIST_SERVICE_PORT=$(SERVICE_PORT)
+# The game runs from bin/ in the build folder, so that ../data is the data
+# the build generated beside it.
+play: build-play
+	cd $(BUILD)/bin && ../../scripts/with-service.sh ../server/velquist-server ./velquist $(SERVICE_HOST) $(SERVICE_PORT)
+
+# The sanitizer build is a folder of its own, with its own data.
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CONFIGURE) -DVELQUIST_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+# The unit tests alone: no window, no waiting; seconds, for use while working.
+check: deps
+	cmake -S . -B $(BUILD) $(CONFIGURE)
+	cmake --build $(BUILD) -j$(JOBS) --target velquist_unit
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
 
 test-normal: build
 	cd $(BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
@@ -49,8 +64,8 @@ test: test-normal test-asan test-fuzz
 SHOTS := $(CURDIR)/docs/screenshots
 screenshots: build
 	mkdir -p $(SHOTS)
-	cd $(BUILD) && VELQUIST_SCREENSHOTS=$(SHOTS) LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) \
-		./tests/velquist_tests --gtest_filter='Screenshots.*:TutorialsPlayed.*'
+	cd $(BUILD)/tests && VELQUIST_SCREENSHOTS=$(SHOTS) LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) \
+		./velquist_e2e --gtest_filter='Screenshots.*:TutorialsPlayed.*'
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

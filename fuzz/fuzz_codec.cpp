@@ -1,6 +1,5 @@
 // Fuzz target: the strict Base64 decoder on arbitrary text, and MD5 fed in
 // arbitrary pieces; the service decodes uploaded maps with the former.
-// fuzz-sources: util/base64.cpp util/md5.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

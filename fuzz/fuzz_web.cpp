@@ -1,6 +1,5 @@
 // Fuzz target: arbitrary response bytes, cut into arbitrary chunks, through
 // the HTTP client's receive side (head search, body, size cap, headers).
-// fuzz-sources: util/web.cpp
 //
 // Input: [cap][name length][name bytes] then chunks of [length][bytes]. A cap
 // byte of 0 keeps the real cap; otherwise a small cap is used so that the

@@ -1,12 +1,10 @@
 #!/bin/sh
-# Builds every fuzz/fuzz_*.cpp into its own libFuzzer binary and runs each for
-# a bounded time; exits non-zero when any target crashes or fails a check.
+# Builds the fuzz targets with CMake and clang (a build folder of their own)
+# and runs each for a bounded time; exits non-zero when any target crashes
+# or fails a check.
 #
 #   fuzz/run.sh [seconds per target, default 30] [target ...]
 #
-# Each target names the sources it needs in its own comment lines:
-#   // fuzz-sources: util/web.cpp            (paths from the repository root)
-#   // fuzz-libs: -lsqlite3 -lz              (optional extra link flags)
 # Binaries, corpora, logs and crash inputs go to $FUZZ_OUT (default
 # build-fuzz/); seeds checked in under fuzz/seeds/<target>/ are read too.
 # Extra libFuzzer flags may be passed in $FUZZ_ARGS.
@@ -18,6 +16,7 @@ seconds=${1:-30}
 [ $# -gt 0 ] && shift
 wanted="$*"
 CXX=${CXX_FUZZ:-clang++}
+CC=${CC_FUZZ:-clang}
 
 if ! command -v "$CXX" >/dev/null 2>&1; then
     echo "fuzz: $CXX not found (install clang and libclang-rt-14-dev)" >&2
@@ -28,24 +27,18 @@ case "$seconds" in
 esac
 
 mkdir -p "$out"
+echo "== building the fuzz targets in $out"
+cmake -S "$root" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$CXX" \
+    -DCMAKE_C_COMPILER="$CC" -DVELQUIST_FUZZ=ON -DVELQUIST_TESTS=OFF >"$out/configure.log" 2>&1 ||
+    { cat "$out/configure.log" >&2; exit 1; }
+cmake --build "$out" --target velquist_fuzz -j"$(nproc)"
+
 failed=""
 for src in "$root"/fuzz/fuzz_*.cpp; do
     name=$(basename "$src" .cpp)
     if [ -n "$wanted" ]; then
         case " $wanted " in *" $name "*) ;; *) continue ;; esac
     fi
-    sources=""
-    for s in $(sed -n 's|^// fuzz-sources:||p' "$src"); do
-        sources="$sources $root/$s"
-    done
-    libs=$(sed -n 's|^// fuzz-libs:||p' "$src")
-
-    echo "== $name: building"
-    # shellcheck disable=SC2086
-    "$CXX" -std=c++17 -g -O1 -Wall -Wextra \
-        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -I"$root/util" -I"$root/src" "$src" $sources $libs -o "$out/$name"
-
     corpus="$out/corpus/$name"
     mkdir -p "$corpus" "$out/crashes"
     seeds=""
@@ -56,7 +49,7 @@ for src in "$root"/fuzz/fuzz_*.cpp; do
     # Targets may be chatty on standard error; -close_fd_mask=2 silences them
     # while crash reports still reach the log.
     # shellcheck disable=SC2086
-    "$out/$name" -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=2 \
+    "$out/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=2 \
         -artifact_prefix="$out/crashes/$name-" ${FUZZ_ARGS:-} "$corpus" $seeds >"$log" 2>&1 || status=$?
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$log" || true
     if [ "$status" -ne 0 ]; then

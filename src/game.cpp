@@ -70,28 +70,35 @@ static State* _game_screen(int code) {
     return (code >= 0 && code < STATE_TABLE_MAX) ? _game_states[code] : nullptr;
 }
 
-Game::Game() : _rewind(nullptr) { clear_record(); }
+// The host the rules reach the game through: sounds from the mixer, screens
+// from the table above, usage events to the online service.
+namespace {
+class ShellHost : public GameHost {
+public:
+    void play_sound(Game& g, const char* name) override {
+        mixer_sample_play(mixer_sample_load(name), g.settings.sfx / 100.0f, 0);
+    }
 
-Game::~Game() {
-    free(_rewind);
-    _rewind = nullptr;
-}
+    void next(Game& g, int _state) override {
+        if (State* s = _game_screen(g.state)) s->deinit();
+        if (_state < STATE_MENU_MAIN || _state > STATE_MENU_HELP) {
+            // Only a damaged saved record can ask for a screen that does not exist.
+            fprintf(stderr, "next: no screen %d, going to the main menu\n", _state);
+            _state = STATE_MENU_MAIN;
+        }
+        g.state = _state;
+        if (State* s = _game_screen(g.state)) s->init();
+    }
 
-void Game::clear_record() {
-    version = state = parent = context = 0;
-    memset(&level, 0, sizeof(level));
-    memset(&ext, 0, sizeof(ext));
-    memset(&_edit, 0, sizeof(_edit));
-    memset(q_value, 0, sizeof(q_value));
-    memset(q_title, 0, sizeof(q_title));
-    memset(error_msg, 0, sizeof(error_msg));
-    memset(&settings, 0, sizeof(settings));
-    quit = 0;
-    memset(tiles, 0, sizeof(tiles));
-    _rewind_n = 0;
-    fs_toggle_tmp = 0;
-    memset(keys, 0, sizeof(keys));
-}
+    void track(Game& g, const char* page, const char* category, const char* action, int value) override {
+        game_web_track(g, page, category, action, value);
+    }
+};
+
+ShellHost _game_shell_host;
+}  // namespace
+
+void _game_tiles_init(Game& game) { game_tiles_parse(game, driver_data_load("tiles.json")); }
 
 // Reads state.dat over the record; anything but version 1 leaves a fresh one.
 static void _game_state_restore(Game& g) {
@@ -116,24 +123,11 @@ static void _game_state_store(Game& g) {
 static void _game_settings_restore(Game& g) {
     memset(&g.settings, 0, sizeof(g.settings));
     driver_doc_load("settings.dat", &g.settings, sizeof(g.settings));
-    Settings& s = g.settings;
-    if (s.version < 1) {
-        s.music = VOLUME_DEFAULT;
-        s.sfx = VOLUME_DEFAULT;
-    }
-    if (s.vres == 0) s.vres = -1;
-    if (s.vfull == 0) s.vfull = 1;
-    s.version = 1;
-    // The text fields come from a file: keep them terminated inside their widths.
-    s.name[sizeof(s.name) - 1] = 0;
-    s.passwd[sizeof(s.passwd) - 1] = 0;
-    s.uid[sizeof(s.uid) - 1] = 0;
-    s.udid[sizeof(s.udid) - 1] = 0;
-    if (s.music < 0 || s.music > 100) s.music = VOLUME_DEFAULT;
-    if (s.sfx < 0 || s.sfx > 100) s.sfx = VOLUME_DEFAULT;
+    game_settings_mend(g.settings);
 }
 
 void Game::init() {
+    host = &_game_shell_host;
     driver_init();
     driver_set_gamename(GAME_NAME);
     driver_set_caption(GAME_NAME);
@@ -207,17 +201,6 @@ void Game::paint() {
     driver_timer_tick();
 }
 
-void Game::next(int _state) {
-    if (State* s = _game_screen(state)) s->deinit();
-    if (_state < STATE_MENU_MAIN || _state > STATE_MENU_HELP) {
-        // Only a damaged saved record can ask for a screen that does not exist.
-        fprintf(stderr, "next: no screen %d, going to the main menu\n", _state);
-        _state = STATE_MENU_MAIN;
-    }
-    state = _state;
-    if (State* s = _game_screen(state)) s->init();
-}
-
 void Game::video_reset() {
     font_deinit();
     gfx_deinit();
@@ -251,17 +234,6 @@ void Game::gfx_2d() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
     glColor4f(1, 1, 1, 1);
-}
-
-void Game::settings_check() {
-    std::string uid = std::string("g:") + settings.name;
-    mystrcpy(settings.uid, sizeof(settings.uid), uid.c_str());
-    if (!settings.udid[0])
-        snprintf(settings.udid, sizeof(settings.udid), "time|%ld", (long)time(nullptr));
-}
-
-void Game::play_sound(const char* name) {
-    mixer_sample_play(mixer_sample_load(name), settings.sfx / 100.0f, 0);
 }
 
 void Game::play_music(const char* name) {

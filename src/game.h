@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "event.h"
 #include "mydb.h"
@@ -242,7 +243,30 @@ enum { VOLUME_DEFAULT = 50, CANVAS_W = 960, CANVAS_H = 720 };
 
 // ---------------------------------------------------------------- Game
 
+class Game;
 class State;
+
+// What the rules ask of whatever runs them: a sound, a switch of screens and
+// a usage event. The game installs one that plays, switches and reports; a
+// program that only runs the rules (the map compiler, the service, the tests)
+// installs its own or none, and without one the calls do nothing.
+class GameHost {
+public:
+    virtual void play_sound(Game& game, const char* name) = 0;
+    virtual void next(Game& game, int state) = 0;
+    virtual void track(Game& game, const char* page, const char* category, const char* action,
+                       int value) = 0;
+    virtual ~GameHost() {}
+};
+
+// A host for programs that run the rules alone: a switch of screens only
+// records the new screen code in Game::state; sounds and events are dropped.
+class GameHostHeadless : public GameHost {
+public:
+    void play_sound(Game&, const char*) override {}
+    void next(Game& game, int state) override;
+    void track(Game&, const char*, const char*, const char*, int) override {}
+};
 
 class Game {
 public:
@@ -265,11 +289,23 @@ public:
     MyDB userdb, gamedb, netdb;
     int fs_toggle_tmp;         // full screen switched off for a browser
     char keys[KEYS_MAX];       // held keys by KEY_ code
+    GameHost* host;            // not stored; installed by init or by whoever runs the rules
 
     Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
     ~Game();
+
+    // ---- the record and the rules' calls out (game_record.cpp, the core)
+    // Zeroes every field of the record; the database handles, the rewind
+    // buffer and the host are left alone.
+    void clear_record();
+    // Forwarded to the host, at once and in the order the rules call them.
+    void next(int _state);
+    void play_sound(const char* name);
+    void track(const char* page, const char* category, const char* action, int value);
+    // The account id follows the name; the installation id is made once.
+    void settings_check();
 
     // ---- shell (game.cpp)
     void init();
@@ -277,25 +313,18 @@ public:
     void event(Event e);
     void loop();
     void paint();
-    void next(int _state);
     void video_reset();
     void gfx_3d();
     void gfx_2d();
-    void settings_check();
-    void play_sound(const char* name);
     void play_music(const char* name);
     void stop_music();
     void reset_volume();
-    // Zeroes every field of the record; the database handles and the rewind
-    // buffer are left alone.
-    void clear_record();
 
     // ---- online service (game_web.cpp)
     void valid();
     void plays(int stars, int skulls);
     void download();
     void share(int target);
-    void track(const char* page, const char* category, const char* action, int value);
     void open_url(const char* url);
 };
 
@@ -303,10 +332,22 @@ public:
 extern State* _game_states[STATE_TABLE_MAX];
 void _game_states_init(Game& g);
 
-// Reads tiles.json into game.tiles.
-void _game_tiles_init(Game& game);
+// ---- the tile catalogue (game_tiles.cpp, the core)
+// Fills game.tiles from the text of tiles.json; entries that make no sense
+// are skipped or clamped with a line on standard error. False, and an empty
+// catalogue, when the text is not a JSON array.
+bool game_tiles_parse(Game& game, const std::string& text);
+// The same from a file, for programs without the game's data folder.
+bool game_tiles_load(Game& game, const char* path);
 // Maps a tile type or view name to its D_ code; -1 for an unknown name.
 int _game_def_map(const char* name);
+// The shell's: reads the data folder's tiles.json into game.tiles.
+void _game_tiles_init(Game& game);
+
+// ---- settings.dat (game_record.cpp, the core)
+// Makes a settings record read from a file safe and complete: defaults for
+// a record of another version, volumes in range, texts terminated.
+void game_settings_mend(Settings& s);
 
 // ---- databases (game_db.cpp)
 // Opens db on fname, creating the file if needed, and adds the columns and

@@ -1,11 +1,14 @@
-// The tile catalogue: what each of the 256 tile numbers means, read from tiles.json.
+// The tile catalogue: what each of the 256 tile numbers means, parsed from
+// the text of tiles.json.
 #include <json/json.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
-#include "driver.h"
 #include "game.h"
 #include "util.h"
 
@@ -20,9 +23,16 @@ int _game_def_map(const char* name) {
     return -1;
 }
 
+// A number beyond the range of int is clamped to it: jsoncpp's asInt would
+// throw, and a damaged catalogue must not end the program.
 static int _tile_int(const Json::Value& v, const char* key) {
     const Json::Value& f = v[key];
-    return f.isNumeric() ? f.asInt() : 0;
+    if (f.isInt()) return f.asInt();
+    if (!f.isNumeric()) return 0;
+    double d = f.asDouble();
+    if (d >= (double)INT_MAX) return INT_MAX;
+    if (d <= (double)INT_MIN) return INT_MIN;
+    return (int)d;
 }
 
 static std::string _tile_str(const Json::Value& v, const char* key) {
@@ -30,12 +40,11 @@ static std::string _tile_str(const Json::Value& v, const char* key) {
     return f.isString() ? f.asString() : std::string();
 }
 
-void _game_tiles_init(Game& game) {
+bool game_tiles_parse(Game& game, const std::string& text) {
     memset(game.tiles, 0, sizeof(game.tiles));
-    std::string text = driver_data_load("tiles.json");
     Json::Value root;
     Json::Reader reader;
-    if (text.empty() || !reader.parse(text, root) || !root.isArray()) return;
+    if (text.empty() || !reader.parse(text, root) || !root.isArray()) return false;
     for (const Json::Value& el : root) {
         if (!el.isObject()) continue;
         int n = _tile_int(el, "n");
@@ -57,4 +66,17 @@ void _game_tiles_init(Game& game) {
         fprintf(stderr, "_game_tile_init %d %s : %d,%d,%d %d,%d,%d\n", n, t.name, t.type,
                 t.value, t.view, t.solid, t.opaque, t.shadow);
     }
+    return true;
+}
+
+bool game_tiles_load(Game& game, const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        memset(game.tiles, 0, sizeof(game.tiles));
+        fprintf(stderr, "file not found: %s\n", path);
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return game_tiles_parse(game, text.str());
 }

@@ -161,9 +161,9 @@ void Game::share(int target) {
     _game_web_start(w_share, q, body);
 }
 
-void Game::track(const char* page, const char* category, const char* action, int value) {
+void game_web_track(Game& game, const char* page, const char* category, const char* action, int value) {
     if (!page || !*page || !category || !*category || !action || !*action) return;
-    std::string q = game_core_request(*this, GAME_WEB_SCRIPT, "track");
+    std::string q = game_core_request(game, GAME_WEB_SCRIPT, "track");
     q += _game_web_pair("page", page);
     q += _game_web_pair("category", category);
     q += _game_web_pair("action", action);

@@ -31,6 +31,8 @@ void game_web_set_service(const GameWebService& service);
 // "http://host[:port]" + path, for the service's web pages.
 std::string game_web_url(const char* path);
 
+// Reports a usage event to the service (the shell host's answer to Game::track).
+void game_web_track(Game& game, const char* page, const char* category, const char* action, int value);
 // `request` (the script path) followed by the common query for `action`.
 std::string game_core_request(Game& game, const char* request, const char* action);
 // true when a finished exchange is not to be used (transport failure or a

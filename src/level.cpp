@@ -53,10 +53,6 @@ enum {
     WIN_COUNT_STEP = 33,                // points counted into the score per tick
     WIN_STARS_SIZE = 60,
     WIN_TAIL_SPACES = 28,
-    POINTS_BASE = 500,
-    POINTS_FULL = 1000,                 // the most that time, cartridges or bombs give
-    POINTS_TIME_LIMIT = 600,            // seconds after which time gives nothing
-    POINTS_BOMBS_LIMIT = 5,             // bombs left that count
 
     // Rewind.
     REWIND_PENALTY = 20 * TICKS_PER_SECOND,
@@ -347,26 +343,6 @@ Label* _level_named(Label* l, const char* name) {
 }
 }  // namespace
 
-namespace {
-// Points of a win; each kind gives at most POINTS_FULL.
-int _level_points_time(int timer) {
-    int seconds = (int)std::max(0.0f, (float)(POINTS_TIME_LIMIT - timer / TICKS_PER_SECOND));
-    seconds = std::min(seconds, (int)POINTS_TIME_LIMIT);  // a damaged, negative timer
-    return seconds * POINTS_FULL / POINTS_TIME_LIMIT;
-}
-
-int _level_points_bonus(int c_bonus, int t_bonus) {
-    // A damaged record may claim more cartridges than the map holds.
-    long long p = (long long)c_bonus * POINTS_FULL / std::max(1, t_bonus);
-    return (int)std::max(0LL, std::min((long long)POINTS_FULL, p));
-}
-
-int _level_points_extra(int t_extra) {
-    int bombs = (int)std::max(0.0f, std::min((float)POINTS_BOMBS_LIMIT, (float)t_extra));
-    return bombs * POINTS_FULL / POINTS_BOMBS_LIMIT;
-}
-}  // namespace
-
 // The rating section: stars and skulls, preset from the stored rating.
 static Table* _level_win_rating(Game& game) {
     LevelData& lev = game.level;
@@ -412,10 +388,10 @@ void LevelWin::init() {
     t->tr();
     t->td(_level_label(f1, ""));
 
-    _level_win_score = POINTS_BASE;
-    _level_win_time = _level_points_time(lev.timer);
-    _level_win_bonus = _level_points_bonus(lev.c_bonus, lev.t_bonus);
-    _level_win_extra = _level_points_extra(lev.t_extra);
+    _level_win_score = LOGIC_POINTS_BASE;
+    _level_win_time = logic_points_time(lev.timer);
+    _level_win_bonus = logic_points_bonus(lev.c_bonus, lev.t_bonus);
+    _level_win_extra = logic_points_extra(lev.t_extra);
 
     Table* t3 = new Table();
     StyleSheet cell = _level_win_cell();
@@ -441,7 +417,7 @@ void LevelWin::init() {
     Label* name = _level_label(f2, "Score:");
     name->style.color = WIN_SCORE_COLOR;
     t3->td(new Box(name, cell));
-    Box* score = new Box(_level_named(_level_label(f2, _level_int(POINTS_BASE + _level_win_time)), "score"), cell);
+    Box* score = new Box(_level_named(_level_label(f2, _level_int(LOGIC_POINTS_BASE + _level_win_time)), "score"), cell);
     score->style.width = Font(font_load(f2)).get_width("000000");
     t3->td(score, 2);
     t3->td(new Box(_level_label(f1, std::string(WIN_TAIL_SPACES, ' ')), cell));

@@ -6,7 +6,8 @@
 // Sections by file: logic.cpp (directions), logic_setup.cpp (set-up, flags,
 // entity slots), logic_path.cpp (A*, paths, stepping), logic_guard.cpp
 // (sight, alarm, lights), logic_bomb.cpp (bombs, blasts, fire),
-// logic_tick.cpp (tick, player, focus, rewind), logic_store.cpp (records).
+// logic_tick.cpp (tick, player, focus, rewind), logic_store.cpp (records),
+// logic_score.cpp (points of a win).
 #pragma once
 
 #include <vector>
@@ -97,6 +98,22 @@ enum { LOGIC_DATA_MAX = 65536 };
 void logic_save(Game& game, MyDB& db);
 void logic_load(Game& game, MyDB& db, const char* lid);
 const char* logic_pack(Game& game, int* len);
+
+// ---- points of a win (logic_score.cpp)
+enum {
+    LOGIC_POINTS_BASE = 500,        // every win starts from these
+    LOGIC_POINTS_FULL = 1000,       // the most that time, cartridges or bombs give
+    LOGIC_POINTS_TIME_LIMIT = 600,  // seconds after which time gives nothing
+    LOGIC_POINTS_BOMBS_LIMIT = 5    // bombs left that count
+};
+// Points for the ticks a play took, the cartridges collected of those the
+// map holds, and the bombs left; each in 0..LOGIC_POINTS_FULL, whatever the
+// record claims.
+int logic_points_time(int timer);
+int logic_points_bonus(int c_bonus, int t_bonus);
+int logic_points_extra(int t_extra);
+// The whole score of a won play copy.
+int logic_points(const LevelData& lev);
 
 // ---- untrusted records (logic_sanitize.cpp)
 // Makes a record read from a file or the network safe for the rules: every

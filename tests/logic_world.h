@@ -69,11 +69,13 @@ inline const TileData* shipped_tiles() {
 
 struct World {
     std::unique_ptr<Game> game;
+    GameHostHeadless host;  // a win or a death switches Game::state
     Game& g() { return *game; }
     LevelData& lev() { return game->level; }
 
     // An open map: floor inside the border; the play screen is current.
     World() : game(new Game()) {
+        game->host = &host;
         memcpy(game->tiles, shipped_tiles(), sizeof(game->tiles));
         game->state = STATE_LEVEL;
         fill(T_FLOOR);

@@ -17,7 +17,7 @@ static int _check(const char* file) {
         return 1;
     }
     std::unique_ptr<Game> game(new Game());
-    _game_tiles_init(*game);
+    if (!game_tiles_load(*game, VELQUIST_TILES_JSON)) return 1;
     game->_rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
     std::string log;
     bool won = mapsource_replay(src, *game, log);
