@@ -47,6 +47,10 @@ enum {
     SERVER_RATING_MAX = 5,
     SERVER_FAVORITE_STARS = 4,         // a rating of this many stars marks a favourite
     SERVER_HASH_ROUNDS = 20000,        // rounds of the web form's password hash
+    // Rounds of the token's hash. The token is itself a hash of the password
+    // and is checked on a sign-in that the service has not seen yet; fewer
+    // rounds keep that cheap while a stolen store still signs no one in.
+    SERVER_TOKEN_ROUNDS = 1000,
     SERVER_SALT_BYTES = 16,
     SERVER_DEFAULT_PORT = 8471,
     SERVER_WORKERS_DEFAULT = 8,        // request threads, each with its own store connection
@@ -104,7 +108,8 @@ std::string server_token(const std::string& name, const std::string& password);
 // Hex of SERVER_SALT_BYTES random bytes.
 std::string server_new_salt();
 // The web form's slow salted password hash.
-std::string server_password_hash(const std::string& salt, const std::string& password);
+std::string server_password_hash(const std::string& salt, const std::string& password,
+                                 int rounds = SERVER_HASH_ROUNDS);
 // Compares without stopping at the first difference.
 bool server_equal_secret(const std::string& a, const std::string& b);
 // Whether text is well-formed UTF-8 (no overlong forms, no surrogates).
@@ -277,14 +282,15 @@ bool server_rate_take(ServerLimits& lim, const ServerRate& rule, const std::stri
 bool server_rate_peek(ServerLimits& lim, const ServerRate& rule, const std::string& key, double now);
 
 // Tokens proven right, so that a signed-in player's every request does not
-// pay for the slow hash: a fixed table of account -> fast digest.
+// pay for the slow hash: account -> fast digest of the token, forgotten all
+// at once when it grows past ENTRIES_MAX.
 struct ServerTokenCache {
     struct Entry {
-        std::string name, thash, digest;
+        std::string thash, digest;
     };
-    enum { SLOTS = 1 << 14 };
+    enum { ENTRIES_MAX = 100000 };
     std::mutex lock;
-    std::vector<Entry> entries;
+    std::map<std::string, Entry> entries;
     bool check(const std::string& name, const std::string& thash, const std::string& token);
     void remember(const std::string& name, const std::string& thash, const std::string& token);
 };
@@ -296,9 +302,10 @@ struct ServerListCache {
         std::shared_ptr<const std::string> file;
         uint64_t used = 0;
     };
-    enum { ENTRIES_MAX = 512 };
+    static const size_t BYTES_MAX = (size_t)64 << 20;
     std::mutex lock;
     std::map<std::string, Entry> entries;
+    size_t bytes = 0;
     uint64_t clock = 0;
     std::shared_ptr<const std::string> find(const std::string& key, const std::string& print);
     void keep(const std::string& key, const std::string& print, std::shared_ptr<const std::string> file);

@@ -63,7 +63,7 @@ bool api_token_ok(Server& s, ServerStore& st, const ServerAccount& acc, const st
         return true;
     }
     if (s.tokens.check(acc.name, acc.thash, token)) return true;
-    if (!server_equal_secret(acc.thash, server_password_hash(acc.tsalt, token))) return false;
+    if (!server_equal_secret(acc.thash, server_password_hash(acc.tsalt, token, SERVER_TOKEN_ROUNDS))) return false;
     s.tokens.remember(acc.name, acc.thash, token);
     return true;
 }

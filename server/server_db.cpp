@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <unordered_map>
 
 namespace {
@@ -19,10 +20,20 @@ enum {
     DB_STATEMENTS_MAX = 64,
 };
 
+// SQLite lets one writer in at a time and makes the others poll for their
+// turn with growing sleeps. Within one process the workers rather queue on
+// this lock: a writer then waits only as long as the one before it writes.
+std::mutex g_sqlite_writer;
+
+bool sqlite_writes(const char* sql) {
+    return strncmp(sql, "select", 6) != 0 && strncmp(sql, "pragma", 6) != 0;
+}
+
 class SqliteDB : public ServerDBImpl {
 public:
     sqlite3* db = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*> statements;
+    std::unique_lock<std::mutex> writer{g_sqlite_writer, std::defer_lock};
 
     ~SqliteDB() override {
         for (auto& s : statements) sqlite3_finalize(s.second);
@@ -46,7 +57,23 @@ public:
         return stmt;
     }
 
-    MyResult query(const char* sql, const MyParams& params, unsigned /*blobs*/, bool* ok) override {
+    MyResult query(const char* sql, const MyParams& params, unsigned blobs, bool* ok) override {
+        bool ending = strcmp(sql, "commit") == 0 || strcmp(sql, "rollback") == 0;
+        bool alone = !writer.owns_lock() && sqlite_writes(sql);
+        if (alone) writer.lock();
+        MyResult result = run(sql, params, blobs, ok);
+        // The lock is kept from "begin" to its end; a statement alone holds it while it runs.
+        bool in_transaction = !sqlite3_get_autocommit(db);
+        if (ending && in_transaction) {
+            run("rollback", MyParams(), 0, ok);  // a commit that failed: the transaction ends anyway
+            *ok = false;
+            in_transaction = false;
+        }
+        if (writer.owns_lock() && !in_transaction) writer.unlock();
+        return result;
+    }
+
+    MyResult run(const char* sql, const MyParams& params, unsigned /*blobs*/, bool* ok) {
         MyResult result;
         *ok = false;
         sqlite3_stmt* stmt = prepare(sql);

@@ -83,16 +83,15 @@ static std::string _token_digest(const std::string& thash, const std::string& to
 bool ServerTokenCache::check(const std::string& name, const std::string& thash, const std::string& token) {
     std::string digest = _token_digest(thash, token);
     std::lock_guard<std::mutex> hold(lock);
-    if (entries.empty()) return false;
-    const Entry& e = entries[limit_hash(name) % SLOTS];
-    return e.name == name && e.thash == thash && server_equal_secret(e.digest, digest);
+    auto it = entries.find(name);
+    return it != entries.end() && it->second.thash == thash && server_equal_secret(it->second.digest, digest);
 }
 
 void ServerTokenCache::remember(const std::string& name, const std::string& thash, const std::string& token) {
     std::string digest = _token_digest(thash, token);
     std::lock_guard<std::mutex> hold(lock);
-    if (entries.empty()) entries.resize(SLOTS);
-    entries[limit_hash(name) % SLOTS] = {name, thash, digest};
+    if (entries.size() >= ENTRIES_MAX) entries.clear();
+    entries[name] = {thash, digest};
 }
 
 // ---------------------------------------------------------------- list files
@@ -108,15 +107,18 @@ std::shared_ptr<const std::string> ServerListCache::find(const std::string& key,
 void ServerListCache::keep(const std::string& key, const std::string& print,
                            std::shared_ptr<const std::string> file) {
     std::lock_guard<std::mutex> hold(lock);
-    if (entries.size() >= ENTRIES_MAX && entries.find(key) == entries.end()) {
-        // Lists of single players come and go; the one unused longest makes room.
-        auto oldest = entries.begin();
-        for (auto it = entries.begin(); it != entries.end(); ++it)
-            if (it->second.used < oldest->second.used) oldest = it;
-        entries.erase(oldest);
-    }
     Entry& e = entries[key];
+    if (e.file) bytes -= e.file->size();
     e.print = print;
     e.file = std::move(file);
     e.used = ++clock;
+    bytes += e.file->size();
+    // Lists of single players come and go; those unused longest make room.
+    while (bytes > BYTES_MAX && entries.size() > 1) {
+        auto oldest = entries.begin();
+        for (auto it = entries.begin(); it != entries.end(); ++it)
+            if (it->second.used < oldest->second.used) oldest = it;
+        bytes -= oldest->second.file->size();
+        entries.erase(oldest);
+    }
 }

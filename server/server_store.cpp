@@ -214,7 +214,7 @@ bool server_account_create(ServerStore& st, const std::string& name, const std::
     assert(server_name_ok(name) && "names are checked before they reach the store");
     std::string salt = server_new_salt(), tsalt = server_new_salt();
     st.db.query("insert into accounts (name, token, tsalt, thash, salt, pwhash, created) values (?,'',?,?,?,?,?)",
-                {name, tsalt, server_password_hash(tsalt, server_token(name, password)), salt,
+                {name, tsalt, server_password_hash(tsalt, server_token(name, password), SERVER_TOKEN_ROUNDS), salt,
                  server_password_hash(salt, password), std::to_string((long)time(nullptr))});
     return !st.db.error;
 }
@@ -222,7 +222,7 @@ bool server_account_create(ServerStore& st, const std::string& name, const std::
 bool server_account_password(ServerStore& st, const std::string& name, const std::string& password) {
     std::string salt = server_new_salt(), tsalt = server_new_salt();
     st.db.query("update accounts set token = '', tsalt = ?, thash = ?, salt = ?, pwhash = ? where name = ?",
-                {tsalt, server_password_hash(tsalt, server_token(name, password)), salt,
+                {tsalt, server_password_hash(tsalt, server_token(name, password), SERVER_TOKEN_ROUNDS), salt,
                  server_password_hash(salt, password), name});
     return !st.db.error;
 }
@@ -231,7 +231,7 @@ bool server_account_move_over(ServerStore& st, const ServerAccount& acc, const s
     std::string tsalt = server_new_salt();
     // Only the row as it was read: a password changed meanwhile stays.
     st.db.query("update accounts set token = '', tsalt = ?, thash = ? where name = ? and token = ?",
-                {tsalt, server_password_hash(tsalt, token), acc.name, acc.token});
+                {tsalt, server_password_hash(tsalt, token, SERVER_TOKEN_ROUNDS), acc.name, acc.token});
     return !st.db.error;
 }
 
@@ -367,33 +367,40 @@ bool server_list(ServerStore& st, const std::string& q, const std::string& viewe
 }
 
 std::string server_list_file(const std::string& q, const MyResult& rows) {
-    MyDB mem;
-    mem.open(":memory:");
-    mem.query("create table levels (id text primary key, name text, data blob, ts int, author text, title text, "
-              "q text, uid text, stars float, skulls float, intro text, value int)");
-    if (mem.error) return std::string();
-    mem.begin();
-    for (size_t i = 0; i < rows.size(); i++) {
+    // Straight on SQLite with one statement for every row: this runs for
+    // every list that is not in the cache.
+    sqlite3* mem = nullptr;
+    sqlite3_stmt* insert = nullptr;
+    std::string out;
+    bool ok = sqlite3_open(":memory:", &mem) == SQLITE_OK &&
+              sqlite3_exec(mem, "create table levels (id text primary key, name text, data blob, ts int, "
+                                "author text, title text, q text, uid text, stars float, skulls float, "
+                                "intro text, value int); begin",
+                           nullptr, nullptr, nullptr) == SQLITE_OK &&
+              sqlite3_prepare_v2(mem, "insert into levels (id,name,data,ts,author,title,q,uid,stars,skulls,intro,"
+                                      "value) values (?,?,?,?,?,?,?,?,?,?,?,?)",
+                                 -1, &insert, nullptr) == SQLITE_OK;
+    static const char* const COLUMNS[] = {"id", "name", "data", "ts", "author", "title", "q", "uid", "stars",
+                                          "skulls", "intro", "value"};
+    for (size_t i = 0; ok && i < rows.size(); i++) {
         const MyRow& r = rows[i];
-        auto col = [&r](const char* k) {
-            auto it = r.find(k);
-            return it == r.end() ? std::string() : it->second;
-        };
-        mem.query("insert into levels (id,name,data,ts,author,title,q,uid,stars,skulls,intro,value) "
-                  "values (?,?,?,?,?,?,?,?,?,?,?,?)",
-                  {col("id"), col("name"), col("data"), col("ts"), col("author"), col("title"), q, col("uid"),
-                   col("stars"), col("skulls"), col("intro"), std::to_string(i)});
-        if (mem.error) return std::string();
+        std::string value = std::to_string(i);
+        for (int c = 0; c < 12 && ok; c++) {
+            auto it = r.find(COLUMNS[c]);
+            const std::string& v = c == 6 ? q : c == 11 ? value : it == r.end() ? std::string() : it->second;
+            // Bound as text, as the game's own lists have them.
+            ok = sqlite3_bind_text(insert, c + 1, v.data(), (int)v.size(), SQLITE_TRANSIENT) == SQLITE_OK;
+        }
+        ok = ok && sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
     }
-    mem.commit();
+    sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(mem, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_int64 size = 0;
-    unsigned char* bytes = sqlite3_serialize(mem._db, "main", &size, 0);
-    if (!bytes) {
-        fprintf(stderr, "server: a list of %zu maps could not be written\n", rows.size());
-        return std::string();
-    }
-    std::string out((const char*)bytes, (size_t)size);
+    unsigned char* bytes = ok ? sqlite3_serialize(mem, "main", &size, 0) : nullptr;
+    if (bytes) out.assign((const char*)bytes, (size_t)size);
+    else fprintf(stderr, "server: a list of %zu maps could not be written: %s\n", rows.size(), sqlite3_errmsg(mem));
     sqlite3_free(bytes);
+    sqlite3_close(mem);
     return out;
 }
 

@@ -140,11 +140,11 @@ std::string server_new_salt() {
     return out;
 }
 
-std::string server_password_hash(const std::string& salt, const std::string& password) {
+std::string server_password_hash(const std::string& salt, const std::string& password, int rounds) {
     // Iterated so that a stolen store is slow to guess from; MD5 is what the
     // game's own protocol already relies on.
     std::string h = md5_digest(salt + "|" + password);
-    for (int i = 0; i < SERVER_HASH_ROUNDS; i++) h = md5_digest(h + salt + password);
+    for (int i = 0; i < rounds; i++) h = md5_digest(h + salt + password);
     return h;
 }
 
