@@ -8,10 +8,14 @@ JOBS := $(shell nproc)
 # meanwhile, so the display is kept from resetting.
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
-.PHONY: play test deps build build-asan test-normal test-asan test-fuzz screenshots clean
+.PHONY: play test deps deps-test build build-asan test-normal test-asan test-fuzz screenshots clean
 
 deps:
 	./scripts/deps.sh
+
+# The tests also start a PostgreSQL server of their own; playing does not need one.
+deps-test:
+	./scripts/deps.sh test
 
 # The online service the game talks to. On the loopback address the play
 # command runs our reference service beside the game.
@@ -32,10 +36,10 @@ build-asan: build
 		-DVELQUIST_SERVICE_HOST=$(SERVICE_HOST) -DVELQUIST_SERVICE_PORT=$(SERVICE_PORT)
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
-test-normal: build
+test-normal: build deps-test
 	cd $(BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
 
-test-asan: build-asan
+test-asan: build-asan deps-test
 	cd $(ASAN_BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
 
 # The fuzz targets run for a bounded time; run fuzz/run.sh with more seconds by hand.

@@ -1,7 +1,7 @@
 // Fuzz target: arbitrary requests through the service's request handler
 // (parsing, accounts, every action, the pages, map decoding), on a real store.
 // fuzz-sources: server/server_api.cpp server/server_http.cpp server/server_limit.cpp server/server_pages.cpp
-// fuzz-sources: server/server_record.cpp server/server_store.cpp server/server_text.cpp
+// fuzz-sources: server/server_record.cpp server/server_store.cpp server/server_text.cpp server/server_db.cpp
 // fuzz-sources: util/md5.cpp util/base64.cpp util/mydb.cpp util/util.cpp
 // fuzz-libs: -lsqlite3 -lz
 //
