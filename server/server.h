@@ -136,6 +136,10 @@ struct ServerDBImpl {
     // ok tells whether the statement ran; a failure has its line on standard error.
     virtual MyResult query(const char* sql, const MyParams& params, unsigned blobs, bool* ok) = 0;
     virtual const char* begin_sql() const = 0;
+    // SQLite: whether commits copy the log back into the file themselves (on
+    // by default), and one such copy now. PostgreSQL does its own.
+    virtual void commits_checkpoint(bool /*on*/) {}
+    virtual void checkpoint() {}
 };
 
 // One connection to the store: an SQLite file or a PostgreSQL server. The
@@ -162,6 +166,14 @@ public:
     void commit();
     void rollback();
     void close();
+    // The daemon moves the write-ahead log's copying off the requests' way:
+    // its workers' commits leave it, and one of its threads does it.
+    void commits_checkpoint(bool on) {
+        if (_impl) _impl->commits_checkpoint(on);
+    }
+    void checkpoint() {
+        if (_impl) _impl->checkpoint();
+    }
 
 private:
     ServerDBImpl* _impl = nullptr;

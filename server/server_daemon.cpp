@@ -30,6 +30,7 @@ enum {
     DAEMON_ADDRESS_SIZE = 64,
     DAEMON_REAP_MS = 100,          // how often connections past their deadline are looked for
     DAEMON_DRAIN_MS = 2000,        // how long a stop waits for answers on their way out
+    DAEMON_CHECKPOINT_MS = 1000,   // how often the write-ahead log is copied into the store
 };
 
 namespace {
@@ -87,6 +88,7 @@ struct ServerDaemon {
     std::unordered_map<std::string, int> per_address;
     std::thread reaper;
     std::atomic<bool> reaper_stop{false};
+    ServerStore checkpoints;  // the reaper's own connection, for the log's copying
 };
 
 namespace {
@@ -128,9 +130,14 @@ void daemon_notify(void* cls, MHD_Connection* con, void** socket_context, MHD_Co
 // Closes the connections whose request has not arrived whole in time. The
 // socket is shut down, not closed: the library notices and closes it itself.
 void daemon_reap(ServerDaemon* d) {
+    double checkpoint = daemon_clock();
     while (!d->reaper_stop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(DAEMON_REAP_MS));
         double now = daemon_clock();
+        if (now - checkpoint > DAEMON_CHECKPOINT_MS / 1000.0) {
+            d->checkpoints.db.checkpoint();
+            checkpoint = now;
+        }
         std::lock_guard<std::mutex> hold(d->conns_lock);
         for (DaemonConn* c : d->conns)
             if (c->reading && c->fd >= 0 && now - c->start > d->server->deadline) {
@@ -317,6 +324,12 @@ ServerDaemon* server_daemon_start(Server& s, const char* addr, int port) {
             delete d;
             return nullptr;
         }
+        stores.back()->db.commits_checkpoint(false);
+    }
+    if (!server_store_open(d->checkpoints, s.store.where)) {
+        for (ServerStore* st : stores) delete st;
+        delete d;
+        return nullptr;
     }
     int fd = daemon_listen(addr, port, &d->port);
     if (fd < 0) {

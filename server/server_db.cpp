@@ -41,6 +41,11 @@ public:
     }
     bool postgres() const override { return false; }
     const char* begin_sql() const override { return "begin immediate"; }
+    void commits_checkpoint(bool on) override { sqlite3_wal_autocheckpoint(db, on ? 1000 : 0); }
+    void checkpoint() override {
+        // PASSIVE: copies what it can without waiting for, or holding up, anyone.
+        sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
 
     sqlite3_stmt* prepare(const char* sql) {
         auto it = statements.find(sql);

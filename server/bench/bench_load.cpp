@@ -365,12 +365,32 @@ struct Mix {
     }
 };
 
-void print_row(const char* what, int clients, double seconds, Outcome& o) {
+// CPU seconds the service has used, from /proc, when VELQUIST_LOAD_PID names it; else -1.
+double service_cpu() {
+    const char* pid = getenv("VELQUIST_LOAD_PID");
+    if (!pid) return -1;
+    FILE* f = fopen(("/proc/" + std::string(pid) + "/stat").c_str(), "r");
+    if (!f) return -1;
+    char buf[1024] = {0};
+    size_t n = fread(buf, 1, sizeof(buf) - 1, f);
+    fclose(f);
+    buf[n] = 0;
+    // Fields 14 and 15 (user and system ticks) follow the command's closing parenthesis.
+    const char* p = strrchr(buf, ')');
+    unsigned long user = 0, sys = 0;
+    if (!p || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &sys) != 2) return -1;
+    return (double)(user + sys) / (double)sysconf(_SC_CLK_TCK);
+}
+
+void print_row(const char* what, int clients, double seconds, Outcome& o, double cpu = -1) {
     std::sort(o.ms.begin(), o.ms.end());
     auto pct = [&o](double p) { return o.ms.empty() ? 0.0 : o.ms[std::min(o.ms.size() - 1, (size_t)(p * o.ms.size()))]; };
     long all = o.ok + o.refused + o.failed;
-    printf("%-14s %7d %10.0f %9.1f %9.1f %9.1f %8.1f%% %8ld\n", what, clients, (o.ok + o.refused) / seconds,
+    printf("%-14s %7d %10.0f %9.1f %9.1f %9.1f %8.1f%% %8ld", what, clients, (o.ok + o.refused) / seconds,
            pct(0.5), pct(0.99), o.ms.empty() ? 0.0 : o.ms.back(), all ? 100.0 * o.refused / all : 0.0, o.failed);
+    // The service's own CPU per answer: what the machine could serve, whatever else runs on it.
+    if (cpu >= 0 && all) printf(" %9.3f", cpu * 1000 / (double)all);
+    printf("\n");
     fflush(stdout);
 }
 
@@ -384,12 +404,13 @@ int cmd_run(const std::string& label, int port, const std::vector<int>& clients,
         Outcome o = d.run(3600, [&] { return a < accounts ? get(port, common(a++, "valid")) : std::string(); });
         (void)o;
     }
-    printf("%-14s %7s %10s %9s %9s %9s %9s %8s\n", "service", "clients", "answers/s", "p50 ms", "p99 ms", "max ms",
-           "refused", "failed");
+    printf("%-14s %7s %10s %9s %9s %9s %9s %8s %9s\n", "service", "clients", "answers/s", "p50 ms", "p99 ms",
+           "max ms", "refused", "failed", "cpu ms");
     for (int n : clients) {
         Driver d(port, n, 0);
+        double cpu = service_cpu();
         Outcome o = d.run(seconds, mix);
-        print_row(label.c_str(), n, seconds, o);
+        print_row(label.c_str(), n, seconds, o, cpu < 0 ? -1 : service_cpu() - cpu);
     }
     return 0;
 }

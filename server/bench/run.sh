@@ -62,7 +62,7 @@ serve() {
     pid=$!
     pids="$pids $pid"
     i=0
-    until grep -q serving "$work/$name.log"; do
+    until grep -qs serving "$work/$name.log"; do
         kill -0 "$pid" 2>/dev/null || { cat "$work/$name.log" >&2; exit 1; }
         i=$((i + 1))
         [ $i -lt 600 ] || { echo "run.sh: $name did not start" >&2; exit 1; }
@@ -79,7 +79,8 @@ halt() {
 measure() {
     "$load" lists "$1" "$PORT" "$ACCOUNTS" >>"$work/lists.txt"
     # shellcheck disable=SC2086
-    "$load" run "$1" "$PORT" "$LOAD_SECONDS" "$ACCOUNTS" "$MAPS" $CLIENTS | tail -n +2 >>"$work/load.txt"
+    VELQUIST_LOAD_PID=$pid "$load" run "$1" "$PORT" "$LOAD_SECONDS" "$ACCOUNTS" "$MAPS" $CLIENTS |
+        tail -n +2 >>"$work/load.txt"
     if [ "${2:-}" = crowd ]; then "$load" slow "$1" "$PORT" "$SLOW_SECONDS" "$ACCOUNTS" >>"$work/slow.txt"; fi
 }
 
@@ -132,7 +133,9 @@ echo "== each list alone, $MAPS maps and $PLAYS plays"
 cat "$work/lists.txt"
 echo
 echo "== the mixed workload (35% lists, 20% sign-ins, 30% plays half of them rated, 5% shares, 10% events), ${LOAD_SECONDS} s each"
-printf "%-14s %7s %10s %9s %9s %9s %9s %8s\n" service clients answers/s "p50 ms" "p99 ms" "max ms" refused failed
+echo "   (cpu ms: the service's own CPU time per answer)"
+printf "%-14s %7s %10s %9s %9s %9s %9s %8s %9s\n" service clients answers/s "p50 ms" "p99 ms" "max ms" refused failed \
+    "cpu ms"
 sort -s -k2,2n "$work/load.txt"
 echo
 echo "== $SLOW_SECONDS s under 264 half-open connections from 8 addresses, one header byte each every 20 s"
