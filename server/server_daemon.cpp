@@ -187,6 +187,7 @@ MHD_Result daemon_send(MHD_Connection* con, const ServerReply& reply) {
 struct DaemonHead {
     std::string length, forwarded;
     bool lengths_differ = false;
+    bool chunked = false;
 };
 
 MHD_Result daemon_head_value(void* cls, MHD_ValueKind /*kind*/, const char* key, const char* value) {
@@ -195,6 +196,8 @@ MHD_Result daemon_head_value(void* cls, MHD_ValueKind /*kind*/, const char* key,
     if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
         if (!h->length.empty() && h->length != value) h->lengths_differ = true;
         h->length = value;
+    } else if (strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) {
+        h->chunked = true;
     } else if (strcasecmp(key, "X-Forwarded-For") == 0) {
         h->forwarded = value;  // the last line is the one our proxy wrote
     }
@@ -229,7 +232,7 @@ MHD_Result daemon_access(void* cls, MHD_Connection* con, const char* /*url*/, co
         DaemonHead head;
         MHD_get_connection_values(con, MHD_HEADER_KIND, &daemon_head_value, &head);
         // Two lengths that disagree: a proxy and this service could read two different requests.
-        if (head.lengths_differ)
+        if (head.lengths_differ || (head.chunked && !head.length.empty()))
             return daemon_send(con, server_refusal(req->target, 400, "The request has two different lengths."));
         // Far too large to be worth reading: drop it now.
         if (!head.length.empty() && strtoull(head.length.c_str(), nullptr, 10) > (unsigned long long)SERVER_BODY_DRAIN)
