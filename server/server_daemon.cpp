@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdarg>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -92,6 +93,13 @@ struct ServerDaemon {
 };
 
 namespace {
+
+// The library's own lines, but for the one it writes for every client that
+// leaves halfway: a crowd of those would bury everything else.
+void daemon_log(void* /*cls*/, const char* fmt, va_list ap) {
+    if (strncmp(fmt, "Connection ", 11) == 0) return;
+    vfprintf(stderr, fmt, ap);
+}
 
 MHD_Result daemon_accept(void* cls, const sockaddr* addr, socklen_t /*len*/) {
     ServerDaemon* d = (ServerDaemon*)cls;
@@ -345,7 +353,8 @@ ServerDaemon* server_daemon_start(Server& s, const char* addr, int port) {
         MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, &daemon_accept, d,
         &daemon_access, d, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_URI_LOG_CALLBACK, &daemon_uri, d,
         MHD_OPTION_NOTIFY_COMPLETED, &daemon_completed, d, MHD_OPTION_NOTIFY_CONNECTION, &daemon_notify, d,
-        MHD_OPTION_CONNECTION_TIMEOUT, (unsigned)DAEMON_IDLE_S, MHD_OPTION_CONNECTION_LIMIT,
+        MHD_OPTION_EXTERNAL_LOGGER, &daemon_log, d, MHD_OPTION_CONNECTION_TIMEOUT, (unsigned)DAEMON_IDLE_S,
+        MHD_OPTION_CONNECTION_LIMIT,
         (unsigned)SERVER_CONNECTIONS_MAX, MHD_OPTION_END);
     if (!d->mhd) {
         fprintf(stderr, "server: cannot serve on %s:%d\n", addr, d->port);
