@@ -8,10 +8,14 @@ JOBS := $(shell nproc)
 # meanwhile, so the display is kept from resetting.
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
-.PHONY: play test check deps build build-play build-asan test-normal test-asan test-fuzz screenshots clean
+.PHONY: play test check deps deps-test build build-play build-asan test-normal test-asan test-fuzz screenshots clean
 
 deps:
 	./scripts/deps.sh
+
+# The tests also start a PostgreSQL server of their own; playing does not need one.
+deps-test:
+	./scripts/deps.sh test
 
 # The online service the game talks to. On the loopback address the play
 # command runs our reference service beside the game.
@@ -41,21 +45,23 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CONFIGURE) -DVELQUIST_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
-# The unit tests alone: no window, no waiting; seconds, for use while working.
+# The unit tests alone, for use while working: no window, no waiting, no
+# database server (the few slow ones, the PostgreSQL store's among them, run
+# in make test).
 check: deps
 	cmake -S . -B $(BUILD) $(CONFIGURE)
 	cmake --build $(BUILD) -j$(JOBS) --target velquist_unit
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit -LE slow
 
-test-normal: build
+test-normal: build deps-test
 	cd $(BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
 
-test-asan: build-asan
+test-asan: build-asan deps-test
 	cd $(ASAN_BUILD) && LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --output-on-failure -j$(JOBS)
 
 # The fuzz targets run for a bounded time; run fuzz/run.sh with more seconds by hand.
 FUZZ_SECONDS := 20
-test-fuzz: build
+test-fuzz: deps
 	./fuzz/run.sh $(FUZZ_SECONDS)
 
 test: test-normal test-asan test-fuzz

@@ -2,13 +2,15 @@
 // web pages the game opens, answered by one request handler without sockets.
 //
 // Sections: sizes and limits, requests and replies (server_http.cpp), text
-// helpers (server_text.cpp), map records (server_record.cpp), the store
-// (server_store.cpp), rate limits (server_limit.cpp), the API
-// (server_api.cpp), the web pages (server_pages.cpp), the daemon
-// (server_daemon.cpp).
+// helpers (server_text.cpp), map records (server_record.cpp), the database
+// connection (server_db.cpp, server_pg.cpp), the store (server_store.cpp),
+// rate limits and caches (server_limit.cpp), the API (server_api.cpp), the
+// web pages (server_pages.cpp), the daemon (server_daemon.cpp).
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -45,8 +47,16 @@ enum {
     SERVER_RATING_MAX = 5,
     SERVER_FAVORITE_STARS = 4,         // a rating of this many stars marks a favourite
     SERVER_HASH_ROUNDS = 20000,        // rounds of the web form's password hash
+    // Rounds of the token's hash. The token is itself a hash of the password
+    // and is checked on a sign-in that the service has not seen yet; fewer
+    // rounds keep that cheap while a stolen store still signs no one in.
+    SERVER_TOKEN_ROUNDS = 1000,
     SERVER_SALT_BYTES = 16,
     SERVER_DEFAULT_PORT = 8471,
+    SERVER_WORKERS_DEFAULT = 8,        // request threads, each with its own store connection
+    SERVER_DEADLINE_S = 20,            // a whole request (head and body) must arrive within this
+    SERVER_PER_ADDRESS_MAX = 16,       // connections one address may hold at once
+    SERVER_CONNECTIONS_MAX = 1024,
 };
 static_assert(SERVER_NAME_MAX == 29, "a name plus \"g:\" fills the record's uid field");
 static_assert(SERVER_NAME_MAX < (int)sizeof(LevelData::author), "a name fits the author field");
@@ -98,9 +108,12 @@ std::string server_token(const std::string& name, const std::string& password);
 // Hex of SERVER_SALT_BYTES random bytes.
 std::string server_new_salt();
 // The web form's slow salted password hash.
-std::string server_password_hash(const std::string& salt, const std::string& password);
+std::string server_password_hash(const std::string& salt, const std::string& password,
+                                 int rounds = SERVER_HASH_ROUNDS);
 // Compares without stopping at the first difference.
 bool server_equal_secret(const std::string& a, const std::string& b);
+// Whether text is well-formed UTF-8 (no overlong forms, no surrogates).
+bool server_utf8_ok(const std::string& text);
 
 // ---------------------------------------------------------------- map records (server_record.cpp)
 
@@ -113,10 +126,70 @@ bool server_record_inflate(const std::string& packed, LevelData& out);
 // zlib at the default level; empty on failure.
 std::string server_record_pack(const LevelData& lev);
 
+// ---------------------------------------------------------------- the database connection (server_db.cpp)
+
+// What each kind of connection does: SQLite in server_db.cpp, PostgreSQL in
+// server_pg.cpp.
+struct ServerDBImpl {
+    virtual ~ServerDBImpl() = default;
+    virtual bool postgres() const = 0;
+    // ok tells whether the statement ran; a failure has its line on standard error.
+    virtual MyResult query(const char* sql, const MyParams& params, unsigned blobs, bool* ok) = 0;
+    virtual const char* begin_sql() const = 0;
+    // SQLite: whether commits copy the log back into the file themselves (on
+    // by default), and one such copy now. PostgreSQL does its own.
+    virtual void commits_checkpoint(bool /*on*/) {}
+    virtual void checkpoint() {}
+};
+
+// One connection to the store: an SQLite file or a PostgreSQL server. The
+// service's SQL is written once for both; values travel as text, except the
+// parameters marked in `blobs` (bit i for parameter i), which are bytes.
+class ServerDB {
+public:
+    int error = 0;          // 1 after a failed query
+    bool postgres = false;  // which dialect the schema needs
+
+    ServerDB() = default;
+    ServerDB(const ServerDB&) = delete;
+    ServerDB& operator=(const ServerDB&) = delete;
+    ~ServerDB();
+
+    // A folder (DIR/velquist.db) or a postgresql:// URL; false with a line on
+    // standard error.
+    bool open(const std::string& where);
+    bool is_open() const { return _impl != nullptr; }
+    MyResult query(const char* sql, const MyParams& params = MyParams(), unsigned blobs = 0);
+    // A write transaction: taken at once, so that two writers wait for each
+    // other instead of failing when one upgrades a read.
+    void begin();
+    void commit();
+    void rollback();
+    void close();
+    // The daemon moves the write-ahead log's copying off the requests' way:
+    // its workers' commits leave it, and one of its threads does it.
+    void commits_checkpoint(bool on) {
+        if (_impl) _impl->commits_checkpoint(on);
+    }
+    void checkpoint() {
+        if (_impl) _impl->checkpoint();
+    }
+
+private:
+    ServerDBImpl* _impl = nullptr;
+};
+
+// server_pg.cpp; null when the service was built without PostgreSQL.
+ServerDBImpl* server_pg_open(const std::string& url);
+bool server_is_postgres_url(const std::string& where);
+
 // ---------------------------------------------------------------- the store (server_store.cpp)
 
 struct ServerAccount {
-    std::string name, token, salt, pwhash;
+    std::string name;
+    std::string token;         // the game's token as sent, of an account not yet moved over; else ""
+    std::string tsalt, thash;  // the salted slow hash of the token
+    std::string salt, pwhash;  // the web form's password
 };
 
 // One shared map as the store keeps it.
@@ -128,13 +201,17 @@ struct ServerMap {
 };
 
 struct ServerStore {
-    MyDB db;
+    ServerDB db;
     bool ok = false;
+    std::string where;  // what it was opened on, for the workers' own connections
 };
 
-// Opens (creating) DIR/velquist.db with its schema; false with a line on
-// standard error.
-bool server_store_open(ServerStore& st, const std::string& dir);
+// Opens (creating) DIR/velquist.db, or the PostgreSQL database of a
+// postgresql:// URL, with its schema, and brings an older store up to date;
+// false with a line on standard error.
+bool server_store_open(ServerStore& st, const std::string& where);
+// Recounts every map's players and ratings from the plays and ratings kept.
+bool server_store_recount(ServerStore& st);
 // Loads the maps of a seed database (the map compiler's output) as the
 // featured list, in name order; maps already there are brought up to date.
 // Returns the number loaded, -1 when the file cannot be read.
@@ -142,6 +219,8 @@ int server_store_seed(ServerStore& st, const std::string& seed_path);
 bool server_account_find(ServerStore& st, const std::string& name, ServerAccount& out);
 bool server_account_create(ServerStore& st, const std::string& name, const std::string& password);
 bool server_account_password(ServerStore& st, const std::string& name, const std::string& password);
+// Keeps the slow hash of an account's token in place of the token itself.
+bool server_account_move_over(ServerStore& st, const ServerAccount& acc, const std::string& token);
 // The map stored under this name, if any.
 bool server_map_find(ServerStore& st, const std::string& name, ServerMap& out);
 // Inserts or replaces (same name, same owner) a map; false on a store failure.
@@ -160,9 +239,10 @@ void server_event_store(ServerStore& st, const std::string& player, const std::s
                         const std::string& category, const std::string& action, long value, long now);
 // The maps of a list query, at most SERVER_LIST_MAX, in display order, with
 // their average ratings. viewer is the signed-in uid or "". false with a
-// message in why for a query it does not know.
+// message in why for a query it does not know. With brief, only the maps'
+// keys and revisions: what tells whether a list file built before still holds.
 bool server_list(ServerStore& st, const std::string& q, const std::string& viewer, MyResult& out,
-                 std::string& why);
+                 std::string& why, bool brief = false);
 // The list as an SQLite database file holding one `levels` table; empty on failure.
 std::string server_list_file(const std::string& q, const MyResult& rows);
 int server_count(ServerStore& st, const char* table);
@@ -174,18 +254,38 @@ struct ServerRate {
     double per_second;  // refill rate
 };
 
-struct ServerBucket {
-    double tokens;
-    double last;  // seconds of the clock at the last take
+// A fixed table of buckets: a key hashes to one set of a few slots; a new
+// key takes the slot used longest ago (a bucket left alone that long has
+// refilled, so forgetting it loses nothing). Memory and the cost of a take
+// stay the same however many keys come.
+struct ServerRateTable {
+    struct Slot {
+        uint64_t key;  // 0: free
+        float tokens;
+        float spare;
+        double last;   // seconds of the clock at the last take
+    };
+    enum { WAYS = 8, STRIPES = 64 };
+    size_t sets = 0;
+    Slot* slots = nullptr;  // zeroed pages from the system, touched only as keys come
+    std::mutex locks[STRIPES];
+    explicit ServerRateTable(size_t capacity = (size_t)1 << 20);
+    ~ServerRateTable();
+    ServerRateTable(const ServerRateTable&) = delete;
+    ServerRateTable& operator=(const ServerRateTable&) = delete;
+    size_t bytes() const { return sets * WAYS * sizeof(Slot); }
 };
 
 struct ServerLimits {
-    ServerRate share{10, 1.0 / 60};     // maps shared
-    ServerRate plays{30, 1.0 / 10};     // play reports
-    ServerRate track{120, 1.0 / 2};     // usage events
-    ServerRate account{10, 1.0 / 60};   // account forms sent, per address
-    ServerRate login{20, 1.0 / 30};     // wrong tokens or passwords, per address
-    std::map<std::string, ServerBucket> buckets;
+    ServerRate share{10, 1.0 / 60};       // maps shared
+    ServerRate plays{30, 1.0 / 10};       // play reports
+    ServerRate track{120, 1.0 / 2};       // usage events
+    ServerRate download{120, 1.0};        // lists downloaded by a guest, per address
+    ServerRate account{10, 1.0 / 60};     // account forms sent, per address
+    ServerRate names{30, 1.0 / 10};       // requests naming no account, per address
+    ServerRate login{20, 1.0 / 30};       // wrong tokens or passwords, per address and account
+    ServerRate login_account{100, 1.0 / 10};  // wrong tokens or passwords, per account
+    ServerRateTable table;
 };
 
 // Takes one token from the bucket of key under rule; false when empty.
@@ -193,30 +293,76 @@ bool server_rate_take(ServerLimits& lim, const ServerRate& rule, const std::stri
 // Whether the bucket still has a token, without taking one.
 bool server_rate_peek(ServerLimits& lim, const ServerRate& rule, const std::string& key, double now);
 
+// Tokens proven right, so that a signed-in player's every request does not
+// pay for the slow hash: account -> fast digest of the token, forgotten all
+// at once when it grows past ENTRIES_MAX.
+struct ServerTokenCache {
+    struct Entry {
+        std::string thash, digest;
+    };
+    enum { ENTRIES_MAX = 100000 };
+    std::mutex lock;
+    std::map<std::string, Entry> entries;
+    bool check(const std::string& name, const std::string& thash, const std::string& token);
+    void remember(const std::string& name, const std::string& thash, const std::string& token);
+};
+
+// List files built once and reused while the maps they hold are unchanged.
+struct ServerListCache {
+    struct Entry {
+        std::string print;  // keys and revisions of the maps, in order
+        std::shared_ptr<const std::string> file;
+        uint64_t used = 0;
+    };
+    static const size_t BYTES_MAX = (size_t)64 << 20;
+    std::mutex lock;
+    std::map<std::string, Entry> entries;
+    size_t bytes = 0;
+    uint64_t clock = 0;
+    std::shared_ptr<const std::string> find(const std::string& key, const std::string& print);
+    void keep(const std::string& key, const std::string& print, std::shared_ptr<const std::string> file);
+};
+
 // ---------------------------------------------------------------- the service
 
 struct Server {
-    ServerStore store;
+    ServerStore store;  // set-up, seeding, and requests handled without a store of their own
     ServerLimits limits;
-    std::mutex lock;       // one request at a time reaches the store
+    ServerTokenCache tokens;
+    ServerListCache lists;
+    std::mutex lock;    // one request at a time reaches `store`
     double (*clock)() = nullptr;  // seconds; null = the wall clock
+    // The daemon's settings.
+    int workers = SERVER_WORKERS_DEFAULT;
+    double deadline = SERVER_DEADLINE_S;
+    int per_address = SERVER_PER_ADDRESS_MAX;
+    std::string trusted_proxy;  // the address whose X-Forwarded-For is believed; "" = none
 };
 
 double server_now(Server& s);
 
-// One request: method, path with its query, body and the peer's address.
-// Never fails: every input gets a reply.
+// One request: method, path with its query, body and the peer's address,
+// answered on store st (a worker's own connection). Never fails: every input
+// gets a reply.
+ServerReply server_handle(Server& s, ServerStore& st, const std::string& method, const std::string& target,
+                          const std::string& body, const std::string& peer);
+// The same on s.store, one request at a time.
 ServerReply server_handle(Server& s, const std::string& method, const std::string& target,
                           const std::string& body, const std::string& peer);
+// A refusal before the handler: an API answer for the API script, else a page.
+ServerReply server_refusal(const std::string& target, int status, const char* message);
+// The player's address: the last one X-Forwarded-For names when the request
+// came from the trusted proxy, else the peer's own.
+std::string server_client_address(const std::string& peer, const char* forwarded, const std::string& trusted);
 
 // server_api.cpp
-ServerReply server_api(Server& s, const ServerPairs& query, const ServerPairs& form, bool post,
+ServerReply server_api(Server& s, ServerStore& st, const ServerPairs& query, const ServerPairs& form, bool post,
                        const std::string& peer);
 
 // server_pages.cpp
-ServerReply server_page_stats(Server& s, const ServerPairs& query);
-ServerReply server_page_manage(Server& s, const ServerPairs& query, const ServerPairs& form, bool post,
-                               const std::string& peer);
+ServerReply server_page_stats(Server& s, ServerStore& st, const ServerPairs& query);
+ServerReply server_page_manage(Server& s, ServerStore& st, const ServerPairs& query, const ServerPairs& form,
+                               bool post, const std::string& peer);
 ServerReply server_page_download();
 ServerReply server_page_error(int status, const std::string& message);
 
@@ -224,8 +370,10 @@ ServerReply server_page_error(int status, const std::string& message);
 
 struct ServerDaemon;
 
-// Serves s on addr:port (port 0 picks a free one) on a thread of the HTTP
-// library; null with a line on standard error when it cannot listen.
+// Serves s on addr:port (port 0 picks a free one): the HTTP library's thread
+// reads requests and writes answers, s.workers threads answer them, each on
+// its own connection to the store s.store was opened on. Null with a line on
+// standard error when it cannot listen (the port is taken, say).
 ServerDaemon* server_daemon_start(Server& s, const char* addr, int port);
 int server_daemon_port(ServerDaemon* d);
 void server_daemon_stop(ServerDaemon* d);

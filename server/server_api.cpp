@@ -19,6 +19,7 @@ static const char MSG_SLOW_DOWN[] = "Too many requests in a short time. Wait a f
 static const char MSG_SHARE_SLOW[] = "You have shared many maps in a short time. Wait a few minutes and try again.";
 static const char MSG_TARGET[] = "Maps can only be shared with everyone.";
 static const char MSG_POST[] = "A map is shared with a form sent by POST.";
+static const char MSG_NAMES[] = "Too many requests for accounts that do not exist. Wait a few minutes and try again.";
 
 enum {
     API_TIME_MAX = 1000000000,   // seconds of play, rewinds, bombs: anything sane
@@ -53,29 +54,52 @@ ServerReply api_error(int status, const std::string& message) {
     return r;
 }
 
+// Whether token signs in acc; an account made before tokens were hashed is
+// moved over on its first right one.
+bool api_token_ok(Server& s, ServerStore& st, const ServerAccount& acc, const std::string& token) {
+    if (acc.thash.empty()) {
+        if (acc.token.empty() || !server_equal_secret(acc.token, token)) return false;
+        server_account_move_over(st, acc, token);
+        return true;
+    }
+    if (s.tokens.check(acc.name, acc.thash, token)) return true;
+    if (!server_equal_secret(acc.thash, server_password_hash(acc.tsalt, token, SERVER_TOKEN_ROUNDS))) return false;
+    s.tokens.remember(acc.name, acc.thash, token);
+    return true;
+}
+
 // Checks the account; fills the caller or returns a refusal in *refusal.
-bool api_caller(Server& s, const ServerPairs& q, const std::string& peer, ApiCaller& c, ServerReply* refusal) {
+bool api_caller(Server& s, ServerStore& st, const ServerPairs& q, const std::string& peer, ApiCaller& c,
+                ServerReply* refusal) {
     std::string name = server_param(q, "_name");
     std::string udid = server_clean_text(server_param(q, "_udid"), sizeof(Settings::udid) - 1);
     c.rate_key = "ip:" + peer;
     c.player = "d:" + udid;
     if (name.empty()) return true;  // a guest: plays and browses, shares nothing
+    double now = server_now(s);
     ServerAccount acc;
-    if (!server_name_ok(name)) {
-        *refusal = api_error(403, MSG_BAD_NAME);
+    if (!server_name_ok(name) || !server_account_find(st, name, acc)) {
+        // Telling which names exist is worth a little, so asking is limited.
+        if (!server_rate_take(s.limits, s.limits.names, "names|" + peer, now))
+            *refusal = api_error(429, MSG_NAMES);
+        else if (!server_name_ok(name))
+            *refusal = api_error(403, MSG_BAD_NAME);
+        else
+            *refusal = api_error(403, "There is no account named " + name + "; create one on the account page.");
         return false;
     }
-    if (!server_account_find(s.store, name, acc)) {
-        *refusal = api_error(403, "There is no account named " + name + "; create one on the account page.");
-        return false;
-    }
-    // While an address is guessing, even a right guess is not confirmed.
-    if (!server_rate_peek(s.limits, s.limits.login, "login|" + peer, server_now(s))) {
+    // Wrong guesses count against the account, and against the account from
+    // this address: while either is out of tries, even a right guess is not
+    // confirmed. Other accounts are never held up by them.
+    std::string pair = "login|" + peer + "|" + acc.name, account = "login-account|" + acc.name;
+    if (!server_rate_peek(s.limits, s.limits.login, pair, now) ||
+        !server_rate_peek(s.limits, s.limits.login_account, account, now)) {
         *refusal = api_error(429, MSG_TOO_MANY_WRONG);
         return false;
     }
-    if (!server_equal_secret(acc.token, server_param(q, "_token"))) {
-        server_rate_take(s.limits, s.limits.login, "login|" + peer, server_now(s));
+    if (!api_token_ok(s, st, acc, server_param(q, "_token"))) {
+        server_rate_take(s.limits, s.limits.login, pair, now);
+        server_rate_take(s.limits, s.limits.login_account, account, now);
         *refusal = api_error(403, MSG_WRONG);
         return false;
     }
@@ -90,7 +114,7 @@ bool api_int(const ServerPairs& q, const char* key, long hi, long* out) {
     return server_parse_int(server_param(q, key), 0, hi, out);
 }
 
-ServerReply api_plays(Server& s, const ServerPairs& q, const ApiCaller& c) {
+ServerReply api_plays(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
     if (!server_rate_take(s.limits, s.limits.plays, "plays|" + c.rate_key, server_now(s)))
         return api_error(429, MSG_SLOW_DOWN);
     ServerPlay p;
@@ -105,30 +129,48 @@ ServerReply api_plays(Server& s, const ServerPairs& q, const ApiCaller& c) {
     p.stars = (int)stars;
     p.skulls = (int)skulls;
     long now = (long)server_now(s);
-    s.store.db.begin();
-    server_play_store(s.store, p, now);
-    bool failed = s.store.db.error != 0;
+    st.db.begin();
+    bool failed = st.db.error != 0;
+    if (!failed) {
+        server_play_store(st, p, now);
+        failed = st.db.error != 0;
+    }
     // Ratings count from accounts only, on maps the service holds, and never
     // from a map's own author: a device id is too easy to change.
     ServerMap map;
-    if (!failed && !c.uid.empty() && server_map_find(s.store, p.lid, map) && map.uid != c.uid) {
-        server_rating_store(s.store, p.lid, c.uid, p.stars, p.skulls, now);
-        failed = s.store.db.error != 0;
+    if (!failed && !c.uid.empty() && server_map_find(st, p.lid, map) && map.uid != c.uid) {
+        server_rating_store(st, p.lid, c.uid, p.stars, p.skulls, now);
+        failed = st.db.error != 0;
     }
-    if (failed) s.store.db.rollback();
-    else s.store.db.commit();
+    if (failed) st.db.rollback();
+    else st.db.commit();
+    failed = failed || st.db.error != 0;
     return failed ? api_error(API_STORE_ERROR, "The play could not be stored.") : api_ok();
 }
 
-ServerReply api_download(Server& s, const ServerPairs& q, const ApiCaller& c) {
+// The list file of query q: built once, then reused while the same maps at
+// the same revisions fill the list.
+ServerReply api_download(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
+    if (c.uid.empty() && !server_rate_take(s.limits, s.limits.download, "download|" + c.rate_key, server_now(s)))
+        return api_error(429, MSG_SLOW_DOWN);
     MyResult rows;
     std::string why, query = server_param(q, "q");
-    if (!server_list(s.store, query, c.uid, rows, why)) return api_error(c.uid.empty() ? 403 : 400, why);
-    std::string file = server_list_file(query, rows);
-    if (file.empty()) return api_error(API_STORE_ERROR, "The list could not be written; try again later.");
+    if (!server_list(st, query, c.uid, rows, why, true)) return api_error(c.uid.empty() ? 403 : 400, why);
+    std::string print;
+    for (MyRow& r : rows) print += r["n"] + ":" + r["rev"] + ",";
+    // Only the lists of one player's own differ from caller to caller.
+    std::string key = query + (query == "c~favorites" || query == "c~friends" ? "|" + c.uid : std::string());
+    std::shared_ptr<const std::string> file = s.lists.find(key, print);
+    if (!file) {
+        if (!server_list(st, query, c.uid, rows, why)) return api_error(c.uid.empty() ? 403 : 400, why);
+        std::string built = server_list_file(query, rows);
+        if (built.empty()) return api_error(API_STORE_ERROR, "The list could not be written; try again later.");
+        file = std::make_shared<const std::string>(std::move(built));
+        s.lists.keep(key, print, file);
+    }
     ServerReply r = api_ok();
     r.type = "application/x-sqlite3";
-    r.body = file;
+    r.body = *file;
     return r;
 }
 
@@ -150,24 +192,27 @@ bool api_share_name(const LevelData& lev, const ServerPairs& form, std::string& 
     return true;
 }
 
-ServerReply api_share(Server& s, const ServerPairs& form, bool post, const ApiCaller& c) {
-    if (c.uid.empty()) return api_error(403, MSG_SIGN_IN_SHARE);
-    if (!post) return api_error(400, MSG_POST);
-    if (!server_rate_take(s.limits, s.limits.share, "share|" + c.rate_key, server_now(s)))
-        return api_error(429, MSG_SHARE_SLOW);
-    if (server_param(form, "target") != "1") return api_error(400, MSG_TARGET);
+// Checks a shared map in order, filling map; "" when it may be stored, else
+// the refusal's message in why and its status.
+int api_share_check(ServerStore& st, const ServerPairs& form, const ApiCaller& c, ServerMap& map,
+                    std::string& why) {
+    if (server_param(form, "target") != "1") return why = MSG_TARGET, 400;
     std::string title = server_param(form, "title"), intro = server_param(form, "intro");
-    if (title.size() >= sizeof(LevelData::title)) return api_error(400, "The title is too long.");
-    if (intro.size() >= sizeof(LevelData::intro)) return api_error(400, "The intro is too long.");
-    if (server_param(form, "id").size() >= sizeof(LevelData::id)) return api_error(400, "The map's id is too long.");
+    if (title.size() >= sizeof(LevelData::title)) return why = "The title is too long.", 400;
+    if (intro.size() >= sizeof(LevelData::intro)) return why = "The intro is too long.", 400;
+    // Shown as they come in every list and on every player's screen.
+    if (!server_utf8_ok(title)) return why = "The title is not valid UTF-8 text; type it again.", 400;
+    if (!server_utf8_ok(intro)) return why = "The intro is not valid UTF-8 text; type it again.", 400;
+    if (server_param(form, "id").size() >= sizeof(LevelData::id)) return why = "The map's id is too long.", 400;
     LevelData lev;
-    std::string why, name;
-    if (!server_record_decode(server_param(form, "data"), lev, why)) return api_error(400, why);
-    if (!api_share_name(lev, form, name, why)) return api_error(400, why);
-    if (lev.dirty != 0) return api_error(400, "Beat your map without rewinding and collect every cartridge before sharing it.");
-    ServerMap map, old;
-    if (server_map_find(s.store, name, old) && old.uid != c.uid)
-        return api_error(409, "The Map ID " + name + " is taken by another author; choose another in Title & Options.");
+    std::string name;
+    if (!server_record_decode(server_param(form, "data"), lev, why)) return 400;
+    if (!api_share_name(lev, form, name, why)) return 400;
+    if (lev.dirty != 0)
+        return why = "Beat your map without rewinding and collect every cartridge before sharing it.", 400;
+    ServerMap old;
+    if (server_map_find(st, name, old) && old.uid != c.uid)
+        return why = "The Map ID " + name + " is taken by another author; choose another in Title & Options.", 409;
     map.name = name;
     map.uid = c.uid;
     map.author = c.name;
@@ -182,13 +227,28 @@ ServerReply api_share(Server& s, const ServerPairs& form, bool post, const ApiCa
     lev.stars = 0;
     lev.skulls = 0;
     map.data = server_record_pack(lev);
-    if (map.data.empty() || !server_map_store(s.store, map, (long)server_now(s)))
+    if (map.data.empty()) return why = "The map could not be stored; try again later.", API_STORE_ERROR;
+    return 0;
+}
+
+ServerReply api_share(Server& s, ServerStore& st, const ServerPairs& form, bool post, const ApiCaller& c) {
+    if (c.uid.empty()) return api_error(403, MSG_SIGN_IN_SHARE);
+    if (!post) return api_error(400, MSG_POST);
+    // Only a map that is stored uses up the allowance; one refused costs nothing.
+    std::string bucket = "share|" + c.rate_key;
+    if (!server_rate_peek(s.limits, s.limits.share, bucket, server_now(s))) return api_error(429, MSG_SHARE_SLOW);
+    ServerMap map;
+    std::string why;
+    int status = api_share_check(st, form, c, map, why);
+    if (status) return api_error(status, why);
+    if (!server_rate_take(s.limits, s.limits.share, bucket, server_now(s))) return api_error(429, MSG_SHARE_SLOW);
+    if (!server_map_store(st, map, (long)server_now(s)))
         return api_error(API_STORE_ERROR, "The map could not be stored; try again later.");
-    server_map_find(s.store, name, map);
+    server_map_find(st, map.name, map);
     return api_ok("OK " + map.id);
 }
 
-ServerReply api_track(Server& s, const ServerPairs& q, const ApiCaller& c) {
+ServerReply api_track(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
     if (!server_rate_take(s.limits, s.limits.track, "track|" + c.rate_key, server_now(s)))
         return api_error(429, MSG_SLOW_DOWN);
     std::string page = server_param(q, "page"), category = server_param(q, "category"),
@@ -197,7 +257,7 @@ ServerReply api_track(Server& s, const ServerPairs& q, const ApiCaller& c) {
     if (page.empty() || category.empty() || action.empty() ||
         !server_parse_int(server_param(q, "value"), -API_TIME_MAX, API_TIME_MAX, &value))
         return api_error(400, "The event is not valid.");
-    server_event_store(s.store, c.player, server_clean_text(page, SERVER_PARAM_MAX),
+    server_event_store(st, c.player, server_clean_text(page, SERVER_PARAM_MAX),
                        server_clean_text(category, SERVER_PARAM_MAX), server_clean_text(action, SERVER_PARAM_MAX),
                        value, (long)server_now(s));
     return api_ok();
@@ -212,7 +272,7 @@ bool api_params_fit(const ServerPairs& pairs) {
 
 }  // namespace
 
-ServerReply server_api(Server& s, const ServerPairs& query, const ServerPairs& form, bool post,
+ServerReply server_api(Server& s, ServerStore& st, const ServerPairs& query, const ServerPairs& form, bool post,
                        const std::string& peer) {
     if (!api_params_fit(query) || !api_params_fit(form)) return api_error(400, MSG_LONG_PARAM);
     long version = 0;
@@ -221,12 +281,12 @@ ServerReply server_api(Server& s, const ServerPairs& query, const ServerPairs& f
         return api_error(426, MSG_UPGRADE);
     ApiCaller c;
     ServerReply refusal;
-    if (!api_caller(s, query, peer, c, &refusal)) return refusal;
+    if (!api_caller(s, st, query, peer, c, &refusal)) return refusal;
     std::string action = server_param(query, "_action");
     if (action == "valid") return api_ok();
-    if (action == "plays") return api_plays(s, query, c);
-    if (action == "download") return api_download(s, query, c);
-    if (action == "share") return api_share(s, form, post, c);
-    if (action == "track") return api_track(s, query, c);
+    if (action == "plays") return api_plays(s, st, query, c);
+    if (action == "download") return api_download(s, st, query, c);
+    if (action == "share") return api_share(s, st, form, post, c);
+    if (action == "track") return api_track(s, st, query, c);
     return api_error(400, MSG_UNKNOWN);
 }

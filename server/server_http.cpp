@@ -2,7 +2,10 @@
 // that tests and the fuzzer drive it directly.
 #include "server.h"
 
+#include <arpa/inet.h>
 #include <sys/time.h>
+
+#include <cstring>
 
 static int _server_hex(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -68,8 +71,11 @@ double server_now(Server& s) {
     return (double)tv.tv_sec + tv.tv_usec / 1e6;
 }
 
-// A request the API cannot take: the game shows the message on its error screen.
-static ServerReply _server_api_refusal(int status, const char* message) {
+ServerReply server_refusal(const std::string& target, int status, const char* message) {
+    bool api = target.compare(0, strlen(SERVER_SCRIPT), SERVER_SCRIPT) == 0 &&
+               (target.size() == strlen(SERVER_SCRIPT) || target[strlen(SERVER_SCRIPT)] == '?');
+    if (!api) return server_page_error(status, message);
+    // The game shows the message on its error screen.
     ServerReply r;
     r.status = status;
     r.headers.emplace_back("X-Response", "ERR");
@@ -78,39 +84,51 @@ static ServerReply _server_api_refusal(int status, const char* message) {
     return r;
 }
 
-ServerReply server_handle(Server& s, const std::string& method, const std::string& target,
+std::string server_client_address(const std::string& peer, const char* forwarded, const std::string& trusted) {
+    if (trusted.empty() || peer != trusted || !forwarded) return peer;
+    // Each proxy appends the address it was reached from: the last is the one
+    // our proxy saw, the rest is whatever the client chose to send.
+    std::string list = forwarded;
+    size_t comma = list.rfind(',');
+    std::string last = comma == std::string::npos ? list : list.substr(comma + 1);
+    size_t a = last.find_first_not_of(" \t"), b = last.find_last_not_of(" \t");
+    if (a == std::string::npos) return peer;
+    last = last.substr(a, b - a + 1);
+    unsigned char addr[sizeof(in6_addr)];
+    if (inet_pton(AF_INET, last.c_str(), addr) != 1 && inet_pton(AF_INET6, last.c_str(), addr) != 1) return peer;
+    return last;
+}
+
+ServerReply server_handle(Server& s, ServerStore& st, const std::string& method, const std::string& target,
                           const std::string& body, const std::string& peer) {
     bool post = method == "POST";
     size_t q = target.find('?');
     std::string path = target.substr(0, q);
     std::string query = q == std::string::npos ? std::string() : target.substr(q + 1);
-    bool api = path == SERVER_SCRIPT;
     if (method != "GET" && !post) {
-        ServerReply r = api ? _server_api_refusal(405, "This request method is not served.")
-                            : server_page_error(405, "This request method is not served.");
+        ServerReply r = server_refusal(target, 405, "This request method is not served.");
         r.headers.emplace_back("Allow", "GET, POST");
         return r;
     }
-    if (target.size() > SERVER_TARGET_MAX) {
-        return api ? _server_api_refusal(414, "The request is too long.")
-                   : server_page_error(414, "The address is too long.");
-    }
-    if (body.size() > SERVER_BODY_MAX) {
-        return api ? _server_api_refusal(413, "The request is too large.")
-                   : server_page_error(413, "The form is too large.");
-    }
+    bool api = path == SERVER_SCRIPT;
+    if (target.size() > SERVER_TARGET_MAX)
+        return server_refusal(target, 414, api ? "The request is too long." : "The address is too long.");
+    if (body.size() > SERVER_BODY_MAX)
+        return server_refusal(target, 413, api ? "The request is too large." : "The form is too large.");
     ServerPairs qp, form;
-    if (!server_parse_pairs(query, qp) || (post && !server_parse_pairs(body, form))) {
-        return api ? _server_api_refusal(400, "The request has too many parameters.")
-                   : server_page_error(400, "The request has too many parameters.");
-    }
-    std::lock_guard<std::mutex> hold(s.lock);
-    if (!s.store.ok) return api ? _server_api_refusal(503, "The service is not available.")
-                                : server_page_error(503, "The service is not available.");
-    if (api) return server_api(s, qp, form, post, peer);
-    if (path == "/velquist/stats.php") return server_page_stats(s, qp);
-    if (path == "/velquist/manage.php") return server_page_manage(s, qp, form, post, peer);
+    if (!server_parse_pairs(query, qp) || (post && !server_parse_pairs(body, form)))
+        return server_refusal(target, 400, "The request has too many parameters.");
+    if (!st.ok) return server_refusal(target, 503, "The service is not available.");
+    if (api) return server_api(s, st, qp, form, post, peer);
+    if (path == "/velquist/stats.php") return server_page_stats(s, st, qp);
+    if (path == "/velquist/manage.php") return server_page_manage(s, st, qp, form, post, peer);
     if (path == "/velquist/download.php" || path == "/" || path == "/velquist/" || path == "/velquist")
         return server_page_download();
     return server_page_error(404, "There is no such page.");
+}
+
+ServerReply server_handle(Server& s, const std::string& method, const std::string& target,
+                          const std::string& body, const std::string& peer) {
+    std::lock_guard<std::mutex> hold(s.lock);
+    return server_handle(s, s.store, method, target, body, peer);
 }

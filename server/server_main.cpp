@@ -1,6 +1,8 @@
-// velquist-server: the reference online service of the game, on one SQLite
-// file, serving the API script and the web pages over HTTP.
+// velquist-server: the reference online service of the game, on an SQLite
+// file or a PostgreSQL database, serving the API script and the web pages
+// over HTTP.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <climits>
@@ -15,12 +17,17 @@ static const char SEED_FILE[] = "velquist-seed.db";  // beside the binary
 
 static void _usage() {
     fprintf(stderr,
-            "usage: velquist-server --data DIR [--port N] [--listen ADDR] [--seed FILE]\n"
-            "  --data DIR     folder of the store (velquist.db); created if missing\n"
-            "  --port N       TCP port (default %d)\n"
-            "  --listen ADDR  IPv4 address to listen on (default 127.0.0.1, loopback only)\n"
-            "  --seed FILE    featured maps to load (default %s beside this program)\n",
-            (int)SERVER_DEFAULT_PORT, SEED_FILE);
+            "usage: velquist-server (--data DIR | --store postgresql://...) [--port N] [--listen ADDR]\n"
+            "                       [--seed FILE] [--workers N] [--trusted-proxy ADDR]\n"
+            "  --data DIR            folder of an SQLite store (velquist.db); created if missing\n"
+            "  --store WHERE         the same folder, or a PostgreSQL database that several service\n"
+            "                        processes may share, e.g. postgresql://velquist@dbhost/velquist\n"
+            "  --port N              TCP port (default %d)\n"
+            "  --listen ADDR         IPv4 address to listen on (default 127.0.0.1, loopback only)\n"
+            "  --seed FILE           featured maps to load (default %s beside this program)\n"
+            "  --workers N           request threads, each with its own store connection (default %d)\n"
+            "  --trusted-proxy ADDR  a reverse proxy whose X-Forwarded-For names the player's address\n",
+            (int)SERVER_DEFAULT_PORT, SEED_FILE, (int)SERVER_WORKERS_DEFAULT);
 }
 
 static std::string _beside_binary(const char* name) {
@@ -33,18 +40,26 @@ static std::string _beside_binary(const char* name) {
     return (slash == std::string::npos ? std::string(".") : dir.substr(0, slash)) + "/" + name;
 }
 
+enum { MAIN_WORKERS_MAX = 256 };
+
 int main(int argc, char** argv) {
-    std::string data, listen = "127.0.0.1", seed = _beside_binary(SEED_FILE);
-    long port = SERVER_DEFAULT_PORT;
+    std::string data, listen = "127.0.0.1", seed = _beside_binary(SEED_FILE), proxy;
+    long port = SERVER_DEFAULT_PORT, workers = SERVER_WORKERS_DEFAULT;
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         bool has_value = i + 1 < argc;
-        if (a == "--data" && has_value) data = argv[++i];
+        if ((a == "--data" || a == "--store") && has_value) data = argv[++i];
         else if (a == "--listen" && has_value) listen = argv[++i];
         else if (a == "--seed" && has_value) seed = argv[++i];
+        else if (a == "--trusted-proxy" && has_value) proxy = argv[++i];
         else if (a == "--port" && has_value) {
             if (!server_parse_int(argv[++i], 0, 65535, &port)) {
                 fprintf(stderr, "velquist-server: bad port '%s'\n", argv[i]);
+                return 2;
+            }
+        } else if (a == "--workers" && has_value) {
+            if (!server_parse_int(argv[++i], 1, MAIN_WORKERS_MAX, &workers)) {
+                fprintf(stderr, "velquist-server: bad number of workers '%s'\n", argv[i]);
                 return 2;
             }
         } else {
@@ -64,13 +79,24 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Each connection is a descriptor: allow as many as the system lets us.
+    struct rlimit files;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+
     Server* s = new Server();
+    s->workers = (int)workers;
+    s->trusted_proxy = proxy;
     if (!server_store_open(s->store, data)) return 1;
     int seeded = server_store_seed(s->store, seed);
     ServerDaemon* d = server_daemon_start(*s, listen.c_str(), (int)port);
     if (!d) return 1;
-    printf("velquist-server: serving http://%s:%d/velquist/ from %s (%d featured maps)\n", listen.c_str(),
-           server_daemon_port(d), data.c_str(), seeded < 0 ? 0 : seeded);
+    // A URL may carry a password: only its kind is printed.
+    std::string shown = server_is_postgres_url(data) ? std::string("a PostgreSQL database") : data;
+    printf("velquist-server: serving http://%s:%d/velquist/ from %s (%d featured maps, pid %d)\n", listen.c_str(),
+           server_daemon_port(d), shown.c_str(), seeded < 0 ? 0 : seeded, (int)getpid());
     fflush(stdout);
     int sig = 0;
     sigwait(&stop, &sig);

@@ -131,10 +131,7 @@ static std::string _stats_recent(ServerStore& st, const std::string& uid) {
 
 static std::string _stats_maps(ServerStore& st, const std::string& uid) {
     MyResult rows = st.db.query(
-        "select m.name, m.title, m.ts, "
-        "(select avg(r.stars) from ratings r where r.lid = m.name and r.stars > 0) as stars, "
-        "(select avg(r.skulls) from ratings r where r.lid = m.name and r.skulls > 0) as skulls, "
-        "(select count(distinct p.player) from plays p where p.lid = m.name) as players "
+        "select m.name, m.title, m.ts, m.stars, m.skulls, m.players "
         "from maps m where m.uid = ? order by m.ts desc limit ?",
         {uid, std::to_string((int)SERVER_LIST_MAX)});
     if (rows.empty()) return "<p>No maps shared yet.</p>\n";
@@ -147,7 +144,7 @@ static std::string _stats_maps(ServerStore& st, const std::string& uid) {
     return out + "</table>\n";
 }
 
-ServerReply server_page_stats(Server& s, const ServerPairs& query) {
+ServerReply server_page_stats(Server& /*s*/, ServerStore& st, const ServerPairs& query) {
     std::string uid = server_param(query, "uid");
     std::string prefix = SERVER_UID_PREFIX;
     std::string name = uid.compare(0, prefix.size(), prefix) == 0 ? uid.substr(prefix.size()) : std::string();
@@ -158,12 +155,12 @@ ServerReply server_page_stats(Server& s, const ServerPairs& query) {
                          "<p><a href=\"/velquist/manage.php\">Create an account</a></p>\n");
     }
     ServerAccount acc;
-    if (!server_name_ok(name) || !server_account_find(s.store, name, acc))
+    if (!server_name_ok(name) || !server_account_find(st, name, acc))
         return _page(404, "Stats", _note("There is no player named " + name + ".", true));
     uid = server_uid(acc.name);
     return _page(200, "Stats of " + acc.name,
-                 _stats_summary(s.store, uid) + "<h2>Recent wins</h2>\n" + _stats_recent(s.store, uid) +
-                     "<h2>Maps shared</h2>\n" + _stats_maps(s.store, uid));
+                 _stats_summary(st, uid) + "<h2>Recent wins</h2>\n" + _stats_recent(st, uid) +
+                     "<h2>Maps shared</h2>\n" + _stats_maps(st, uid));
 }
 
 // ---------------------------------------------------------------- account
@@ -199,7 +196,8 @@ static bool _password_ok(const std::string& pw) {
 }
 
 // Runs one form; returns the message to show and whether it went well.
-static std::string _manage_post(Server& s, const ServerPairs& form, const std::string& peer, bool* good) {
+static std::string _manage_post(Server& s, ServerStore& st, const ServerPairs& form, const std::string& peer,
+                                bool* good) {
     *good = false;
     double now = server_now(s);
     if (!server_rate_take(s.limits, s.limits.account, "account|" + peer, now))
@@ -214,34 +212,39 @@ static std::string _manage_post(Server& s, const ServerPairs& form, const std::s
                std::to_string((int)SERVER_PASSWORD_MAX) + " characters.";
     if (pw != again) return "The two passwords differ.";
     ServerAccount acc;
-    bool exists = server_account_find(s.store, name, acc);
+    bool exists = server_account_find(st, name, acc);
     if (what == "create") {
         if (exists || strcasecmp(name.c_str(), SERVER_SEED_AUTHOR) == 0)
             return "The name " + name + " is taken; choose another.";
-        if (!server_account_create(s.store, name, pw)) return "The account could not be stored; try again later.";
+        if (!server_account_create(st, name, pw)) return "The account could not be stored; try again later.";
         *good = true;
         return "Welcome, " + name + "! Type this name and password on the game's account page.";
     }
     if (what == "change") {
-        if (!server_rate_peek(s.limits, s.limits.login, "login|" + peer, now))
+        // Counted as the game's sign-ins are: per account, and per account from this address.
+        std::string who = exists ? acc.name : name;
+        std::string pair = "login|" + peer + "|" + who, account = "login-account|" + who;
+        if (!server_rate_peek(s.limits, s.limits.login, pair, now) ||
+            !server_rate_peek(s.limits, s.limits.login_account, account, now))
             return "Too many wrong passwords. Wait a minute and try again.";
         if (!exists || !server_equal_secret(acc.pwhash, server_password_hash(acc.salt, server_param(form, "old")))) {
-            server_rate_take(s.limits, s.limits.login, "login|" + peer, now);
+            server_rate_take(s.limits, s.limits.login, pair, now);
+            server_rate_take(s.limits, s.limits.login_account, account, now);
             return "Wrong user name or password.";
         }
-        if (!server_account_password(s.store, acc.name, pw)) return "The password could not be stored; try again later.";
+        if (!server_account_password(st, acc.name, pw)) return "The password could not be stored; try again later.";
         *good = true;
         return "The password of " + acc.name + " has changed. Type the new one on the game's account page.";
     }
     return "The form is not one of ours.";
 }
 
-ServerReply server_page_manage(Server& s, const ServerPairs& query, const ServerPairs& form, bool post,
-                               const std::string& peer) {
+ServerReply server_page_manage(Server& s, ServerStore& st, const ServerPairs& query, const ServerPairs& form,
+                               bool post, const std::string& peer) {
     std::string name = server_param(post ? form : query, "name");
     if (name.size() > SERVER_PARAM_MAX) name.clear();
     if (!post) return _page(200, "Your account", _manage_forms(name));
     bool good = false;
-    std::string message = _manage_post(s, form, peer, &good);
+    std::string message = _manage_post(s, st, form, peer, &good);
     return _page(good ? 200 : 400, "Your account", _note(message, !good) + (good ? "" : _manage_forms(name)));
 }

@@ -1,12 +1,12 @@
-// The service's store: one SQLite file with accounts, shared maps, plays,
-// ratings and usage events; and the list files that downloads answer with.
+// The service's store: accounts, shared maps with their kept counts of
+// players and ratings, plays, ratings and usage events, on SQLite or
+// PostgreSQL; and the list files that downloads answer with.
 #include "server.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <cassert>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,57 +14,139 @@
 
 #include "util.h"
 
-static const char* const SCHEMA[] = {
+namespace {
+
+// The same tables on both; only the types and the case-blind account name differ.
+const char* const SCHEMA_SQLITE[] = {
     "create table if not exists accounts (name text primary key collate nocase, token text not null, "
     "salt text not null, pwhash text not null, created int not null)",
     // n is the service's own key: the public id of a map is "m" followed by it.
     "create table if not exists maps (n integer primary key autoincrement, name text not null unique, "
     "uid text not null, author text not null, title text not null default '', intro text not null default '', "
     "data blob not null, ts int not null, featured int not null default 0)",
-    "create index if not exists maps_uid on maps (uid)",
     "create table if not exists plays (n integer primary key autoincrement, lid text not null, "
     "player text not null, tm int, bonus int, rewind int, extra int, stars int, skulls int, ts int not null)",
-    "create index if not exists plays_lid on plays (lid)",
-    "create index if not exists plays_player on plays (player)",
     "create table if not exists ratings (lid text not null, uid text not null, stars int not null, "
     "skulls int not null, ts int not null, primary key (lid, uid))",
-    "create index if not exists ratings_uid on ratings (uid)",
     "create table if not exists events (n integer primary key autoincrement, player text not null, "
     "page text, category text, action text, value int, ts int not null)",
+    "create table if not exists map_players (lid text not null, player text not null, "
+    "primary key (lid, player)) without rowid",
+    "create table if not exists meta (key text primary key, value text not null)",
+};
+
+const char* const SCHEMA_PG[] = {
+    "create table if not exists accounts (name text primary key, token text not null, salt text not null, "
+    "pwhash text not null, created bigint not null)",
+    "create unique index if not exists accounts_lower on accounts (lower(name))",
+    "create table if not exists maps (n bigserial primary key, name text not null unique, uid text not null, "
+    "author text not null, title text not null default '', intro text not null default '', data bytea not null, "
+    "ts bigint not null, featured int not null default 0)",
+    "create table if not exists plays (n bigserial primary key, lid text not null, player text not null, "
+    "tm bigint, bonus bigint, rewind bigint, extra bigint, stars int, skulls int, ts bigint not null)",
+    "create table if not exists ratings (lid text not null, uid text not null, stars int not null, "
+    "skulls int not null, ts bigint not null, primary key (lid, uid))",
+    "create table if not exists events (n bigserial primary key, player text not null, page text, "
+    "category text, action text, value bigint, ts bigint not null)",
+    "create table if not exists map_players (lid text not null, player text not null, primary key (lid, player))",
+    "create table if not exists meta (key text primary key, value text not null)",
+};
+
+// Columns added since the first stores: {table, column, SQLite type, PostgreSQL type}.
+const char* const ADDED_COLUMNS[][4] = {
+    {"accounts", "tsalt", "text not null default ''", "text not null default ''"},
+    {"accounts", "thash", "text not null default ''", "text not null default ''"},
+    {"maps", "players", "int not null default 0", "int not null default 0"},
+    {"maps", "stars", "real not null default 0", "double precision not null default 0"},
+    {"maps", "skulls", "real not null default 0", "double precision not null default 0"},
+    // Bumped whenever what a list file shows of the map changes.
+    {"maps", "rev", "int not null default 0", "bigint not null default 0"},
+};
+
+const char* const INDEXES[] = {
+    "create index if not exists maps_uid on maps (uid, ts)",
+    "create index if not exists maps_popular on maps (players, stars, n)",
+    "create index if not exists maps_newest on maps (ts, n)",
+    "create index if not exists maps_featured on maps (featured, n)",
+    "create index if not exists plays_lid on plays (lid)",
+    "create index if not exists plays_player on plays (player)",
+    "create index if not exists ratings_uid on ratings (uid)",
     "create index if not exists events_player on events (player)",
 };
 
-static const char STORE_FILE[] = "velquist.db";
-enum { STORE_BUSY_MS = 2000 };
+// Serialises set-up among service processes that share one PostgreSQL database.
+const char PG_SETUP_LOCK[] = "select pg_advisory_lock(8471)";
+const char PG_SETUP_UNLOCK[] = "select pg_advisory_unlock(8471)";
 
-bool server_store_open(ServerStore& st, const std::string& dir) {
-    st.ok = false;
-    // The store holds what signs players in: keep it to its owner. Missing
-    // parents are made too, so that a first run needs no set-up.
-    for (size_t slash = dir.find('/', 1); ; slash = dir.find('/', slash + 1)) {
-        std::string part = dir.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            fprintf(stderr, "server: cannot create %s: %s\n", part.c_str(), strerror(errno));
-            return false;
-        }
-        if (slash == std::string::npos) break;
+bool has_column(ServerStore& st, const char* table, const char* column) {
+    if (st.db.postgres)
+        return !st.db.query("select 1 as x from information_schema.columns where table_name = ? and column_name = ?",
+                            {table, column}).empty();
+    for (MyRow& r : st.db.query((std::string("pragma table_info(") + table + ")").c_str()))
+        if (r["name"] == column) return true;
+    return false;
+}
+
+bool store_schema(ServerStore& st) {
+    if (st.db.postgres) {
+        for (const char* sql : SCHEMA_PG)
+            if (st.db.query(sql), st.db.error) return false;
+    } else {
+        for (const char* sql : SCHEMA_SQLITE)
+            if (st.db.query(sql), st.db.error) return false;
     }
-    std::string path = dir + "/" + STORE_FILE;
-    st.db.open(path.c_str());
-    if (!st.db._db) return false;
-    chmod(path.c_str(), 0600);
-    sqlite3_busy_timeout(st.db._db, STORE_BUSY_MS);
-    st.db.query("pragma journal_mode = wal");
-    for (const char* sql : SCHEMA) {
-        st.db.query(sql);
-        if (st.db.error) {
-            fprintf(stderr, "server: cannot set up %s\n", path.c_str());
-            st.db.close();
+    for (const auto& added : ADDED_COLUMNS) {
+        if (has_column(st, added[0], added[1])) continue;
+        std::string sql = std::string("alter table ") + added[0] + " add column " + added[1] + " " +
+                          (st.db.postgres ? added[3] : added[2]);
+        if (st.db.query(sql.c_str()), st.db.error) return false;
+    }
+    for (const char* sql : INDEXES)
+        if (st.db.query(sql), st.db.error) return false;
+    // A store from before the kept counts gets them once, from its plays and ratings.
+    if (st.db.query("select value from meta where key = 'counts'").empty()) {
+        st.db.begin();
+        st.db.query("insert into map_players (lid, player) select distinct lid, player from plays where true "
+                    "on conflict do nothing");
+        bool ok = !st.db.error && server_store_recount(st);
+        st.db.query("insert into meta (key, value) values ('counts', '1')");
+        if (!ok || st.db.error) {
+            st.db.rollback();
             return false;
         }
+        st.db.commit();
+    }
+    return !st.db.error;
+}
+
+const char RECOUNT_SQL[] =
+    "players = (select count(*) from map_players p where p.lid = maps.name), "
+    "stars = coalesce((select avg(r.stars) from ratings r where r.lid = maps.name and r.stars > 0), 0), "
+    "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), 0), "
+    "rev = rev + 1";
+
+}  // namespace
+
+bool server_store_open(ServerStore& st, const std::string& where) {
+    st.ok = false;
+    st.where = where;
+    if (!st.db.open(where)) return false;
+    if (st.db.postgres) st.db.query(PG_SETUP_LOCK);
+    bool ok = store_schema(st);
+    if (st.db.postgres) st.db.query(PG_SETUP_UNLOCK);
+    if (!ok) {
+        fprintf(stderr, "server: cannot set up the store at %s\n",
+                server_is_postgres_url(where) ? "the PostgreSQL database" : where.c_str());
+        st.db.close();
+        return false;
     }
     st.ok = true;
     return true;
+}
+
+bool server_store_recount(ServerStore& st) {
+    st.db.query((std::string("update maps set ") + RECOUNT_SQL).c_str());
+    return !st.db.error;
 }
 
 int server_store_seed(ServerStore& st, const std::string& seed_path) {
@@ -100,6 +182,12 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
         mystrcpy(lev.uid, sizeof(lev.uid), map.uid.c_str());
         map.data = server_record_pack(lev);
         map.featured = (int)i + 1;
+        // Unchanged seed maps are left as they are, so that the lists built from them stay good.
+        if (!old.data.empty() && old.data == map.data && old.title == map.title && old.intro == map.intro &&
+            old.featured == map.featured) {
+            loaded++;
+            continue;
+        }
         if (map.data.empty() || !server_map_store(st, map, old.ts ? old.ts : now)) continue;
         loaded++;
     }
@@ -107,10 +195,16 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
 }
 
 bool server_account_find(ServerStore& st, const std::string& name, ServerAccount& out) {
-    MyResult r = st.db.query("select name, token, salt, pwhash from accounts where name = ?", {name});
+    MyResult r = st.db.query(st.db.postgres ? "select name, token, tsalt, thash, salt, pwhash from accounts "
+                                              "where lower(name) = lower(?)"
+                                            : "select name, token, tsalt, thash, salt, pwhash from accounts "
+                                              "where name = ?",
+                             {name});
     if (r.empty()) return false;
     out.name = r[0]["name"];
     out.token = r[0]["token"];
+    out.tsalt = r[0]["tsalt"];
+    out.thash = r[0]["thash"];
     out.salt = r[0]["salt"];
     out.pwhash = r[0]["pwhash"];
     return true;
@@ -118,17 +212,26 @@ bool server_account_find(ServerStore& st, const std::string& name, ServerAccount
 
 bool server_account_create(ServerStore& st, const std::string& name, const std::string& password) {
     assert(server_name_ok(name) && "names are checked before they reach the store");
-    std::string salt = server_new_salt();
-    st.db.query("insert into accounts (name, token, salt, pwhash, created) values (?,?,?,?,?)",
-                {name, server_token(name, password), salt, server_password_hash(salt, password),
-                 std::to_string((long)time(nullptr))});
+    std::string salt = server_new_salt(), tsalt = server_new_salt();
+    st.db.query("insert into accounts (name, token, tsalt, thash, salt, pwhash, created) values (?,'',?,?,?,?,?)",
+                {name, tsalt, server_password_hash(tsalt, server_token(name, password), SERVER_TOKEN_ROUNDS), salt,
+                 server_password_hash(salt, password), std::to_string((long)time(nullptr))});
     return !st.db.error;
 }
 
 bool server_account_password(ServerStore& st, const std::string& name, const std::string& password) {
-    std::string salt = server_new_salt();
-    st.db.query("update accounts set token = ?, salt = ?, pwhash = ? where name = ?",
-                {server_token(name, password), salt, server_password_hash(salt, password), name});
+    std::string salt = server_new_salt(), tsalt = server_new_salt();
+    st.db.query("update accounts set token = '', tsalt = ?, thash = ?, salt = ?, pwhash = ? where name = ?",
+                {tsalt, server_password_hash(tsalt, server_token(name, password), SERVER_TOKEN_ROUNDS), salt,
+                 server_password_hash(salt, password), name});
+    return !st.db.error;
+}
+
+bool server_account_move_over(ServerStore& st, const ServerAccount& acc, const std::string& token) {
+    std::string tsalt = server_new_salt();
+    // Only the row as it was read: a password changed meanwhile stays.
+    st.db.query("update accounts set token = '', tsalt = ?, thash = ? where name = ? and token = ?",
+                {tsalt, server_password_hash(tsalt, token, SERVER_TOKEN_ROUNDS), acc.name, acc.token});
     return !st.db.error;
 }
 
@@ -151,13 +254,23 @@ bool server_map_find(ServerStore& st, const std::string& name, ServerMap& out) {
 }
 
 bool server_map_store(ServerStore& st, const ServerMap& map, long now) {
+    st.db.begin();
     st.db.query("insert into maps (name, uid, author, title, intro, data, ts, featured) values (?,?,?,?,?,?,?,?) "
                 "on conflict (name) do update set author = excluded.author, title = excluded.title, "
                 "intro = excluded.intro, data = excluded.data, ts = excluded.ts, "
                 "featured = case when excluded.featured > 0 then excluded.featured else maps.featured end "
                 "where maps.uid = excluded.uid",
                 {map.name, map.uid, map.author, map.title, map.intro, map.data, std::to_string(now),
-                 std::to_string(map.featured)});
+                 std::to_string(map.featured)},
+                1u << 5);
+    // Plays may come before the map: a new one starts with the players it already had.
+    if (!st.db.error)
+        st.db.query((std::string("update maps set ") + RECOUNT_SQL + " where name = ?").c_str(), {map.name});
+    if (st.db.error) {
+        st.db.rollback();
+        return false;
+    }
+    st.db.commit();
     return !st.db.error;
 }
 
@@ -166,6 +279,13 @@ void server_play_store(ServerStore& st, const ServerPlay& p, long now) {
                 "values (?,?,?,?,?,?,?,?,?)",
                 {p.lid, p.player, std::to_string(p.tm), std::to_string(p.bonus), std::to_string(p.rewind),
                  std::to_string(p.extra), std::to_string(p.stars), std::to_string(p.skulls), std::to_string(now)});
+    if (st.db.error) return;
+    // Popular counts different players: only a player's first win of a map moves it.
+    MyResult first = st.db.query("insert into map_players (lid, player) values (?,?) on conflict do nothing "
+                                 "returning lid",
+                                 {p.lid, p.player});
+    if (!st.db.error && !first.empty())
+        st.db.query("update maps set players = players + 1 where name = ?", {p.lid});
 }
 
 void server_rating_store(ServerStore& st, const std::string& lid, const std::string& uid, int stars, int skulls,
@@ -178,6 +298,12 @@ void server_rating_store(ServerStore& st, const std::string& lid, const std::str
                 "skulls = case when excluded.skulls > 0 then excluded.skulls else ratings.skulls end, "
                 "ts = excluded.ts",
                 {lid, uid, std::to_string(stars), std::to_string(skulls), std::to_string(now)});
+    if (st.db.error) return;
+    st.db.query("update maps set "
+                "stars = coalesce((select avg(r.stars) from ratings r where r.lid = maps.name and r.stars > 0), 0), "
+                "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), 0), "
+                "rev = rev + 1 where name = ?",
+                {lid});
 }
 
 void server_event_store(ServerStore& st, const std::string& player, const std::string& page,
@@ -188,16 +314,14 @@ void server_event_store(ServerStore& st, const std::string& player, const std::s
 
 // Every list shares the columns; its query adds the choice and the order.
 static const char LIST_SELECT[] =
-    "select 'm' || m.n as id, m.name, m.data, m.ts, m.author, m.title, m.uid, m.intro, "
-    "coalesce((select avg(r.stars) from ratings r where r.lid = m.name and r.stars > 0), 0) as stars, "
-    "coalesce((select avg(r.skulls) from ratings r where r.lid = m.name and r.skulls > 0), 0) as skulls "
-    "from maps m ";
+    "select 'm' || m.n as id, m.name, m.data, m.ts, m.author, m.title, m.uid, m.intro, m.stars, m.skulls from maps m ";
+static const char LIST_BRIEF[] = "select m.n, m.rev from maps m ";
 
 bool server_list(ServerStore& st, const std::string& q, const std::string& viewer, MyResult& out,
-                 std::string& why) {
+                 std::string& why, bool brief) {
     std::string limit = " limit " + std::to_string((int)SERVER_LIST_MAX);
     std::string fav = std::to_string((int)SERVER_FAVORITE_STARS);
-    std::string sql = LIST_SELECT;
+    std::string sql = brief ? LIST_BRIEF : LIST_SELECT;
     MyParams params;
     size_t tilde = q.find('~');
     std::string kind = q.substr(0, tilde == std::string::npos ? q.size() : tilde + 1);
@@ -205,8 +329,8 @@ bool server_list(ServerStore& st, const std::string& q, const std::string& viewe
     if (q == "c~featured") {
         sql += "where m.featured > 0 order by m.featured asc, m.n desc";
     } else if (q == "c~popular") {
-        sql += "order by (select count(distinct p.player) from plays p where p.lid = m.name) desc, "
-               "stars desc, m.n desc";
+        // From the kept counts: one pass down an index, however many plays there are.
+        sql += "order by m.players desc, m.stars desc, m.n desc";
     } else if (q == "c~newest") {
         sql += "order by m.ts desc, m.n desc";
     } else if (q == "c~favorites" || q == "c~friends") {
@@ -215,17 +339,20 @@ bool server_list(ServerStore& st, const std::string& q, const std::string& viewe
                                    : "Sign in to see your favorite maps.";
             return false;
         }
-        if (q == "c~favorites") return server_list(st, "f~" + viewer, viewer, out, why);
+        if (q == "c~favorites") return server_list(st, "f~" + viewer, viewer, out, why, brief);
         // Friends: the authors of the maps the player loves, the player aside.
         sql += "where m.uid in (select m2.uid from maps m2 join ratings f on f.lid = m2.name "
                "where f.uid = ? and f.stars >= " + fav + ") and m.uid <> ? order by m.ts desc, m.n desc";
         params = {viewer, viewer};
-    } else if (kind == "u~" && !who.empty()) {
-        sql += "where m.uid = ? order by m.ts desc, m.n desc";
-        params = {who};
-    } else if (kind == "f~" && !who.empty()) {
-        sql += "join ratings f on f.lid = m.name where f.uid = ? and f.stars >= " + fav +
-               " order by f.ts desc, m.n desc";
+    } else if ((kind == "u~" || kind == "f~") && !who.empty()) {
+        // Nobody's uid holds bytes that are not text: an empty list, on either store.
+        if (!server_utf8_ok(who) || who.find('\0') != std::string::npos) {
+            out.clear();
+            return true;
+        }
+        if (kind == "u~") sql += "where m.uid = ? order by m.ts desc, m.n desc";
+        else sql += "join ratings f on f.lid = m.name where f.uid = ? and f.stars >= " + fav +
+                    " order by f.ts desc, m.n desc";
         params = {who};
     } else {
         why = "There is no such list of maps.";
@@ -240,33 +367,40 @@ bool server_list(ServerStore& st, const std::string& q, const std::string& viewe
 }
 
 std::string server_list_file(const std::string& q, const MyResult& rows) {
-    MyDB mem;
-    mem.open(":memory:");
-    mem.query("create table levels (id text primary key, name text, data blob, ts int, author text, title text, "
-              "q text, uid text, stars float, skulls float, intro text, value int)");
-    if (mem.error) return std::string();
-    mem.begin();
-    for (size_t i = 0; i < rows.size(); i++) {
+    // Straight on SQLite with one statement for every row: this runs for
+    // every list that is not in the cache.
+    sqlite3* mem = nullptr;
+    sqlite3_stmt* insert = nullptr;
+    std::string out;
+    bool ok = sqlite3_open(":memory:", &mem) == SQLITE_OK &&
+              sqlite3_exec(mem, "create table levels (id text primary key, name text, data blob, ts int, "
+                                "author text, title text, q text, uid text, stars float, skulls float, "
+                                "intro text, value int); begin",
+                           nullptr, nullptr, nullptr) == SQLITE_OK &&
+              sqlite3_prepare_v2(mem, "insert into levels (id,name,data,ts,author,title,q,uid,stars,skulls,intro,"
+                                      "value) values (?,?,?,?,?,?,?,?,?,?,?,?)",
+                                 -1, &insert, nullptr) == SQLITE_OK;
+    static const char* const COLUMNS[] = {"id", "name", "data", "ts", "author", "title", "q", "uid", "stars",
+                                          "skulls", "intro", "value"};
+    for (size_t i = 0; ok && i < rows.size(); i++) {
         const MyRow& r = rows[i];
-        auto col = [&r](const char* k) {
-            auto it = r.find(k);
-            return it == r.end() ? std::string() : it->second;
-        };
-        mem.query("insert into levels (id,name,data,ts,author,title,q,uid,stars,skulls,intro,value) "
-                  "values (?,?,?,?,?,?,?,?,?,?,?,?)",
-                  {col("id"), col("name"), col("data"), col("ts"), col("author"), col("title"), q, col("uid"),
-                   col("stars"), col("skulls"), col("intro"), std::to_string(i)});
-        if (mem.error) return std::string();
+        std::string value = std::to_string(i);
+        for (int c = 0; c < 12 && ok; c++) {
+            auto it = r.find(COLUMNS[c]);
+            const std::string& v = c == 6 ? q : c == 11 ? value : it == r.end() ? std::string() : it->second;
+            // Bound as text, as the game's own lists have them.
+            ok = sqlite3_bind_text(insert, c + 1, v.data(), (int)v.size(), SQLITE_TRANSIENT) == SQLITE_OK;
+        }
+        ok = ok && sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
     }
-    mem.commit();
+    sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(mem, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_int64 size = 0;
-    unsigned char* bytes = sqlite3_serialize(mem._db, "main", &size, 0);
-    if (!bytes) {
-        fprintf(stderr, "server: a list of %zu maps could not be written\n", rows.size());
-        return std::string();
-    }
-    std::string out((const char*)bytes, (size_t)size);
+    unsigned char* bytes = ok ? sqlite3_serialize(mem, "main", &size, 0) : nullptr;
+    if (bytes) out.assign((const char*)bytes, (size_t)size);
+    else fprintf(stderr, "server: a list of %zu maps could not be written: %s\n", rows.size(), sqlite3_errmsg(mem));
     sqlite3_free(bytes);
+    sqlite3_close(mem);
     return out;
 }
 

@@ -34,12 +34,48 @@ std::string server_header_value(const std::string& text) {
     return out;
 }
 
+// Length of the well-formed UTF-8 sequence at text[i], or 0.
+static size_t _server_utf8_at(const std::string& text, size_t i) {
+    unsigned char c = (unsigned char)text[i];
+    if (c < 0x80) return 1;
+    size_t n = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+    if (n == 0 || i + n > text.size()) return 0;
+    unsigned char c1 = (unsigned char)text[i + 1];
+    // The second byte's range rules out overlong forms, surrogates and code points past U+10FFFF.
+    unsigned char lo = c == 0xe0 ? 0xa0 : c == 0xf0 ? 0x90 : 0x80;
+    unsigned char hi = c == 0xed ? 0x9f : c == 0xf4 ? 0x8f : 0xbf;
+    if (c1 < lo || c1 > hi) return 0;
+    for (size_t k = 2; k < n; k++)
+        if (((unsigned char)text[i + k] & 0xc0) != 0x80) return 0;
+    return n;
+}
+
+bool server_utf8_ok(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        size_t n = _server_utf8_at(text, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string server_clean_text(const std::string& text, size_t max) {
+    // Always valid UTF-8, never cut inside a character: the store may be one
+    // that refuses anything else.
     std::string out;
-    for (char c : text) {
-        if (c == '\0' || out.size() >= max) break;
+    for (size_t i = 0; i < text.size();) {
+        char c = text[i];
+        if (c == '\0') break;
+        size_t n = _server_utf8_at(text, i);
+        if (out.size() + (n ? n : 1) > max) break;
+        if (n > 1) {
+            out.append(text, i, n);
+            i += n;
+            continue;
+        }
         bool control = ((unsigned char)c < 0x20 && c != '\n') || c == 0x7f;
-        out += control ? ' ' : c;
+        out += n == 0 ? '?' : control ? ' ' : c;
+        i++;
     }
     return out;
 }
@@ -104,11 +140,11 @@ std::string server_new_salt() {
     return out;
 }
 
-std::string server_password_hash(const std::string& salt, const std::string& password) {
+std::string server_password_hash(const std::string& salt, const std::string& password, int rounds) {
     // Iterated so that a stolen store is slow to guess from; MD5 is what the
     // game's own protocol already relies on.
     std::string h = md5_digest(salt + "|" + password);
-    for (int i = 0; i < SERVER_HASH_ROUNDS; i++) h = md5_digest(h + salt + password);
+    for (int i = 0; i < rounds; i++) h = md5_digest(h + salt + password);
     return h;
 }
 

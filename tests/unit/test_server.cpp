@@ -1,9 +1,12 @@
 // The reference service driven by the game's own HTTP client over the
 // loopback address: accounts, sharing, lists, ratings, hostile requests and
-// rate limits; plus the built program with its seed maps.
+// rate limits, each on an SQLite store and on a PostgreSQL store of its own;
+// plus the built program with its seed maps.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -16,10 +19,12 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "md5.h"
 #include "base64.h"
 #include "server.h"
+#include "test_server_pg.h"
 #include "util.h"
 #include "web.h"
 
@@ -31,14 +36,16 @@ const char GAME_TAG[] = "1.0.3-Desktop-Linux-KAVODEL";
 double g_fake_now = 1000.0;
 double fake_clock() { return g_fake_now; }
 
-// A fresh service on a free loopback port with its own store.
+// A fresh service on a free loopback port with its own store: a folder, or
+// a new database on this process's PostgreSQL server.
 class Service {
 public:
-    explicit Service(bool fake_time = false) {
+    explicit Service(bool fake_time = false, const std::string& kind = "sqlite") {
         char tmpl[] = "/tmp/velquist-server-XXXXXX";
         dir = mkdtemp(tmpl);
         if (fake_time) s.clock = fake_clock;
-        EXPECT_TRUE(server_store_open(s.store, dir));
+        where = kind == "postgresql" ? pgtest::fresh_database() : dir;
+        EXPECT_TRUE(!where.empty() && server_store_open(s.store, where)) << kind;
         kv_web_init();
     }
     ~Service() {
@@ -57,12 +64,28 @@ public:
         d = nullptr;
     }
     int maps() { return server_count(s.store, "maps"); }
+    // One request straight to the handler, as if from peer.
+    ServerReply handle(const std::string& target, const std::string& body = "", const char* peer = "10.0.0.1") {
+        return server_handle(s, body.empty() ? "GET" : "POST", target, body, peer);
+    }
 
     Server s;
-    std::string dir;
+    std::string dir, where;
     ServerDaemon* d = nullptr;
     int port = 0;
 };
+
+// The suites that run on both stores.
+#ifdef VELQUIST_POSTGRESQL
+#define VELQUIST_TEST_STORES std::string("sqlite"), std::string("postgresql")
+#else
+#define VELQUIST_TEST_STORES std::string("sqlite")
+#endif
+class StoreTest : public ::testing::TestWithParam<std::string> {};
+class ServerApi : public StoreTest {};
+class ServerHostile : public StoreTest {};
+class ServerPages : public StoreTest {};
+std::string store_name(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 // What the game would send as its common query.
 struct Player {
@@ -166,8 +189,8 @@ std::string plays_query(const Player& p, const char* lid, int stars, int skulls)
 
 }  // namespace
 
-TEST(ServerApi, AccountCheckForGuestsTokensAndOldVersions) {
-    Service svc;
+TEST_P(ServerApi, AccountCheckForGuestsTokensAndOldVersions) {
+    Service svc(false, GetParam());
     svc.start();
     Player alice = account(svc, "alice", "secret1");
     Player guest;
@@ -197,8 +220,8 @@ TEST(ServerApi, AccountCheckForGuestsTokensAndOldVersions) {
     EXPECT_NE(a.error.find("X01"), std::string::npos) << a.error;
 }
 
-TEST(ServerApi, SharedMapComesBackInNewestAndByItsAuthor) {
-    Service svc;
+TEST_P(ServerApi, SharedMapComesBackInNewestAndByItsAuthor) {
+    Service svc(false, GetParam());
     svc.start();
     Player alice = account(svc, "alice", "secret1");
     LevelData lev = sample_map("vault", "alice");
@@ -238,8 +261,8 @@ TEST(ServerApi, SharedMapComesBackInNewestAndByItsAuthor) {
     EXPECT_NE(d.error, "");
 }
 
-TEST(ServerApi, RatingsAverageTheNonZeroOnesAndTheLatestWins) {
-    Service svc;
+TEST_P(ServerApi, RatingsAverageTheNonZeroOnesAndTheLatestWins) {
+    Service svc(false, GetParam());
     svc.start();
     Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2"),
            carol = account(svc, "carol", "secret3"), guest;
@@ -281,8 +304,8 @@ TEST(ServerApi, RatingsAverageTheNonZeroOnesAndTheLatestWins) {
     EXPECT_EQ(popular[0]["name"], "vault") << "played by the most players";
 }
 
-TEST(ServerHostile, RefusedUploadsLeaveTheStoreUnchanged) {
-    Service svc;
+TEST_P(ServerHostile, RefusedUploadsLeaveTheStoreUnchanged) {
+    Service svc(false, GetParam());
     svc.start();
     Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2"), guest;
     ASSERT_EQ(ask(svc.port, bob.query("share"), share_body(sample_map("taken", "bob"))).error, "");
@@ -307,6 +330,7 @@ TEST(ServerHostile, RefusedUploadsLeaveTheStoreUnchanged) {
         {"a map not yet beaten", alice, share_body(dirty)},
         {"friends only", alice, share_body(base64_encode(pack(&lev, sizeof(lev))), "0")},
         {"a title too long", alice, share_body(base64_encode(pack(&lev, sizeof(lev))), "1", std::string(80, 'T').c_str())},
+        {"a title that is not UTF-8", alice, share_body(base64_encode(pack(&lev, sizeof(lev))), "1", "Vault \xc3\x28")},
         {"another author's Map ID", alice, share_body(sample_map("taken", "alice"))},
         {"a tutorial's Map ID", alice, share_body(sample_map("t03", "alice"))},
         {"an oversized body", alice, share_body(lev) + "&pad=" + std::string(SERVER_BODY_MAX, 'x')},
@@ -333,8 +357,8 @@ TEST(ServerHostile, RefusedUploadsLeaveTheStoreUnchanged) {
     EXPECT_EQ(server_count(svc.s.store, "ratings"), 0);
 }
 
-TEST(ServerHostile, UploadsPastTheBurstWaitForTheBucketToRefill) {
-    Service svc(true);
+TEST_P(ServerHostile, UploadsPastTheBurstWaitForTheBucketToRefill) {
+    Service svc(true, GetParam());
     svc.s.limits.share = {3, 1.0 / 60};
     svc.start();
     Player alice = account(svc, "alice", "secret1");
@@ -353,8 +377,8 @@ TEST(ServerHostile, UploadsPastTheBurstWaitForTheBucketToRefill) {
     EXPECT_EQ(svc.maps(), 5);
 }
 
-TEST(ServerHostile, GuessingPasswordsIsSlowedDown) {
-    Service svc(true);
+TEST_P(ServerHostile, GuessingPasswordsIsSlowedDown) {
+    Service svc(true, GetParam());
     svc.s.limits.login = {3, 1.0 / 30};
     svc.start();
     Player alice = account(svc, "alice", "secret1");
@@ -366,8 +390,8 @@ TEST(ServerHostile, GuessingPasswordsIsSlowedDown) {
     EXPECT_EQ(ask(svc.port, alice.query("valid")).error, "");
 }
 
-TEST(ServerPages, AccountFormCreatesAnAccountTheGameCanUse) {
-    Service svc;
+TEST_P(ServerPages, AccountFormCreatesAnAccountTheGameCanUse) {
+    Service svc(false, GetParam());
     svc.start();
     Answer page = ask(svc.port, "/velquist/manage.php?name=%3cscript%3e");
     EXPECT_NE(page.body.find("&lt;script&gt;"), std::string::npos);
@@ -401,8 +425,8 @@ TEST(ServerPages, AccountFormCreatesAnAccountTheGameCanUse) {
     for (auto& col : stored[0]) EXPECT_EQ(col.second.find("newpass1"), std::string::npos) << "no plain password";
 }
 
-TEST(ServerPages, StatsShowPlaysWinsAndMaps) {
-    Service svc;
+TEST_P(ServerPages, StatsShowPlaysWinsAndMaps) {
+    Service svc(false, GetParam());
     svc.start();
     Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2");
     ASSERT_EQ(ask(svc.port, alice.query("share"), share_body(sample_map("vault", "alice"))).error, "");
@@ -416,6 +440,282 @@ TEST(ServerPages, StatsShowPlaysWinsAndMaps) {
     page = ask(svc.port, "/velquist/stats.php?uid=g%3a");
     EXPECT_NE(page.body.find("guest"), std::string::npos);
     EXPECT_NE(ask(svc.port, "/velquist/download.php?name=").body.find("make play"), std::string::npos);
+}
+
+// The limits of the API, each from several addresses through the handler.
+TEST_P(ServerHostile, LimitsHoldUpOnlyTheAccountOrAddressThatEarnedThem) {
+    Service svc(true, GetParam());
+    svc.s.limits.login = {2, 1.0 / 30};
+    svc.s.limits.login_account = {3, 1.0 / 30};
+    svc.s.limits.names = {2, 1.0 / 30};
+    svc.s.limits.download = {2, 1.0 / 30};
+    svc.s.limits.share = {1, 1.0 / 60};
+    Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2"), guest;
+    Player wrong = alice;
+    wrong.password = "guess";
+    auto error = [](const ServerReply& r) {
+        for (auto& h : r.headers)
+            if (h.first == "X-Error") return h.second;
+        return std::string();
+    };
+    // Two wrong guesses from one address: alice is held there, bob is not.
+    for (int i = 0; i < 2; i++) EXPECT_EQ(error(svc.handle(wrong.query("valid"), "", "10.0.0.1")), "Wrong user name or password.");
+    EXPECT_NE(error(svc.handle(alice.query("valid"), "", "10.0.0.1")), "");
+    EXPECT_EQ(error(svc.handle(bob.query("valid"), "", "10.0.0.1")), "") << "another account from the same address";
+    EXPECT_EQ(error(svc.handle(alice.query("valid"), "", "10.0.0.2")), "") << "alice from elsewhere";
+    // A third guess from elsewhere empties alice's own allowance, wherever she is.
+    EXPECT_NE(error(svc.handle(wrong.query("valid"), "", "10.0.0.3")), "");
+    EXPECT_NE(error(svc.handle(alice.query("valid"), "", "10.0.0.2")), "");
+    EXPECT_EQ(error(svc.handle(bob.query("valid"), "", "10.0.0.3")), "");
+    // Asking after names that do not exist, and a guest's downloads.
+    Player nobody;
+    nobody.name = "nobody";
+    for (int i = 0; i < 2; i++) EXPECT_NE(error(svc.handle(nobody.query("valid"))).find("no account"), std::string::npos);
+    EXPECT_NE(error(svc.handle(nobody.query("valid"))).find("Too many"), std::string::npos);
+    std::string list = "&q=c~newest";
+    for (int i = 0; i < 2; i++) EXPECT_EQ(error(svc.handle(guest.query("download") + list, "", "10.0.0.4")), "");
+    EXPECT_NE(error(svc.handle(guest.query("download") + list, "", "10.0.0.4")), "");
+    EXPECT_EQ(error(svc.handle(bob.query("download") + list, "", "10.0.0.4")), "") << "an account is not a guest";
+    // A refused share costs nothing of the allowance; a stored one does.
+    EXPECT_NE(error(svc.handle(bob.query("share"), share_body("QUJD*"))), "");
+    EXPECT_EQ(error(svc.handle(bob.query("share"), share_body(sample_map("b1", "bob")))), "");
+    EXPECT_NE(error(svc.handle(bob.query("share"), share_body(sample_map("b2", "bob")))).find("Wait"), std::string::npos);
+    g_fake_now += 60;
+    EXPECT_EQ(error(svc.handle(alice.query("valid"), "", "10.0.0.2")), "") << "the allowance refills";
+}
+
+TEST_P(ServerApi, TokensAreKeptOnlyAsSaltedHashesAndOldAccountsMoveOver) {
+    Service svc(false, GetParam());
+    Player alice = account(svc, "alice", "secret1");
+    std::string token = md5_digest("alice|" + md5_digest("secret1"));
+    // An account as the service kept them before: the token as sent.
+    svc.s.store.db.query("insert into accounts (name, token, salt, pwhash, created) values ('old', ?, 'x', 'y', 0)",
+                         {md5_digest("old|" + md5_digest("pw1234"))});
+    Player old;
+    old.name = "old";
+    old.password = "pw1234";
+    Player wrong = old;
+    wrong.password = "pw9999";
+    auto ok = [&](const Player& p) { return svc.handle(p.query("valid")).status == 200; };
+    EXPECT_FALSE(ok(wrong));
+    EXPECT_TRUE(ok(old));
+    EXPECT_TRUE(ok(old)) << "and again, now from the hash";
+    EXPECT_TRUE(ok(alice));
+    EXPECT_TRUE(ok(alice));
+    EXPECT_FALSE(ok(wrong));
+    for (MyRow& row : svc.s.store.db.query("select * from accounts")) {
+        SCOPED_TRACE(row["name"]);
+        EXPECT_EQ(row["token"], "");
+        EXPECT_EQ(row["thash"].size(), 32u);
+        for (auto& col : row) {
+            EXPECT_EQ(col.second.find(token), std::string::npos) << col.first;
+            EXPECT_EQ(col.second.find(md5_digest("old|" + md5_digest("pw1234"))), std::string::npos) << col.first;
+        }
+    }
+}
+
+TEST_P(ServerApi, ListFilesAreReusedUntilTheirMapsChange) {
+    Service svc(false, GetParam());
+    Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2"), guest;
+    ASSERT_EQ(svc.handle(alice.query("share"), share_body(sample_map("vault", "alice"))).status, 200);
+    ASSERT_EQ(svc.handle(alice.query("share"), share_body(sample_map("tower", "alice"))).status, 200);
+    auto list = [&](const char* q) { return svc.handle(guest.query("download") + "&q=" + q).body; };
+    std::string first = list("c~newest");
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(list("c~newest"), first);
+    EXPECT_EQ(svc.s.lists.entries.size(), 1u) << "built once";
+    // A rating changes what the list shows; a play without one changes nothing.
+    ASSERT_EQ(svc.handle(plays_query(bob, "vault", 0, 0)).status, 200);
+    EXPECT_EQ(list("c~newest"), first);
+    ASSERT_EQ(svc.handle(plays_query(bob, "vault", 4, 0)).status, 200);
+    std::string rated = list("c~newest");
+    EXPECT_NE(rated, first);
+    MyResult rows = open_list(rated, svc.dir);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_DOUBLE_EQ(atof(rows[1]["stars"].c_str()), 4.0);
+    // Popular follows the kept counts: vault has a player, tower none.
+    rows = open_list(list("c~popular"), svc.dir);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["name"], "vault");
+    ASSERT_EQ(svc.handle(plays_query(alice, "tower", 0, 0)).status, 200);
+    ASSERT_EQ(svc.handle(plays_query(guest, "tower", 0, 0)).status, 200);
+    rows = open_list(list("c~popular"), svc.dir);
+    EXPECT_EQ(rows[0]["name"], "tower") << "two players now";
+}
+
+TEST(ServerStore, AStoreFromBeforeGetsItsCountsAndKeepsItsAccounts) {
+    char tmpl[] = "/tmp/velquist-old-XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    {
+        // The schema and rows the service wrote before it kept counts.
+        MyDB old;
+        old.open((dir + "/velquist.db").c_str());
+        for (const char* sql :
+             {"create table accounts (name text primary key collate nocase, token text not null, salt text not null, "
+              "pwhash text not null, created int not null)",
+              "create table maps (n integer primary key autoincrement, name text not null unique, uid text not null, "
+              "author text not null, title text not null default '', intro text not null default '', data blob not "
+              "null, ts int not null, featured int not null default 0)",
+              "create table plays (n integer primary key autoincrement, lid text not null, player text not null, "
+              "tm int, bonus int, rewind int, extra int, stars int, skulls int, ts int not null)",
+              "create table ratings (lid text not null, uid text not null, stars int not null, skulls int not null, "
+              "ts int not null, primary key (lid, uid))",
+              "insert into maps (name, uid, author, data, ts) values ('a', 'g:x', 'x', 'd', 1), ('b', 'g:x', 'x', 'd', 2)",
+              "insert into plays (lid, player, ts) values ('a', 'd:1', 0), ('b', 'd:1', 0), ('b', 'd:2', 0), "
+              "('b', 'd:2', 0)",
+              "insert into ratings values ('a', 'g:y', 5, 0, 0), ('a', 'g:z', 2, 3, 0)"})
+            old.query(sql);
+        ASSERT_EQ(old.error, 0);
+    }
+    Server s;
+    ASSERT_TRUE(server_store_open(s.store, dir));
+    MyResult rows = s.store.db.query("select name, players, stars, skulls from maps order by name");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["players"], "1");
+    EXPECT_DOUBLE_EQ(atof(rows[0]["stars"].c_str()), 3.5);
+    EXPECT_DOUBLE_EQ(atof(rows[0]["skulls"].c_str()), 3.0);
+    EXPECT_EQ(rows[1]["players"], "2");
+    MyResult popular;
+    std::string why;
+    ASSERT_TRUE(server_list(s.store, "c~popular", "", popular, why));
+    ASSERT_EQ(popular.size(), 2u);
+    EXPECT_EQ(popular[0]["name"], "b");
+    s.store.db.close();
+    std::string cmd = "rm -rf '" + dir + "'";
+    EXPECT_EQ(system(cmd.c_str()), 0);
+}
+
+TEST(ServerLimits, TheTableStaysTheSameSizeWhateverComes) {
+    ServerLimits lim;
+    ServerRate rule{2, 1.0 / 60};
+    EXPECT_LT(lim.table.bytes(), (size_t)64 << 20);
+    size_t before = lim.table.bytes();
+    EXPECT_TRUE(server_rate_take(lim, rule, "ip:victim", 0));
+    EXPECT_TRUE(server_rate_take(lim, rule, "ip:victim", 0));
+    EXPECT_FALSE(server_rate_take(lim, rule, "ip:victim", 0));
+    // A million keys, each new: the table does not grow, and keys used since
+    // are still held to their allowance.
+    for (int i = 0; i < 1000000; i++) server_rate_take(lim, rule, "ip:" + std::to_string(i), 1 + i * 1e-6);
+    EXPECT_EQ(lim.table.bytes(), before);
+    EXPECT_TRUE(server_rate_take(lim, rule, "ip:late", 2));
+    EXPECT_TRUE(server_rate_take(lim, rule, "ip:late", 2));
+    EXPECT_FALSE(server_rate_take(lim, rule, "ip:late", 2));
+    EXPECT_TRUE(server_rate_take(lim, rule, "ip:late", 62)) << "a minute later one more";
+}
+
+TEST(ServerHandler, AddressesComeFromTheTrustedProxyOnly) {
+    struct Case {
+        const char *peer, *forwarded, *trusted, *expect;
+    } cases[] = {
+        {"10.0.0.9", "1.2.3.4", "", "10.0.0.9"},                    // no proxy trusted
+        {"10.0.0.9", "1.2.3.4", "10.0.0.1", "10.0.0.9"},            // not from the proxy
+        {"10.0.0.1", "1.2.3.4", "10.0.0.1", "1.2.3.4"},
+        {"10.0.0.1", "6.6.6.6, 1.2.3.4", "10.0.0.1", "1.2.3.4"},    // what the client wrote comes first
+        {"10.0.0.1", " 2001:db8::1 ", "10.0.0.1", "2001:db8::1"},
+        {"10.0.0.1", "1.2.3.4, junk", "10.0.0.1", "10.0.0.1"},      // not an address
+        {"10.0.0.1", nullptr, "10.0.0.1", "10.0.0.1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(server_client_address(c.peer, c.forwarded, c.trusted), c.expect) << (c.forwarded ? c.forwarded : "-");
+    EXPECT_TRUE(server_utf8_ok("Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"));
+    for (const char* bad : {"\xc3", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "a\xff" "b"})
+        EXPECT_FALSE(server_utf8_ok(bad)) << bad;
+    EXPECT_EQ(server_clean_text("ab\xc3\xa9", 3), "ab") << "never cut inside a character";
+    EXPECT_EQ(server_clean_text("a\xff" "b\tc", 10), "a?b c");
+}
+
+// A raw connection from a loopback address of our choice (all of 127/8 is ours).
+int connect_from(const char* from, int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in me{}, to{};
+    me.sin_family = to.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &me.sin_addr);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons((uint16_t)port);
+    if (bind(fd, (sockaddr*)&me, sizeof(me)) != 0 || connect(fd, (sockaddr*)&to, sizeof(to)) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether the service has closed fd within ms milliseconds (anything it sent is read and dropped).
+bool closed_within(int fd, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd p = {fd, POLLIN, 0};
+        char buf[4096];
+        if (poll(&p, 1, 10) > 0 && recv(fd, buf, sizeof(buf), 0) <= 0) return true;
+    }
+    return false;
+}
+
+// What one raw request gets back.
+std::string raw_exchange(int port, const std::string& request) {
+    int fd = connect_from("127.0.0.1", port);
+    std::string out;
+    if (fd < 0 || send(fd, request.data(), request.size(), 0) != (ssize_t)request.size()) return out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = recv(fd, buf, sizeof(buf), 0)) > 0) out.append(buf, (size_t)n);
+    close(fd);
+    return out;
+}
+
+TEST(ServerDaemon, SlowManyOrBusyClientsDoNotHoldUpOthers) {
+    Service svc;
+    svc.s.deadline = 1.0;
+    svc.s.per_address = 4;
+    svc.start();
+    Player guest;
+    // Six trickling connections from one address: four are let in, and those
+    // are cut at the deadline although they never stop sending.
+    std::vector<int> slow;
+    for (int i = 0; i < 6; i++) {
+        slow.push_back(connect_from("127.0.0.2", svc.port));
+        ASSERT_GE(slow.back(), 0);
+        ASSERT_EQ(send(slow.back(), "G", 1, 0), 1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    int refused = 0;
+    for (int fd : slow) refused += closed_within(fd, 1);
+    EXPECT_EQ(refused, 2) << "two past the limit of the address";
+    EXPECT_EQ(ask(svc.port, guest.query("valid")).error, "") << "others are served meanwhile";
+    auto start = std::chrono::steady_clock::now();
+    bool all_cut = true;
+    for (int i = 0; i < 15; i++) {
+        for (int fd : slow) send(fd, "E", 1, MSG_NOSIGNAL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    for (int fd : slow) all_cut = closed_within(fd, 500) && all_cut;
+    EXPECT_TRUE(all_cut) << "cut at the deadline, "
+                         << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() << " s";
+    for (int fd : slow) close(fd);
+
+    // Two lengths that disagree are refused.
+    std::string reply = raw_exchange(svc.port, "POST " + guest.query("track") +
+                                               " HTTP/1.0\nContent-Length: 5\nContent-Length: 50\n\n&a=1");
+    EXPECT_NE(reply.find(" 400 "), std::string::npos) << reply.substr(0, 200);
+    EXPECT_NE(reply.find("X-Error: The request has two different lengths."), std::string::npos);
+
+    // A write held up by another writer does not stall a read beside it.
+    ServerStore other;
+    ASSERT_TRUE(server_store_open(other, svc.dir));
+    other.db.begin();
+    std::thread writer([&] { ask(svc.port, plays_query(guest, "vault", 0, 0)); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(ask(svc.port, guest.query("download") + "&q=c~newest").error, "");
+    double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    other.db.commit();
+    writer.join();
+    EXPECT_LT(waited, 2.0) << "the read waited for the write";
+    EXPECT_EQ(server_count(svc.s.store, "plays"), 1) << "the write went through after";
+
+    // The port is taken: a second service is refused rather than sharing it.
+    Server second;
+    ASSERT_TRUE(server_store_open(second.store, svc.dir));
+    EXPECT_EQ(server_daemon_start(second, "127.0.0.1", svc.port), nullptr);
 }
 
 TEST(ServerHandler, GarbageGetsARefusalAndNeverACrash) {
@@ -525,3 +825,7 @@ TEST(ServerHandler, DecodingAndNumbersTakeOnlyWhatIsWellFormed) {
     EXPECT_EQ(server_html_escape("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
     EXPECT_EQ(server_header_value("a\r\nb"), "a  b");
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, ServerApi, ::testing::Values(VELQUIST_TEST_STORES), store_name);
+INSTANTIATE_TEST_SUITE_P(Stores, ServerHostile, ::testing::Values(VELQUIST_TEST_STORES), store_name);
+INSTANTIATE_TEST_SUITE_P(Stores, ServerPages, ::testing::Values(VELQUIST_TEST_STORES), store_name);

@@ -1,0 +1,144 @@
+#!/bin/sh
+# The service's load benchmark, on the loopback address of this machine:
+# today's service (built from OLD_REV into /tmp) and this one on SQLite, and
+# this one on PostgreSQL, each on a store of MAPS maps and PLAYS plays, in one
+# run, side by side. Prints answers/s, p50 and p99 for 10, 50 and 200 clients
+# of the mixed workload, each list alone, the service under a crowd of
+# half-open connections, and the rate table's cost.
+#
+#   server/bench/run.sh [BUILD]     BUILD: the build folder (default build/)
+#
+# Bounded: LOAD_SECONDS per client count (default 8), SLOW_SECONDS under the crowd
+# (default 30). Every process it starts it stops; its files go to one
+# temporary folder, removed at the end.
+set -eu
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+OLD_REV=${OLD_REV:-73f7606}
+MAPS=${MAPS:-20000}
+PLAYS=${PLAYS:-300000}
+ACCOUNTS=${ACCOUNTS:-2000}
+LOAD_SECONDS=${LOAD_SECONDS:-8}
+SLOW_SECONDS=${SLOW_SECONDS:-30}
+CLIENTS=${CLIENTS:-"10 50 200"}
+PORT=${PORT:-18561}
+
+load="$build/server/velquist_load"
+new="$build/server/velquist-server"
+for f in "$load" "$new"; do
+    [ -x "$f" ] || { echo "run.sh: $f is missing; build velquist-server and velquist_load first" >&2; exit 2; }
+done
+
+work=$(mktemp -d /tmp/velquist-load-XXXXXX)
+pids=""
+pg_pid=""
+cleanup() {
+    for p in $pids; do kill "$p" 2>/dev/null || true; done
+    [ -n "$pg_pid" ] && kill -INT "$pg_pid" 2>/dev/null || true
+    sleep 1
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# Today's service, from its commit, built once into /tmp (a copy, not a work tree).
+old_src=/tmp/velquist-load-old-$OLD_REV
+old="$old_src/build/server/velquist-server"
+if [ ! -x "$old" ]; then
+    echo "== building today's service ($OLD_REV) in $old_src"
+    rm -rf "$old_src" && mkdir -p "$old_src"
+    git -C "$root" archive "$OLD_REV" | tar -x -C "$old_src"
+    cmake -S "$old_src" -B "$old_src/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELQUIST_TESTS=OFF \
+        -DVELQUIST_GENERATE_DATA=OFF >"$work/old-build.log" 2>&1
+    cmake --build "$old_src/build" --target velquist-server -j2 >>"$work/old-build.log" 2>&1 ||
+        { tail -20 "$work/old-build.log" >&2; exit 1; }
+fi
+
+# serve NAME BINARY ARGS...: starts a service on $PORT and waits until it serves.
+serve() {
+    name=$1
+    shift
+    "$@" --port "$PORT" >"$work/$name.log" 2>&1 &
+    pid=$!
+    pids="$pids $pid"
+    i=0
+    until grep -qs serving "$work/$name.log"; do
+        kill -0 "$pid" 2>/dev/null || { cat "$work/$name.log" >&2; exit 1; }
+        i=$((i + 1))
+        [ $i -lt 600 ] || { echo "run.sh: $name did not start" >&2; exit 1; }
+        sleep 0.1
+    done
+}
+halt() {
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    PORT=$((PORT + 1))
+}
+
+# measure NAME: each list alone, the mixed workload, the crowd.
+measure() {
+    "$load" lists "$1" "$PORT" "$ACCOUNTS" >>"$work/lists.txt"
+    # shellcheck disable=SC2086
+    VELQUIST_LOAD_PID=$pid "$load" run "$1" "$PORT" "$LOAD_SECONDS" "$ACCOUNTS" "$MAPS" $CLIENTS |
+        tail -n +2 >>"$work/load.txt"
+    if [ "${2:-}" = crowd ]; then "$load" slow "$1" "$PORT" "$SLOW_SECONDS" "$ACCOUNTS" >>"$work/slow.txt"; fi
+}
+
+echo "== today's service on SQLite"
+serve old-init "$old" --data "$work/old" --seed /nonexistent
+halt
+"$load" fill "$work/old" --old "$MAPS" "$PLAYS" "$ACCOUNTS"
+serve old "$old" --data "$work/old" --seed /nonexistent
+measure today-sqlite crowd
+halt
+
+echo "== this service on SQLite"
+"$load" fill "$work/new" "$MAPS" "$PLAYS" "$ACCOUNTS"
+serve new "$new" --store "$work/new" --seed /nonexistent
+measure new-sqlite crowd
+halt
+
+echo "== this service on PostgreSQL"
+pgbin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | tail -n 1)
+if [ -n "$pgbin" ] && [ -x "$pgbin/initdb" ]; then
+    mkdir -p "$work/pg"
+    as=""
+    # PostgreSQL refuses to run as root: then as the packages' own user.
+    if [ "$(id -u)" = 0 ]; then
+        chown postgres "$work" "$work/pg"
+        as="runuser -u postgres --"
+    fi
+    $as "$pgbin/initdb" -D "$work/pg/data" -A trust -U velquist -E UTF8 --no-locale -N >"$work/initdb.log" 2>&1
+    # Commits wait for the log's write, not its flush: as the SQLite store does.
+    $as "$pgbin/postgres" -D "$work/pg/data" -k "$work/pg" -c listen_addresses= -c synchronous_commit=off \
+        -c max_connections=100 >"$work/pg.log" 2>&1 &
+    pg_pid=$!
+    url="postgresql://velquist@/postgres?host=$work/pg"
+    i=0
+    until "$pgbin/pg_isready" -q -h "$work/pg"; do
+        i=$((i + 1))
+        [ $i -lt 100 ] || { cat "$work/pg.log" >&2; exit 1; }
+        sleep 0.1
+    done
+    "$load" fill "$url" "$MAPS" "$PLAYS" "$ACCOUNTS"
+    serve pg "$new" --store "$url" --seed /nonexistent
+    measure new-postgresql
+    halt
+else
+    echo "PostgreSQL is not installed (scripts/deps.sh test); its figures are left out" >&2
+fi
+
+echo
+echo "== each list alone, $MAPS maps and $PLAYS plays"
+cat "$work/lists.txt"
+echo
+echo "== the mixed workload (35% lists, 20% sign-ins, 30% plays half of them rated, 5% shares, 10% events), ${LOAD_SECONDS} s each"
+echo "   (cpu ms: the service's own CPU time per answer)"
+printf "%-14s %7s %10s %9s %9s %9s %9s %8s %9s\n" service clients answers/s "p50 ms" "p99 ms" "max ms" refused failed \
+    "cpu ms"
+sort -s -k2,2n "$work/load.txt"
+echo
+echo "== $SLOW_SECONDS s under 264 half-open connections from 8 addresses, one header byte each every 20 s"
+cat "$work/slow.txt"
+echo
+"$load" rates
