@@ -245,6 +245,22 @@ float myview_frame_map(Game& game, LevelData& lev, float bar) {
                 x0 = std::min(x0, x), x1 = std::max(x1, x);
                 y0 = std::min(y0, y), y1 = std::max(y1, y);
             }
+    // A larger map: the player's surroundings, as much of them as a map of
+    // the largest size framed whole would show.
+    const Entity* player = nullptr;
+    for (const Entity& e : lev.items)
+        if (e.active && e.type == D_PLAYER && _finite(e.x) && _finite(e.y)) player = &e;
+    if (player) {
+        int px = (int)std::floor(player->x + 0.5f), py = (int)std::floor(player->y + 0.5f);
+        auto around = [](int p, int* lo, int* hi) {
+            if (*hi - *lo < FRAME_CELLS_MAX) return;
+            int a = std::max(*lo, std::min(p - FRAME_CELLS_MAX / 2, *hi - FRAME_CELLS_MAX + 1));
+            *lo = a;
+            *hi = a + FRAME_CELLS_MAX - 1;
+        };
+        around(px, &x0, &x1);
+        around(py, &y0, &y1);
+    }
     int ww = 0, wh = 0;
     driver_get_size(&ww, &wh);
     float aspect = (ww > 0 && wh > 0) ? (float)ww / (float)wh : (float)CANVAS_W / CANVAS_H;
@@ -281,11 +297,10 @@ float myview_frame_map(Game& game, LevelData& lev, float bar) {
             return z;
         }
     }
-    for (const Entity& e : lev.items)
-        if (e.active && e.type == D_PLAYER && _finite(e.x) && _finite(e.y)) {
-            lev.pan_x = e.x + 0.5f;
-            lev.pan_y = e.y + 0.5f;
-        }
+    if (player) {
+        lev.pan_x = player->x + 0.5f;
+        lev.pan_y = player->y + 0.5f;
+    }
     (void)game;
     return FRAME_ZOOM_PLAYER;
 }

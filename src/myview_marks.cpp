@@ -66,6 +66,8 @@ const float ESCAPE_ALPHA = 0.35f, ESCAPE_OPEN_ALPHA = 0.7f;
 unsigned char _cut_mask[MAP_SIZE][MAP_SIZE];
 int _cut_list[CUT_MAX][2];
 int _cut_n = 0;
+// Entity slots that stand behind a cut block this frame: they shine through.
+bool _cut_behind[ENTITY_MAX];
 
 // The few quads of one mark, drawn at once.
 MyQuads _marks;
@@ -103,8 +105,9 @@ void _cut_add(int x, int y) {
 }
 
 // Walks the sight lines from an actor towards the eye and cuts every block
-// that rises above them.
-void _cut_for(Game& game, const Entity& e, float ux, float uz) {
+// that rises above them; true when it cut any.
+bool _cut_for(Game& game, const Entity& e, float ux, float uz) {
+    bool cut = false;
     float px = e.x + 0.5f, pz = e.y + 0.5f;
     int own_x = _cell_of(e.x), own_y = _cell_of(e.y);
     const float sides[3] = {-CUT_SIDE, 0, CUT_SIDE};
@@ -117,9 +120,13 @@ void _cut_for(Game& game, const Entity& e, float ux, float uz) {
             if (cx == own_x && cz == own_y) continue;
             if (!_in_play(cx, cz)) continue;
             float top = _block_height(game.tiles[game.level.data[cz][cx]]);
-            if (top > CUT_SEEN_HEIGHT + t * EYE_SLOPE) _cut_add(cx, cz);
+            if (top > CUT_SEEN_HEIGHT + t * EYE_SLOPE) {
+                _cut_add(cx, cz);
+                cut = true;
+            }
         }
     }
+    return cut;
 }
 
 void _tint(const Tint& t, float a) { glColor4f(t.r, t.g, t.b, a); }
@@ -174,13 +181,16 @@ void _flat(MyQuads& q, int img, float x0, float z0, float x1, float z1, float y)
 void myview_cut_plan(Game& game, float rotate) {
     for (int i = 0; i < _cut_n; i++) _cut_mask[_cut_list[i][1]][_cut_list[i][0]] = 0;
     _cut_n = 0;
+    for (bool& b : _cut_behind) b = false;
     if (game.state == STATE_EDIT) return;  // the editor shows the map as built
     // Ground direction from a point towards the eye (see myview_projection).
     double a = rotate * PI / 180;
     float ux = (float)((std::cos(a) + std::sin(a)) / std::sqrt(2.0));
     float uz = (float)((std::cos(a) - std::sin(a)) / std::sqrt(2.0));
-    for (const Entity& e : game.level.items)
-        if (_actor(e)) _cut_for(game, e, ux, uz);
+    for (int i = 0; i < ENTITY_MAX; i++) {
+        const Entity& e = game.level.items[i];
+        _cut_behind[i] = _actor(e) && _cut_for(game, e, ux, uz);
+    }
 }
 
 bool myview_cut(int x, int y) {
@@ -283,7 +293,8 @@ void myview_marks_actors(Game& game, float rotate) {
     // Rims: each figure's shape grown a little and set just behind it, so
     // that only its outline shows; figures in shadow or dark also shine.
     _silhouette(true);
-    for (const Entity& e : lev.items) {
+    for (int slot = 0; slot < ENTITY_MAX; slot++) {
+        const Entity& e = lev.items[slot];
         if (!_actor(e)) continue;
         int img;
         float hx, hz, top;
@@ -304,8 +315,9 @@ void myview_marks_actors(Game& game, float rotate) {
         int cx = _cell_of(e.x), cy = _cell_of(e.y);
         int f = (cx >= 0 && cy >= 0 && cx < MAP_SIZE && cy < MAP_SIZE) ? game.ext.info[cy][cx] : 0;
         // The player always carries its light; guards shine only where the
-        // floor is too dark for their dark uniforms to show against it.
-        bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0;
+        // floor is too dark for their dark uniforms to show against it, or
+        // through the stubs of the blocks cut away in front of them.
+        bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0 || _cut_behind[slot];
         if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
         _marks.reset();
         myview_billboard(_marks, img, e.x + 0.5f, e.y + 0.5f, hx, hz, MYVIEW_SPRITE_BOTTOM, top, 1, false);
