@@ -1,6 +1,6 @@
 // What makes a map readable at a glance: blocks cut down where they would hide
 // an actor, the cells each guard watches, glowing windows and escape cells,
-// and the rims and rings that keep the player and the guards in sight.
+// and the rings and glows that keep the player and the guards in sight.
 //
 // Sections: cut-away, actors, floor marks, actor marks.
 #include <GL/gl.h>
@@ -26,15 +26,11 @@ const float CUT_TALLEST = 5.0f;        // the tallest block (an arch)
 enum { CUT_MAX = 1024 };
 
 // ---- actors
-const float RIM_GROW = 1.12f;          // the outline is the figure grown by this
-const float RIM_MID = 1.0f;            // height about which it grows (a figure's middle)
-const float RIM_BEHIND = 0.06f;        // and how far behind the figure it stands
-const float RIM_ALPHA = 0.95f;
 const float GLOW_STRENGTH = 0.9f;      // a figure in shadow or dark shines with its tint
-const float RING_REACH = 0.55f;        // the player's ring around the feet
-const float RING_ALPHA = 0.8f;
-const float START_RING_REACH = 1.1f;   // a bigger one before the first step
-const int PULSE_TICKS = 16;            // an alarmed guard's rim pulses with this period
+const float RING_REACH = 0.75f;        // the ring of light around the feet
+const float RING_ALPHA = 0.85f;
+const float START_RING_REACH = 1.2f;   // the player's, before the first step
+const int PULSE_TICKS = 16;            // an alarmed guard's ring pulses with this period
 
 struct Tint {
     float r, g, b;
@@ -46,12 +42,16 @@ const Tint FROZEN_TINT = {0.75f, 0.95f, 1.0f};    // held by an EMP pulse
 const Tint DYING_TINT = {0.5f, 0.5f, 0.5f};
 
 // ---- floor marks
-const float WATCH_INSET = 0.04f;
-const float WATCH_ALPHA = 0.3f;
-const Tint WATCH_TINT = {1.0f, 0.62f, 0.12f};
+// Watched cells carry a square mark rather than a wash of colour, so that
+// they never read as the light of a lamp.
+const float WATCH_INSET = 0.25f;
+const float WATCH_ALPHA = 0.45f;
+const Tint WATCH_TINT = {1.0f, 0.78f, 0.18f};
 const Tint SEEN_TINT = {1.0f, 0.1f, 0.1f};       // the guard sees the player now
-const float SEEN_ALPHA = 0.42f;
+const float SEEN_ALPHA = 0.6f;
 const int SIGHT_REACH = 20;                       // no guard sees farther (lit cells)
+const int SIGHT_NEAR = 10;                        // nor farther into cells that are not lit
+const float CONE_COS_WIDE = 0.4067f;              // cos 66 degrees: the cone, a degree wider
 const float PANE_POP = -0.08f;                    // the glowing pane fills the opening
 const float WINDOW_SILL = 0.5f, WINDOW_LINTEL = 2.0f;
 const Tint PANE_TINT = {0.45f, 0.8f, 1.0f};
@@ -131,13 +131,17 @@ bool _cut_for(Game& game, const Entity& e, float ux, float uz) {
 
 void _tint(const Tint& t, float a) { glColor4f(t.r, t.g, t.b, a); }
 
-// Colour of an actor's rim, by what it is doing.
-Tint _actor_tint(const LevelData& lev, const Entity& e) {
-    if (e.type == D_PLAYER) return e.state == D_DEAD ? DYING_TINT : PLAYER_TINT;
-    if (e.state == D_DEAD) return DYING_TINT;
-    if (lev.emp > 0) return FROZEN_TINT;
-    if (e.state == D_RUN || e.state == D_SHOOT) return ALARM_TINT;
-    return GUARD_TINT;
+// How an actor is marked, by what it is doing; each look has its tint.
+enum { LOOK_PLAYER, LOOK_GUARD, LOOK_ALARM, LOOK_FROZEN, LOOK_DYING, LOOKS };
+const Tint LOOK_TINTS[LOOKS] = {PLAYER_TINT, GUARD_TINT, ALARM_TINT, FROZEN_TINT, DYING_TINT};
+MyQuads _rings[LOOKS], _glows[LOOKS];
+
+int _actor_look(const LevelData& lev, const Entity& e) {
+    if (e.state == D_DEAD) return LOOK_DYING;
+    if (e.type == D_PLAYER) return LOOK_PLAYER;
+    if (lev.emp > 0) return LOOK_FROZEN;
+    if (e.state == D_RUN || e.state == D_SHOOT) return LOOK_ALARM;
+    return LOOK_GUARD;
 }
 
 // Texture stage set so that a picture draws as its shape in the current colour.
@@ -199,6 +203,37 @@ bool myview_cut(int x, int y) {
 
 // ---------------------------------------------------------------- floor marks
 
+namespace {
+
+MyQuads _watch, _seen;  // cells watched by guards that do not / do see the player
+
+// Marks the cells guard g (on gx, gy) sees, asking the rules only about cells
+// that can pass: in view, in range and about inside its cone (a degree wider
+// than the rules' cone, so that no seen cell is ever left out).
+void _watched(Game& game, Entity& g, int gx, int gy, const MyViewExtent& ext, int white, MyQuads& into) {
+    int code = g.arrow, ax = 0, ay = 0;
+    if (code >= 0 && code <= 9) ax = logic_arrow_decode[code][0], ay = logic_arrow_decode[code][1];
+    float al = std::sqrt((float)(ax * ax + ay * ay));
+    float vr = ext.dist + 2;
+    for (int y = gy - SIGHT_REACH; y <= gy + SIGHT_REACH; y++) {
+        float oz = y + 0.5f - ext.cz;
+        for (int x = gx - SIGHT_REACH; x <= gx + SIGHT_REACH; x++) {
+            if ((x == gx && y == gy) || !_in_play(x, y)) continue;
+            float ox = x + 0.5f - ext.cx;
+            if (ox * ox + oz * oz > vr * vr) continue;
+            int dx = x - gx, dy = y - gy, d2 = dx * dx + dy * dy;
+            int f = game.ext.info[y][x];
+            if (d2 > ((f & INFO_LIT) ? SIGHT_REACH * SIGHT_REACH : SIGHT_NEAR * SIGHT_NEAR)) continue;
+            if (d2 > 2 && al > 0 && (ax * dx + ay * dy) < CONE_COS_WIDE * al * std::sqrt((float)d2)) continue;
+            if (!logic_cansee(game, g, x, y)) continue;
+            _flat(into, white, x + WATCH_INSET, y + WATCH_INSET, x + 1 - WATCH_INSET, y + 1 - WATCH_INSET,
+                  MYVIEW_OVERLAY_HEIGHT);
+        }
+    }
+}
+
+}  // namespace
+
 void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows)[2], int nwin) {
     LevelData& lev = game.level;
     int white = myview_img("white");
@@ -213,6 +248,8 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
     for (const Entity& e : lev.items)
         if (_actor(e) && e.type == D_PLAYER) player = &e;
     if (play && lev.emp <= 0) {
+        _watch.reset();
+        _seen.reset();
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         float reach = ext.dist + SIGHT_REACH;
         for (Entity& g : lev.items) {
@@ -221,17 +258,12 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
             if (ox * ox + oz * oz > reach * reach) continue;
             int gx = _cell_of(g.x), gy = _cell_of(g.y);
             bool sees = player && logic_cansee(game, g, _cell_of(player->x), _cell_of(player->y));
-            _marks.reset();
-            for (int y = gy - SIGHT_REACH; y <= gy + SIGHT_REACH; y++)
-                for (int x = gx - SIGHT_REACH; x <= gx + SIGHT_REACH; x++) {
-                    if ((x == gx && y == gy) || !_in_play(x, y) || !logic_cansee(game, g, x, y)) continue;
-                    _flat(_marks, white, x + WATCH_INSET, y + WATCH_INSET, x + 1 - WATCH_INSET,
-                          y + 1 - WATCH_INSET, MYVIEW_OVERLAY_HEIGHT);
-                }
-            if (sees) _tint(SEEN_TINT, SEEN_ALPHA);
-            else _tint(WATCH_TINT, WATCH_ALPHA);
-            _marks.draw("watched");
+            _watched(game, g, gx, gy, ext, white, sees ? _seen : _watch);
         }
+        _tint(WATCH_TINT, WATCH_ALPHA);
+        _watch.draw("watched");
+        _tint(SEEN_TINT, SEEN_ALPHA);
+        _seen.draw("seen");
     }
 
     // Windows glow as the way out; brighter once no pillar is left, and the
@@ -268,62 +300,52 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
 void myview_marks_actors(Game& game, float rotate) {
     LevelData& lev = game.level;
     if (game.state == STATE_EDIT) return;
-    double a = rotate * PI / 180;
-    float ux = (float)((std::cos(a) + std::sin(a)) / std::sqrt(2.0));
-    float uz = (float)((std::cos(a) - std::sin(a)) / std::sqrt(2.0));
     glDisable(GL_LIGHTING);
     glEnable(GL_BLEND);
     glEnable(GL_ALPHA_TEST);
     glDepthFunc(GL_LEQUAL);
     glDepthMask(GL_FALSE);
 
-    // The player's ring on the ground, bigger until the first step.
+    // A ring of light on the ground under every figure, in the tint of its
+    // look (the player's bigger until the first step), and a glow for the
+    // figures that the floor would hide. One batch per look, so that a
+    // frame makes a few draws rather than two an actor.
     int ring = myview_img("unshadow");
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    for (const Entity& e : lev.items) {
-        if (!_actor(e) || e.type != D_PLAYER || e.state == D_DEAD) continue;
-        float r = e.p_moved && game.state == STATE_LEVEL ? RING_REACH : START_RING_REACH;
-        float cx = e.x + 0.5f, cz = e.y + 0.5f;
-        _marks.reset();
-        _flat(_marks, ring, cx - r, cz - r, cx + r, cz + r, MYVIEW_OVERLAY_HEIGHT);
-        _tint(PLAYER_TINT, RING_ALPHA);
-        _marks.draw("ring");
-    }
-
-    // Rims: each figure's shape grown a little and set just behind it, so
-    // that only its outline shows; figures in shadow or dark also shine.
-    _silhouette(true);
+    for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _glows[k].reset();
     for (int slot = 0; slot < ENTITY_MAX; slot++) {
         const Entity& e = lev.items[slot];
         if (!_actor(e)) continue;
+        int look = _actor_look(lev, e);
+        float r = RING_REACH;
+        if (e.type == D_PLAYER && !(e.p_moved && game.state == STATE_LEVEL)) r = START_RING_REACH;
+        float cx = e.x + 0.5f, cz = e.y + 0.5f;
+        _flat(_rings[look], ring, cx - r, cz - r, cx + r, cz + r, MYVIEW_OVERLAY_HEIGHT);
+
         int img;
         float hx, hz, top;
         if (!_actor_board(e, rotate, &img, &hx, &hz, &top)) continue;
-        Tint t = _actor_tint(lev, e);
-        float alpha = RIM_ALPHA;
-        if (e.type == D_GUARD && (e.state == D_RUN || e.state == D_SHOOT))
-            alpha *= 0.6f + 0.4f * std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
-        float mx = e.x + 0.5f - ux * RIM_BEHIND, mz = e.y + 0.5f - uz * RIM_BEHIND;
-        float bottom = RIM_MID + (MYVIEW_SPRITE_BOTTOM - RIM_MID) * RIM_GROW;
-        float high = RIM_MID + (top - RIM_MID) * RIM_GROW;
-        _marks.reset();
-        myview_billboard(_marks, img, mx, mz, hx * RIM_GROW, hz * RIM_GROW, bottom, high, 1, false);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        _tint(t, alpha);
-        _marks.draw("rim");
-
-        int cx = _cell_of(e.x), cy = _cell_of(e.y);
-        int f = (cx >= 0 && cy >= 0 && cx < MAP_SIZE && cy < MAP_SIZE) ? game.ext.info[cy][cx] : 0;
+        int x = _cell_of(e.x), y = _cell_of(e.y);
+        int f = (x >= 0 && y >= 0 && x < MAP_SIZE && y < MAP_SIZE) ? game.ext.info[y][x] : 0;
         // The player always carries its light; guards shine only where the
         // floor is too dark for their dark uniforms to show against it, or
         // through the stubs of the blocks cut away in front of them.
         bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0 || _cut_behind[slot];
         if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
-        _marks.reset();
-        myview_billboard(_marks, img, e.x + 0.5f, e.y + 0.5f, hx, hz, MYVIEW_SPRITE_BOTTOM, top, 1, false);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        _tint(t, GLOW_STRENGTH);
-        _marks.draw("glow");
+        myview_billboard(_glows[look], img, cx, cz, hx, hz, MYVIEW_SPRITE_BOTTOM, top, 1, false);
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    // An alarmed guard's ring pulses.
+    float pulse = 0.6f + 0.4f * (float)std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_rings[k].n) continue;
+        _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
+        _rings[k].draw("ring");
+    }
+    _silhouette(true);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_glows[k].n) continue;
+        _tint(LOOK_TINTS[k], GLOW_STRENGTH);
+        _glows[k].draw("glow");
     }
     _silhouette(false);
     glDepthFunc(GL_LESS);

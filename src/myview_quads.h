@@ -166,7 +166,8 @@ bool myview_cut(int x, int y);
 // escape cells beside them when the player is near. Leaves depth writes off
 // and lighting off.
 void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows)[2], int nwin);
-// Marks drawn over the sprites: the player's ground ring, a rim around every
+// Marks drawn over the sprites: a ring of light on the ground under every
 // figure in its tint (player cool, guards warm; alarmed, frozen and dying
-// guards each their own) and a glow for figures in shadow or dark.
+// guards each their own), and a glow in that tint over the player and over
+// guards in shadow, on dark floor or behind a cut block.
 void myview_marks_actors(Game& game, float rotate);

@@ -65,7 +65,7 @@ Palette _palette(ArtActor who) {
     } else {
         // Warm and dark: rust uniforms with amber bands stand apart from
         // the player's cyan and from the blue-grey stone.
-        p.top = mapart_rgb(0x5c2612);
+        p.top = mapart_rgb(0x4e1f0e);
         p.legs = mapart_rgb(0x2e160c);
         p.boots = mapart_rgb(0x140c08);
         p.skin = mapart_rgb(0xe2b28c);
