@@ -202,7 +202,7 @@ ArtCanvas mapart_player_glow(int size) {
 
 namespace {
 
-const float kBlastFade = 10;  // logical pixels of fading at a frame's edges
+const float kBlastFade = 24;  // logical pixels of fading at a frame's edges
 
 struct Stage {
     float radius;     // fireball radius, units
