@@ -20,7 +20,6 @@ namespace {
 
 enum {
     // Heads-up display.
-    HUD_BAR_Y = CANVAS_H - WBOMB_SIZE,  // the bar's buttons end at the canvas' bottom
     HUD_ROTATE_SIZE = 76,               // turn buttons: 76 + 2 x 10 padding = one bomb button
     HUD_ROTATE_PADDING = 10,
     HUD_SPACER_W = 192,
@@ -61,7 +60,8 @@ enum {
 
 const float PICK_HEIGHT = 1.25f;  // the plane that clicks are picked on
 const float INTRO_ZOOM_FROM = 50.0f;
-const float INTRO_ZOOM_TO = 12.5f;
+const float INTRO_ZOOM_TO = 12.5f;  // until the intro has framed the map
+float _level_intro_zoom = INTRO_ZOOM_TO;
 
 // A fixed-width text field of the map record as a string, terminated or not.
 std::string _level_text(const char* field, size_t size) {
@@ -132,22 +132,26 @@ void Level::init() {
         r->style.img = gfx_img_load(t.icon);
         bar->td(new Box(r));
     }
+    // The bar spans the window: what the window has beyond the canvas
+    // widens the gap between the turn and the bomb buttons.
+    GfxRect view = gfx_get_view();
+    int extra = std::max(0, (int)view.w - CANVAS_W);
     for (int i = 0; i < 2; i++) {
         Widget* spacer = new Widget();
-        spacer->style.width = HUD_SPACER_W;
+        spacer->style.width = HUD_SPACER_W + (extra + i) / 2;
         bar->td(spacer);
     }
     for (int b = D_BOMB1; b <= D_BOMB4; b++) bar->td(new Box(new WBomb(game, b)));
     bar->style.img = gfx_img_load("white");
     bar->style.img_alpha = HUD_BAR_ALPHA;
-    bar->style.width = CANVAS_W;
-    gui.add(bar, 0, HUD_BAR_Y);
+    bar->style.width = CANVAS_W + extra;
+    gui.add(bar, (int)view.x, (int)(view.y + view.h) - WBOMB_SIZE);
 
     Label* pause = _level_label("font2", "||");
     pause->onclick = HUD_PAUSE_CODE;
     pause->style.color = HUD_PAUSE_COLOR;
     pause->style.set_padding(HUD_PAUSE_PAD_V, HUD_PAUSE_PAD_H, HUD_PAUSE_PAD_V, HUD_PAUSE_PAD_H);
-    gui.add(pause, 0, 0);
+    gui.add(pause, (int)view.x, (int)view.y);
 }
 
 void Level::loop() {
@@ -247,10 +251,13 @@ static void _level_paint_countdowns(Game& game) {
     row->style.set_padding(HUD_TIMER_PADDING);
     Box box(row);
     if (!cells) return;  // nothing counts down: no row at all
-    box.style.width = CANVAS_W;
+    GfxRect view = gfx_get_view();
+    box.style.width = (int)view.w;
     box.style.loop();
     box._resize();
+    gfx_translate((int)view.x, (int)view.y);
     box._paint();
+    gfx_translate(-(int)view.x, -(int)view.y);
 }
 
 void Level::paint() {
@@ -268,9 +275,10 @@ void Level::paint() {
     snprintf(lines[0], sizeof(lines[0]), "%d%%", (int)share);
     snprintf(lines[1], sizeof(lines[1]), "%d / %d", lev.c_bonus, lev.t_bonus);
     snprintf(lines[2], sizeof(lines[2]), "%s", _level_clock(lev.timer).c_str());
+    GfxRect view = gfx_get_view();
     for (int i = 0; i < 3; i++) {
-        int x = CANVAS_W - font_get_width(f1, lines[i]) - HUD_TEXT_MARGIN;
-        font_draw(f1, lines[i], (float)x, (float)(i * lh + HUD_TEXT_MARGIN), 0, ALIGN_START);
+        int x = (int)(view.x + view.w) - font_get_width(f1, lines[i]) - HUD_TEXT_MARGIN;
+        font_draw(f1, lines[i], (float)x, view.y + (float)(i * lh + HUD_TEXT_MARGIN), 0, ALIGN_START);
     }
     _level_paint_countdowns(game);
     game.gfx_3d();
@@ -292,16 +300,23 @@ void LevelIntro::init() {
     intro->style.align = ALIGN_CENTER;
     intro->style.color = INTRO_TEXT_COLOR;
     t->td(new Box(intro));
-    Box* page = new Box(t);
+    t->tr();
+    t->td(_level_label("font1", ""));
+    t->tr();
+    t->td(new Box(_level_label("font2", "Click to start")));
+    Box* page = new Box(w_text_panel(t));
     page->style.width = CANVAS_W;
     page->style.height = CANVAS_H;
     gui.add(page, 0, 0);
     lev.zoom = INTRO_ZOOM_FROM;
+    // The camera swoops in to a view of the whole map above the bar (or of
+    // the player's surroundings on a large map).
+    GfxRect view = gfx_get_view();
+    _level_intro_zoom = myview_frame_map(game, lev, view.h > 0 ? WBOMB_SIZE / view.h : 0);
 }
 
 void LevelIntro::loop() {
-    // The camera swoops in from far away while the intro is read.
-    game.level.tzoom = INTRO_ZOOM_TO;
+    game.level.tzoom = _level_intro_zoom;
     myview_loop(game, &game.level);
 }
 
@@ -315,7 +330,11 @@ void LevelIntro::paint() {
 }
 
 void LevelIntro::event(Event e) {
-    if (e.type == EVT_UP || e.type == EVT_KEYDOWN) game.next(STATE_LEVEL);
+    if (e.type == EVT_UP || e.type == EVT_KEYDOWN) {
+        // Play starts on the framed view, however early the intro is left.
+        game.level.zoom = game.level.tzoom = _level_intro_zoom;
+        game.next(STATE_LEVEL);
+    }
 }
 
 // ---------------------------------------------------------------- LevelWin
@@ -375,12 +394,13 @@ void LevelWin::init() {
     LevelData& lev = game.level;
     const char* f1 = "font1";
     const char* f2 = "font2";
+    GfxRect view = gfx_get_view();  // the darkening covers the whole window
     Widget* shade = new Widget();
-    shade->style.width = CANVAS_W;
-    shade->style.height = CANVAS_H;
+    shade->style.width = (int)view.w;
+    shade->style.height = (int)view.h;
     shade->style.img = gfx_img_load("black");
     shade->style.img_alpha = WIN_SHADE_ALPHA;
-    gui.add(shade, 0, 0);
+    gui.add(shade, (int)view.x, (int)view.y);
 
     Table* t = new Table();
     t->tr();
@@ -435,7 +455,7 @@ void LevelWin::init() {
     t->tr();
     t->td(new Box(w_menu_button("Continue", WIN_CONTINUE, 0)));
 
-    Box* page = new Box(t);
+    Box* page = new Box(w_text_panel(t));
     page->style.width = CANVAS_W;
     page->style.height = CANVAS_H;
     gui.add(page, 0, 0);

@@ -41,6 +41,7 @@ enum {
 enum {
     ENTRY_BG = 0x111111, ENTRY_HOVER = 0x222222, ENTRY_PRESSED = 0x333333,
     INTRO_COLOR = 0xCCCCCC, LIST_BG = 0x000000,
+    TEXT_VEIL_ALPHA = 205,                  // texts over a map: a fifth of it shows through
 };
 // The preview turns one degree a tick at a fixed distance.
 const float PREVIEW_ZOOM = 50;
@@ -207,6 +208,9 @@ void menu_show_lev(Game& game, Container& gui) {
     t->td(menu_label("font3", " "));
     t->tr();
     t->td(new Box(intro));
+    // A dark veil behind the texts only, over the preview turning beneath.
+    t->style.img = gfx_img_load("black");
+    t->style.img_alpha = TEXT_VEIL_ALPHA;
 
     Box* panel = new Box(t);
     panel->name = "lev";

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "driver.h"
@@ -80,7 +81,13 @@ bool _myview_turn_queue_open(const LevelData& lev) {
 }  // namespace
 
 void myview_projection(Game& game, float aspect) {
-    if (aspect == 0) aspect = gfx_get_aspect();
+    if (aspect == 0) {
+        // The picture keeps its shape on any window: the aspect is the one
+        // of the area drawn into (the whole window, or a preview's viewport).
+        GLint vp[4];
+        glGetIntegerv(GL_VIEWPORT, vp);
+        aspect = vp[3] > 0 ? (float)vp[2] / (float)vp[3] : 0;
+    }
     if (!(aspect > 0) || !std::isfinite(aspect)) aspect = (float)CANVAS_W / CANVAS_H;
     const LevelData& lev = game.level;
 
@@ -181,6 +188,121 @@ void myview_loop(Game& game, LevelData* lev_) {
     }
     if (lev.trotate > lev.rotate) lev.rotate += TURN_EASE;
     if (lev.rotate > lev.trotate) lev.rotate -= TURN_EASE;
+}
+
+// ---------------------------------------------------------------- framing
+
+namespace {
+
+const int FRAME_CELLS_MAX = 30;      // maps up to this many cells a side are shown whole
+const float FRAME_TOP = MYVIEW_WALL_HEIGHT;
+const float FRAME_MARGIN = 0.04f;    // of the half window, kept free on every side
+const float FRAME_ZOOM_STEP = 0.5f;
+const float FRAME_ZOOM_PLAYER = 12.5f;  // on a larger map: the player's surroundings
+
+// Window position (-1..1 both ways, y up) of world point p through a camera
+// looking at (px, 0, pz) from distance d, turned by a degrees, with the
+// window's aspect; the same matrices myview_projection builds.
+void _frame_project(float px, float pz, float d, double a, float aspect, const float* p, float* nx, float* ny) {
+    double ex = px + d * (std::cos(a) + std::sin(a)), ey = EYE_HEIGHT * d, ez = pz + d * (std::cos(a) - std::sin(a));
+    double fx = px - ex, fy = -ey, fz = pz - ez;
+    double fl = std::sqrt(fx * fx + fy * fy + fz * fz);
+    fx /= fl, fy /= fl, fz /= fl;
+    // side = forward x up(0, 1, 0); up' = side x forward
+    double sx = -fz, sz = fx;
+    double sl = std::sqrt(sx * sx + sz * sz);
+    sx /= sl, sz /= sl;
+    double ux = -sz * fy, uy = sz * fx - sx * fz, uz = sx * fy;
+    double vx = p[0] - ex, vy = p[1] - ey, vz = p[2] - ez;
+    double depth = vx * fx + vy * fy + vz * fz;
+    double f = 1.0 / std::tan(FOV_Y * PI / 360);
+    *nx = (float)((vx * sx + vz * sz) * f / aspect / depth);
+    *ny = (float)((vx * ux + vy * uy + vz * uz) * f / depth);
+}
+
+// Box of the window positions of the corners of (x0..x1, z0..z1), ground and tops.
+void _frame_box(float px, float pz, float d, double a, float aspect, const float box[4], float out[4]) {
+    out[0] = out[1] = 1e9f;
+    out[2] = out[3] = -1e9f;
+    for (int i = 0; i < 8; i++) {
+        float p[3] = {box[(i & 1) ? 2 : 0], (i & 4) ? FRAME_TOP : 0, box[(i & 2) ? 3 : 1]};
+        float nx, ny;
+        _frame_project(px, pz, d, a, aspect, p, &nx, &ny);
+        out[0] = mymin(out[0], nx);
+        out[1] = mymin(out[1], ny);
+        out[2] = mymax(out[2], nx);
+        out[3] = mymax(out[3], ny);
+    }
+}
+
+}  // namespace
+
+float myview_frame_map(Game& game, LevelData& lev, float bar) {
+    int x0 = MAP_SIZE, y0 = MAP_SIZE, x1 = -1, y1 = -1;
+    for (int y = MAP_MIN; y <= MAP_MAX; y++)
+        for (int x = MAP_MIN; x <= MAP_MAX; x++)
+            if (lev.data[y][x] != TILE_EMPTY) {
+                x0 = std::min(x0, x), x1 = std::max(x1, x);
+                y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+    // A larger map: the player's surroundings, as much of them as a map of
+    // the largest size framed whole would show.
+    const Entity* player = nullptr;
+    for (const Entity& e : lev.items)
+        if (e.active && e.type == D_PLAYER && _finite(e.x) && _finite(e.y)) player = &e;
+    if (player) {
+        int px = (int)std::floor(player->x + 0.5f), py = (int)std::floor(player->y + 0.5f);
+        auto around = [](int p, int* lo, int* hi) {
+            if (*hi - *lo < FRAME_CELLS_MAX) return;
+            int a = std::max(*lo, std::min(p - FRAME_CELLS_MAX / 2, *hi - FRAME_CELLS_MAX + 1));
+            *lo = a;
+            *hi = a + FRAME_CELLS_MAX - 1;
+        };
+        around(px, &x0, &x1);
+        around(py, &y0, &y1);
+    }
+    int ww = 0, wh = 0;
+    driver_get_size(&ww, &wh);
+    float aspect = (ww > 0 && wh > 0) ? (float)ww / (float)wh : (float)CANVAS_W / CANVAS_H;
+    double a = (_finite(lev.rotate) ? lev.rotate : 0) * PI / 180;
+    // The window above the bar, less a margin, in -1..1 units.
+    float lo = -1 + 2 * mymax(0.0f, mymin(bar, 0.5f)) + FRAME_MARGIN, hi = 1 - FRAME_MARGIN;
+    float wide = 2 - 2 * FRAME_MARGIN, tall = hi - lo;
+    if (x1 >= x0 && x1 - x0 < FRAME_CELLS_MAX && y1 - y0 < FRAME_CELLS_MAX) {
+        const float box[4] = {(float)x0, (float)y0, (float)(x1 + 1), (float)(y1 + 1)};
+        float cx = (box[0] + box[2]) / 2, cz = (box[1] + box[3]) / 2;
+        for (float z = ZOOM_MIN; z <= ZOOM_MAX; z += FRAME_ZOOM_STEP) {
+            float d = z + ZOOM_BASE, b[4];
+            _frame_box(cx, cz, d, a, aspect, box, b);
+            if (b[2] - b[0] > wide || b[3] - b[1] > tall) continue;
+            // Slide the camera so that the box sits in the middle of the free
+            // window: two steps of Newton's method on the pan.
+            float px = cx, pz = cz;
+            for (int it = 0; it < 2; it++) {
+                float c[4], cxp[4], czp[4];
+                _frame_box(px, pz, d, a, aspect, box, c);
+                _frame_box(px + 1, pz, d, a, aspect, box, cxp);
+                _frame_box(px, pz + 1, d, a, aspect, box, czp);
+                float mx = (c[0] + c[2]) / 2, my = (c[1] + c[3]) / 2;
+                float j11 = (cxp[0] + cxp[2]) / 2 - mx, j21 = (cxp[1] + cxp[3]) / 2 - my;
+                float j12 = (czp[0] + czp[2]) / 2 - mx, j22 = (czp[1] + czp[3]) / 2 - my;
+                float det = j11 * j22 - j12 * j21;
+                if (std::fabs(det) < 1e-9f) break;
+                float ex = 0 - mx, ey = (lo + hi) / 2 - my;
+                px += (j22 * ex - j12 * ey) / det;
+                pz += (-j21 * ex + j11 * ey) / det;
+            }
+            lev.pan_x = px;
+            lev.pan_y = pz;
+            return z;
+        }
+    }
+    if (player) {
+        lev.pan_x = player->x + 0.5f;
+        lev.pan_y = player->y + 0.5f;
+    }
+    (void)game;
+    return FRAME_ZOOM_PLAYER;
 }
 
 MyViewExtent myview_extent(Game& game) {

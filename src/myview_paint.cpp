@@ -37,11 +37,11 @@ const float PILLAR_FOOT = 0.35f, PILLAR_HEAD = 2.15f, PILLAR_CAP = 2.675f;
 const float PILLAR_SHAFT_POP = -0.125f, PILLAR_CAP_POP = -0.25f;
 const float PIT_DEPTH = -4.0f;
 
-// Sprites: a picture 96 units wide and tall is 1.25 cells half-wide, 4 high.
-const float SPRITE_HALF_W = 1.25f;
-const float SPRITE_BOTTOM = -1, SPRITE_TOP = 3;
-const float SPRITE_ART_UNIT = 96;
-const float SPRITE_ART_HEIGHT = 4;
+const float SPRITE_HALF_W = MYVIEW_SPRITE_HALF_W;
+const float SPRITE_BOTTOM = MYVIEW_SPRITE_BOTTOM, SPRITE_TOP = MYVIEW_SPRITE_TOP;
+const float SPRITE_ART_UNIT = MYVIEW_SPRITE_ART_UNIT;
+const float SPRITE_ART_HEIGHT = MYVIEW_SPRITE_ART_HEIGHT;
+const float CUT_HEIGHT = 0.3f;       // a block cut away for an actor behind it: a stub
 const float BLAST_BOTTOM = -5, BLAST_SCALE = 1.5f;
 const float SHADOW_REACH = 1;        // a shadow blob spreads one cell around
 const float ICON_REACH = 0.15f;      // editor icons overhang their cell a little
@@ -49,12 +49,15 @@ const float ACTOR_ICON_REACH = 0.5f;
 const float ARROW_INSET = 0.25f;     // the editor's arrow trail: half-cell marks
 const int ARROW_STEPS_MAX = 127;
 
-// Lighting.
+// Lighting: bright enough to read the map at a glance, while shadow and
+// dark floors (sun off, and for dark also the lamps and DARK_TINT) stay at
+// less than half the luminance of lit floor.
 const GLfloat BLACK[4] = {0, 0, 0, 1};
-const GLfloat SUN_DIFFUSE[4] = {0.15f, 0.25f, 0.35f, 1};
+const GLfloat SUN_DIFFUSE[4] = {0.46f, 0.52f, 0.6f, 1};
 const GLfloat SUN_DIRECTION[4] = {20, 40, 0, 0};  // from above and +x
-const GLfloat SCENE_AMBIENT[4] = {0.075f, 0.125f, 0.175f, 1};
-const GLfloat EMP_LIGHT[4] = {0.05f, 0.25f, 0.05f, 1};
+const GLfloat SCENE_AMBIENT[4] = {0.3f, 0.33f, 0.4f, 1};
+const GLfloat EMP_LIGHT[4] = {0.1f, 0.36f, 0.12f, 1};
+const GLfloat DARK_TINT[4] = {0.75f, 0.75f, 0.8f, 1};
 const GLfloat BLAST_DIFFUSE[4] = {36, 20, 6, 1};
 const GLfloat LAMP_BLUE[4] = {0, 10, 18, 1};      // lamp value 2
 const GLfloat LAMP_RED[4] = {18, 0, 0, 1};        // lamp value 3
@@ -90,6 +93,11 @@ const int CELL_NOWHERE = -1000000;
 // Overlays are built and drawn at once, apart from the eleven passes so that
 // those keep this frame's contents.
 MyQuads _overlay;
+
+// Window cells in view this frame: their panes glow as the way out.
+enum { WINDOWS_MAX = 512 };
+int _windows[WINDOWS_MAX][2];
+int _windows_n = 0;
 
 // ---------------------------------------------------------------- cell access
 
@@ -150,7 +158,8 @@ void my_block(Game& game, MyQuads& quads, int wid, float xx, float yy, float bas
     };
     for (const Side& sd : sides) {
         int nx = xi + sd.nx, ny = yi + sd.ny;
-        if (shares && _tile_at(lev, nx, ny) == own) continue;
+        // A cut-away neighbour leaves its side open, so the face shows.
+        if (shares && _tile_at(lev, nx, ny) == own && !myview_cut(nx, ny)) continue;
         MyQuads& into = ((_flags_at(game, nx, ny) * imul) & INFO_DARK) ? _dquads : quads;
         into.tex_quad(tex, sd.n[0], sd.n[1], sd.n[2], sd.u, sd.v, TILE_UV, SIDE_UV_H,
                       sd.p[0][0], sd.p[0][1], sd.p[0][2], sd.p[1][0], sd.p[1][1], sd.p[1][2],
@@ -294,6 +303,18 @@ void _cell_geometry(Frame& fr, const TileData& t, int tile, int x, int y, int fl
     Game& g = fr.game;
     float fx = (float)x, fz = (float)y;
     const float S = MYVIEW_POP_SAME;
+    if (t.view == D_WINDOW && _windows_n < WINDOWS_MAX) {
+        _windows[_windows_n][0] = x;
+        _windows[_windows_n][1] = y;
+        _windows_n++;
+    }
+    if (myview_cut(x, y)) {
+        // Cut away so that an actor behind it stays in sight; the stub keeps its place.
+        MyQuads& into = t.view == D_PILLAR ? _pillars : _quads;
+        my_block(g, into, fr.walls, fx, fz, 0, CUT_HEIGHT, 0, S, 1);
+        if (flags & INFO_PIT_EDGE) my_block(g, _pits, fr.floor, fx, fz, PIT_DEPTH, 0, 0, S, 1);
+        return;
+    }
     switch (t.view) {
     case D_FLOOR:
     case D_DARK:
@@ -453,7 +474,8 @@ void _alpha_blend(GLenum dst) {
     glAlphaFunc(GL_GREATER, ALPHA_CUT);
 }
 
-void _draw_passes() {
+// The solid passes: blocks, floors and pits.
+void _draw_solid() {
     glDisable(GL_CULL_FACE);
     glColor4f(1, 1, 1, 1);
     _quads.draw("_quads");
@@ -467,13 +489,21 @@ void _draw_passes() {
     glDisable(GL_LIGHT0);
     _shadow.draw("_shadow");
     lights_off();
+    glColor4fv(DARK_TINT);
     _dark.draw("_dark");
+    glColor4f(1, 1, 1, 1);
     glEnable(GL_LIGHT0);
     lights_on();
     glColor4fv(PIT_TINT);
     _pits.draw("_pits");
     glColor4f(1, 1, 1, 1);
+}
 
+// Decals, sprites and fire, over the solid passes and the floor marks.
+void _draw_sprites() {
+    glDepthMask(GL_TRUE);
+    glEnable(GL_LIGHTING);
+    glColor4f(1, 1, 1, 1);
     _alpha_blend(GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_LIGHTING);
     _decals.draw("_decals");
@@ -493,7 +523,11 @@ void _draw_passes() {
     _alpha_blend(GL_ONE);
     glDisable(GL_LIGHTING);
     glDepthFunc(GL_LEQUAL);
+    // Light only adds up, in any order: fire writes no depth, so overlapping
+    // flames never fight over it in stripes.
+    glDepthMask(GL_FALSE);
     _fire.draw("_fire");
+    glDepthMask(GL_TRUE);
 }
 
 // ---------------------------------------------------------------- overlays
@@ -568,9 +602,15 @@ void _danger_disc(Frame& fr, const Entity& p) {
     _overlay.draw("danger");
 }
 
+// Drawn after the floors and before any sprite, without writing depth, so
+// that no column or disc hides a bomb or an actor standing in it.
 void _overlays(Frame& fr) {
     int state = fr.game.state;
     const Entity* p = _player(fr.lev);
+    _alpha_blend(GL_ONE);
+    glDisable(GL_LIGHTING);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_FALSE);
     if (p && !fr.editor && !(state == STATE_LEVEL && p->p_moved)) {
         glColor4f(1, 1, 1, MARKER_ALPHA);
         _overlay_block(fr, (float)_cell(p->x), (float)_cell(p->y), 0, "player");
@@ -581,8 +621,13 @@ void _overlays(Frame& fr) {
         if (fr.editor) _editor_guide(fr, cx, cy);
     }
     if (p && (state == STATE_LEVEL || state == STATE_PAUSE)) _danger_disc(fr, *p);
+    glDepthFunc(GL_LESS);
+}
+
+void _finish() {
     glEnable(GL_LIGHTING);
     glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LESS);
     glDisable(GL_BLEND);
     glDisable(GL_ALPHA_TEST);
     glColor4f(1, 1, 1, 1);
@@ -624,6 +669,8 @@ void _build(Frame& fr) {
     myview_billboard_axis(fr.rotate, SPRITE_HALF_W, &fr.hx, &fr.hz);
 
     _lighting(fr);
+    myview_cut_plan(game, fr.rotate);
+    _windows_n = 0;
     _cell_pass(fr);
     _entity_pass(fr);
 }
@@ -638,6 +685,10 @@ void myview_build(Game& game) {
 void myview_paint(Game& game) {
     Frame fr(game);
     _build(fr);
-    _draw_passes();
+    _draw_solid();
     _overlays(fr);
+    if (!fr.editor) myview_marks_floor(game, fr.ext, _windows, _windows_n);
+    _draw_sprites();
+    myview_marks_actors(game, fr.rotate);
+    _finish();
 }

@@ -19,6 +19,12 @@ const float MYVIEW_WALL_HEIGHT = 2.5f;
 const float MYVIEW_DECAL_HEIGHT = 0.01f;
 const float MYVIEW_OVERLAY_HEIGHT = 0.015f;
 const float MYVIEW_EXTENT_MAX = MAP_SIZE * 2;  // no visible radius is larger than this
+// Sprites: a picture 96 units wide and tall is 1.25 cells half-wide, 4 high,
+// standing from 1 under the ground.
+const float MYVIEW_SPRITE_HALF_W = 1.25f;
+const float MYVIEW_SPRITE_BOTTOM = -1, MYVIEW_SPRITE_TOP = 3;
+const float MYVIEW_SPRITE_ART_UNIT = 96;
+const float MYVIEW_SPRITE_ART_HEIGHT = 4;
 
 // ---------------------------------------------------------------- batches (myview_quads.cpp)
 
@@ -146,3 +152,22 @@ struct MyViewExtent {
 };
 // Picks through the current matrices; stores view_cx, view_cy, view_cd.
 MyViewExtent myview_extent(Game& game);
+
+// ---------------------------------------------------------------- readability marks (myview_marks.cpp)
+
+// Plans this frame's cut-away: every block that would hide the player or a
+// guard from the eye (camera turned by `rotate`) is cut down to a stub.
+// Nothing is cut in the editor.
+void myview_cut_plan(Game& game, float rotate);
+// True when the block on cell (x, y) is cut down this frame.
+bool myview_cut(int x, int y);
+// Flat marks drawn over the floors, before any sprite: the cells each guard
+// watches, the glowing panes of the windows (listed by the cell pass) and the
+// escape cells beside them when the player is near. Leaves depth writes off
+// and lighting off.
+void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows)[2], int nwin);
+// Marks drawn over the sprites: a ring of light on the ground under every
+// figure in its tint (player cool, guards warm; alarmed, frozen and dying
+// guards each their own), and a glow in that tint over the player and over
+// guards in shadow, on dark floor or behind a cut block.
+void myview_marks_actors(Game& game, float rotate);

@@ -6,6 +6,7 @@
 #include "level.h"
 #include "logic.h"
 #include "myview.h"
+#include "widgets.h"
 
 enum { PAUSE_NONE = 0, PAUSE_RESUME = 1, PAUSE_RESTART = 2, PAUSE_REWIND = 3, PAUSE_QUIT = 4 };
 
@@ -34,7 +35,7 @@ void Pause::init() {
         t->tr();
         t->td(w_menu_button(b.text, b.code, 0));
     }
-    Box* page = new Box(t);
+    Box* page = new Box(w_text_panel(t));
     page->style.width = CANVAS_W;
     page->style.height = CANVAS_H;
     gui.add(page, 0, 0);

@@ -1,6 +1,6 @@
 // The game's own widgets, which know the map record.
 //
-// Sections: WRotate, WBomb, Stars.
+// Sections: WRotate, WBomb, Stars, text panel.
 #include "widgets.h"
 
 #include <GL/gl.h>
@@ -138,4 +138,23 @@ void Stars::paint() {
     for (int i = 0; i < STARS_COUNT; i++) gfx_img_blit(img, i * size, 0, size, size);
     gfx_unclip();
     glColor4f(1, 1, 1, 1);
+}
+
+// ---------------------------------------------------------------- text panel
+
+namespace {
+// The panel lets a fifth of the map through: the brightest map under it is
+// then darker than 0.2, far below any text colour the screens use.
+enum { PANEL_ALPHA = 205, PANEL_ROOM_V = 18, PANEL_ROOM_H = 30 };
+}  // namespace
+
+Widget* w_text_panel(Widget* child) {
+    Box* room = new Box(child);
+    room->style.set_margin(PANEL_ROOM_V, PANEL_ROOM_H, PANEL_ROOM_V, PANEL_ROOM_H);
+    Box* panel = new Box(room);
+    panel->name = "panel";
+    panel->style.img = gfx_img_load("black");
+    panel->style.img_alpha = PANEL_ALPHA;
+    panel->style.loop();
+    return panel;
 }

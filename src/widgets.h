@@ -1,6 +1,7 @@
 // The game's own widgets, which know the map record: the camera-turning
 // button, the bomb button of the play screen and the rating stars of the win
-// screen (all in widgets.cpp).
+// screen, and the translucent panel that texts over a map sit on (all in
+// widgets.cpp).
 #pragma once
 
 #include "game.h"
@@ -51,6 +52,10 @@ public:
     void resize() override;
     using Widget::resize;
 };
+
+// Wraps `child` in a dark translucent panel with room around it, named
+// "panel", so that text over a map reads whatever the map shows beneath.
+Widget* w_text_panel(Widget* child);
 
 enum {
     WBOMB_SIZE = 96,        // a bomb button is a square of this edge

@@ -198,7 +198,8 @@ bool Harness::cell_to_canvas(int x, int y, float* cx, float* cy) const {
     GfxRect p = gfx_hwpos_to_pos(GfxRect((float)wx, (float)(vp[1] + vp[3] - wy), 0, 0));
     *cx = p.x;
     *cy = p.y;
-    return p.x >= 0 && p.y >= 0 && p.x < CANVAS_W && p.y < CANVAS_H;
+    GfxRect view = gfx_get_view();
+    return p.x >= view.x && p.y >= view.y && p.x < view.x + view.w && p.y < view.y + view.h;
 }
 
 bool Harness::click_cell(int x, int y) {
@@ -239,6 +240,11 @@ std::vector<unsigned char> Harness::pixels(int* w, int* h) {
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, ww, hh, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+    std::vector<float> depth((size_t)ww * hh);
+    glReadPixels(0, 0, ww, hh, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    _depth.resize(depth.size());
+    for (int y = 0; y < hh; y++)
+        memcpy(&_depth[(size_t)y * ww], &depth[(size_t)(hh - 1 - y) * ww], (size_t)ww * sizeof(float));
     std::vector<unsigned char> out(raw.size());
     for (int y = 0; y < hh; y++)
         memcpy(&out[(size_t)y * ww * 4], &raw[(size_t)(hh - 1 - y) * ww * 4], (size_t)ww * 4);

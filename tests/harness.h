@@ -51,11 +51,11 @@ public:
     void key_up(int key, int ch = 0, int mods = 0);
     // Left click on the centre of map cell (x, y): the point is projected
     // with the matrices of the last frame onto the plane that clicks are
-    // picked on. False, and no click, when it is off the canvas.
+    // picked on. False, and no click, when it is outside the window.
     bool click_cell(int x, int y);
     // Canvas point at which the map view picks the centre of cell (x, y) on
     // its picking plane, from the matrices the last frame left current.
-    // False when the cell is behind the camera or off the canvas.
+    // False when the cell is behind the camera or outside the window.
     bool cell_to_canvas(int x, int y, float* cx, float* cy) const;
     // Key down, one tick, key up, one tick.
     void key(int key, int ch = 0, int mods = 0);
@@ -64,6 +64,9 @@ public:
 
     // The current screen drawn once more, RGBA, top row first.
     std::vector<unsigned char> pixels(int* w, int* h);
+    // Depth buffer of the last picture taken by pixels(), top row first:
+    // 1 where the map view drew nothing.
+    const std::vector<float>& depth() const { return _depth; }
     // Colour 0xRRGGBB of that picture at canvas point (x, y).
     unsigned int pixel(float x, float y);
     bool save_png(const char* path);
@@ -80,4 +83,5 @@ private:
     bool _running = false;
     float _last_x = 0, _last_y = 0;
     int _buttons = 0;
+    std::vector<float> _depth;
 };

@@ -1,6 +1,7 @@
 // The 2D drawing layer: texture and image catalogues loaded by name, the
-// logical canvas stretched over the window, translation and clip stacks,
+// logical canvas scaled into the window, translation and clip stacks,
 // blits and nine-part frames, and window-to-canvas conversion of events.
+// The canvas is scaled uniformly and centred in the window.
 //
 // Sections: record and lifecycle, catalogues, clipping, drawing, projection
 // and coordinate conversion.
@@ -10,6 +11,7 @@
 #include <GL/glu.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -415,13 +417,45 @@ void gfx_tex_quad(int tex, float x1, float y1, float z1, float x2, float y2, flo
 
 // ---- projection and coordinate conversion
 
+namespace {
+// How the canvas (vw x vh) sits in a window of rw x rh pixels: s window
+// pixels a canvas unit, the same both ways, and (x0, y0) the canvas point at
+// the window's top-left corner (negative where the window is wider or taller).
+struct GfxScale {
+    double s = 1, x0 = 0, y0 = 0;
+};
+
+GfxScale _gfx_scale(int rw, int rh, int vw, int vh) {
+    GfxScale sc;
+    if (rw <= 0 || rh <= 0 || vw <= 0 || vh <= 0) return sc;
+    sc.s = std::min((double)rw / vw, (double)rh / vh);
+    sc.x0 = (vw - rw / sc.s) / 2;
+    sc.y0 = (vh - rh / sc.s) / 2;
+    return sc;
+}
+}  // namespace
+
+GfxRect gfx_get_view() {
+    if (!_gfx) return GfxRect();
+    int rw = 0, rh = 0;
+    driver_get_size(&rw, &rh);
+    if (driver_get_orient() == ORIENT_SIDEWAYS) std::swap(rw, rh);
+    int vw = (int)_gfx->size.w, vh = (int)_gfx->size.h;
+    if (rw <= 0 || rh <= 0) return GfxRect(0, 0, (float)vw, (float)vh);
+    GfxScale sc = _gfx_scale(rw, rh, vw, vh);
+    return GfxRect((float)sc.x0, (float)sc.y0, (float)(rw / sc.s), (float)(rh / sc.s));
+}
+
 void gfx_ortho() {
     if (!_gfx) return;
     const GfxRect& size = _gfx->size;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glRotatef(-driver_get_orient(), 0, 0, 1);
-    gluOrtho2D(0, size.w, size.h, 0);
+    // The canvas keeps its shape: what the window has beyond it on two
+    // sides is more room around the centred canvas, not a stretch.
+    GfxRect view = gfx_get_view();
+    gluOrtho2D(view.x, view.x + view.w, view.y + view.h, view.y);
     glTranslatef(size.w / 2, size.h / 2, 0);
     glRotatef(-_gfx->orient, 0, 0, 1);
     glTranslatef(-size.w / 2, -size.h / 2, 0);
@@ -454,8 +488,9 @@ GfxRect gfx_hwpos_to_pos(GfxRect p) {
         std::swap(rw, rh);
     }
     if (rw <= 0 || rh <= 0) return p;
-    x = x * vw / rw;
-    y = y * vh / rh;
+    GfxScale sc = _gfx_scale(rw, rh, vw, vh);
+    x = x / sc.s + sc.x0;
+    y = y / sc.s + sc.y0;
     double a = _gfx->orient * GFX_PI / 180, cx = vw / 2, cy = vh / 2;
     double ox = x - cx, oy = y - cy;
     x = std::cos(a) * ox - std::sin(a) * oy + cx;
@@ -478,8 +513,9 @@ GfxRect gfx_pos_to_hwpos(GfxRect p) {
     double ox = x - cx, oy = y - cy;
     x = std::cos(a) * ox - std::sin(a) * oy + cx;
     y = std::sin(a) * ox + std::cos(a) * oy + cy;
-    x = x * rw / vw;
-    y = y * rh / vh;
+    GfxScale sc = _gfx_scale(rw, rh, vw, vh);
+    x = (x - sc.x0) * sc.s;
+    y = (y - sc.y0) * sc.s;
     if (sideways) {
         // Undo x = p.y, y = (rw - 1) - p.x with rw the unswapped width (now rh).
         double wx = (rh - 1) - y, wy = x;

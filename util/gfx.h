@@ -67,6 +67,11 @@ GfxRect gfx_pos_to_hwpos(GfxRect p);
 GfxRect gfx_hwrect_to_rect(GfxRect r);
 GfxRect gfx_rect_to_hwrect(GfxRect r);
 void gfx_event_correct(Event* e);
+// The whole window in canvas units: the canvas is scaled by the same factor
+// both ways and centred, so a window of another shape shows more room on two
+// sides (x or y below 0, width or height beyond the canvas). Screens anchor
+// bars to these edges.
+GfxRect gfx_get_view();
 
 // ---- internals shared with the fonts and open to the tests
 // Cuts the destination d down to the clip c; when s is given (texture

@@ -334,8 +334,16 @@ TEST(Gfx, PointerEventsArriveOnTheCanvas) {
     m.dx = 20;
     m.dy = -30;
     gfx_event_correct(&m);
-    EXPECT_FLOAT_EQ(m.dx, 10) << "motion is scaled like positions";
+    EXPECT_FLOAT_EQ(m.dx, 20 / 1.5f) << "motion is scaled like positions, the same both ways";
     EXPECT_FLOAT_EQ(m.dy, -20);
+    // The canvas keeps its shape, centred: a 16:9 window shows 160 units more on either side.
+    GfxRect corner = gfx_hwpos_to_pos(GfxRect(0, 0, 0, 0));
+    EXPECT_FLOAT_EQ(corner.x, -160);
+    EXPECT_FLOAT_EQ(corner.y, 0);
+    GfxRect view = gfx_get_view();
+    EXPECT_FLOAT_EQ(view.x, -160);
+    EXPECT_FLOAT_EQ(view.w, 1280);
+    EXPECT_FLOAT_EQ(view.h, 720);
 
     Event w(EVT_WHEEL);
     w.x = 960;

@@ -1,6 +1,7 @@
-// The screens a newcomer sees first, drawn by the real game: the main menu
-// and the editor holding the last tutorial. (The play and win pictures are
-// taken by the test that plays the tutorials.)
+// The screens a newcomer sees first, drawn by the real game: the main menu,
+// the editor holding the last tutorial, and that tutorial's intro and play on
+// a wide window. (The play and win pictures are taken by the test that plays
+// the tutorials.)
 #include <gtest/gtest.h>
 
 #include "harness.h"
@@ -29,4 +30,24 @@ TEST(Screenshots, MainMenuAndTheEditorDrawTheirScreens) {
     h.tick(30);
     ASSERT_EQ(STATE_EDIT, g.state);
     EXPECT_GT(screenshot(h, "editor"), MIN_COLOURS);
+}
+
+// A map in play on a wide window: the last tutorial at its start, at 1920 x 1080.
+TEST(Screenshots, PlayOnAWideWindow) {
+    Harness h(1920, 1080);
+    h.start();
+    Game& g = h.game();
+    _menu_cur = 9;
+    g.next(STATE_MENU_PLAY);
+    h.tick();
+    ASSERT_STREQ("t10", g._edit.name);
+    g.level = g._edit;
+    g.parent = STATE_MENU_PLAY;
+    g.next(STATE_LEVEL);
+    h.tick(30);  // the intro over the map as the camera swoops in
+    EXPECT_GT(screenshot(h, "intro-wide"), MIN_COLOURS);
+    h.key(KEY_RETURN);
+    ASSERT_EQ(STATE_LEVEL, g.state);
+    h.tick(45);  // the guards on their rounds
+    EXPECT_GT(screenshot(h, "play-wide"), MIN_COLOURS);
 }

@@ -540,7 +540,7 @@ TEST_F(ViewPaint, AnEmpDimsTheSceneGreenWithoutLamps) {
     GLfloat d[4], a[4];
     glGetLightfv(GL_LIGHT0, GL_DIFFUSE, d);
     glGetFloatv(GL_LIGHT_MODEL_AMBIENT, a);
-    const float green[4] = {0.05f, 0.25f, 0.05f, 1};
+    const float green[4] = {0.1f, 0.36f, 0.12f, 1};
     for (int i = 0; i < 4; i++) {
         EXPECT_FLOAT_EQ(green[i], d[i]);
         EXPECT_FLOAT_EQ(green[i], a[i]);
@@ -549,7 +549,7 @@ TEST_F(ViewPaint, AnEmpDimsTheSceneGreenWithoutLamps) {
     paint();
     EXPECT_EQ(3, lnum);
     glGetLightfv(GL_LIGHT0, GL_DIFFUSE, d);
-    EXPECT_FLOAT_EQ(0.15f, d[0]);
+    EXPECT_FLOAT_EQ(0.46f, d[0]);
 }
 
 TEST_F(ViewPaint, LeavesLightingOnAndBlendingOff) {
@@ -680,13 +680,14 @@ TEST_F(ViewPaint, APlayerWhoHasNotMovedStandsInAWhiteColumn) {
     g->state = STATE_LEVEL;
     lev.focus_x = lev.focus_y = 10.5f;  // cursor elsewhere
     Entity& p = entity(0, D_PLAYER, C - 2, C - 2, "no-picture");
+    // Sampled near the column's top: the player's ring lies on the floor below.
     gfx_clear();
     paint();
-    unsigned column = pixel_at(C - 2 + 0.5f, 2.0f, C - 2 + 0.5f);
+    unsigned column = pixel_at(C - 2 + 0.5f, 2.4f, C - 2 + 0.5f);
     p.p_moved = 1;
     gfx_clear();
     paint();
-    unsigned moved = pixel_at(C - 2 + 0.5f, 2.0f, C - 2 + 0.5f);
+    unsigned moved = pixel_at(C - 2 + 0.5f, 2.4f, C - 2 + 0.5f);
     EXPECT_GT(red(column), red(moved) + 64);
     EXPECT_GT(green(column), green(moved) + 64);
     EXPECT_GT(blue(column), blue(moved) + 64);
@@ -694,5 +695,5 @@ TEST_F(ViewPaint, APlayerWhoHasNotMovedStandsInAWhiteColumn) {
     g->state = STATE_PAUSE;
     gfx_clear();
     paint();
-    EXPECT_EQ(column, pixel_at(C - 2 + 0.5f, 2.0f, C - 2 + 0.5f));
+    EXPECT_EQ(column, pixel_at(C - 2 + 0.5f, 2.4f, C - 2 + 0.5f));
 }

@@ -13,6 +13,9 @@ namespace {
 const int kTextureSize = 512;  // logical size of the floor and walls textures
 const int kShadowSize = 128;   // logical size of the shadow and watched-cell spots
 const int kSheetPad = 4;       // file pixels between images on a sheet
+// Blast frames are drawn smaller than their pixels and sampled from small
+// mipmap levels: a wider gap keeps one frame from bleeding into the next.
+const int kBlastPad = 24;
 
 struct Clock {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -162,7 +165,7 @@ int mapart_build(const char* tiles_json, const std::string& data_dir, const std:
 
     group.clear();
     _blasts(&group);
-    mapart_pack(group, "map-blast", kSheetPad, MAPART_BLAST_SCALE, &sheets, &placed);
+    mapart_pack(group, "map-blast", kBlastPad, MAPART_BLAST_SCALE, &sheets, &placed);
     printf("mapart: %zu blast stages %.2f s\n", group.size(), clock.lap());
 
     group.clear();

@@ -1,5 +1,5 @@
 // The actors: a jointed low-poly figure (the player in a cyan suit, guards in
-// dark uniforms with red accents and caps), posed for standing, walking,
+// dark rust uniforms with amber accents and caps), posed for standing, walking,
 // running, shooting and dying, and rendered into sprite frames.
 #include <algorithm>
 #include <cmath>
@@ -63,14 +63,16 @@ Palette _palette(ArtActor who) {
         p.gear = mapart_rgb(0x1e2a44);
         p.detail = mapart_rgb(0x9ff6ff);
     } else {
-        p.top = mapart_rgb(0x34466e);
-        p.legs = mapart_rgb(0x222c46);
-        p.boots = mapart_rgb(0x0f131d);
+        // Warm and dark: rust uniforms with amber bands stand apart from
+        // the player's cyan and from the blue-grey stone.
+        p.top = mapart_rgb(0x4e1f0e);
+        p.legs = mapart_rgb(0x2e160c);
+        p.boots = mapart_rgb(0x140c08);
         p.skin = mapart_rgb(0xe2b28c);
-        p.hair = mapart_rgb(0x1b2338);
-        p.accent = mapart_rgb(0xe0262e);
-        p.gear = mapart_rgb(0x14181f);
-        p.detail = mapart_rgb(0x3a3f48);
+        p.hair = mapart_rgb(0x2a1810);
+        p.accent = mapart_rgb(0xffa126);
+        p.gear = mapart_rgb(0x1c1410);
+        p.detail = mapart_rgb(0x4a3a30);
     }
     return p;
 }

@@ -202,6 +202,8 @@ ArtCanvas mapart_player_glow(int size) {
 
 namespace {
 
+const float kBlastFade = 24;  // logical pixels of fading at a frame's edges
+
 struct Stage {
     float radius;     // fireball radius, units
     float rise;       // height of its centre, units
@@ -270,6 +272,10 @@ ArtCanvas mapart_blast(int stage) {
                 float flick = 0.7f + 0.3f * mapart_noise(turn * kFlickerPeriod, (float)stage, kFlickerPeriod, seed + 5);
                 heat = std::max(heat, band * flick * s.heat * 0.75f);
             }
+            // Soft edges: the frame fades out before its border, so no
+            // flame or ring is ever cut off by the edge of its picture.
+            float edge = (float)std::min(std::min(x, y), std::min(c.w - 1 - x, c.h - 1 - y));
+            heat *= _smooth(0.0f, kBlastFade * scale, edge);
             ArtColor col = _fire_ramp(heat);
             mapart_put(c, x, y, _additive(col.r, col.g, col.b));
         }

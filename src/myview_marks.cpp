@@ -1,0 +1,353 @@
+// What makes a map readable at a glance: blocks cut down where they would hide
+// an actor, the cells each guard watches, glowing windows and escape cells,
+// and the rings and glows that keep the player and the guards in sight.
+//
+// Sections: cut-away, actors, floor marks, actor marks.
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "logic.h"
+#include "myview_quads.h"
+#include "util.h"
+
+namespace {
+
+const double PI = 3.141592653589793;
+
+// ---- cut-away
+// The eye rises this much per unit of ground towards it (1.65 d over d sqrt 2).
+const float EYE_SLOPE = 1.65f / 1.41421356f;
+const float CUT_SEEN_HEIGHT = 0.35f;   // an actor counts as hidden from its shins up
+const float CUT_SIDE = 0.35f;          // half the width of a figure, in cells
+const float CUT_STEP = 0.25f;          // ground step of the sight line
+const float CUT_TALLEST = 5.0f;        // the tallest block (an arch)
+enum { CUT_MAX = 1024 };
+
+// ---- actors
+const float GLOW_STRENGTH = 0.9f;      // a figure in shadow or dark shines with its tint
+const float RING_REACH = 0.75f;        // the ring of light around the feet
+const float RING_ALPHA = 0.85f;
+const float START_RING_REACH = 1.2f;   // the player's, before the first step
+const int PULSE_TICKS = 16;            // an alarmed guard's ring pulses with this period
+
+struct Tint {
+    float r, g, b;
+};
+const Tint PLAYER_TINT = {0.25f, 0.85f, 1.0f};    // cool
+const Tint GUARD_TINT = {1.0f, 0.6f, 0.15f};      // warm
+const Tint ALARM_TINT = {1.0f, 0.18f, 0.1f};      // running to an explosion, or shooting
+const Tint FROZEN_TINT = {0.75f, 0.95f, 1.0f};    // held by an EMP pulse
+const Tint DYING_TINT = {0.5f, 0.5f, 0.5f};
+
+// ---- floor marks
+// Watched cells carry a square mark rather than a wash of colour, so that
+// they never read as the light of a lamp.
+const float WATCH_INSET = 0.25f;
+const float WATCH_ALPHA = 0.45f;
+const Tint WATCH_TINT = {1.0f, 0.78f, 0.18f};
+const Tint SEEN_TINT = {1.0f, 0.1f, 0.1f};       // the guard sees the player now
+const float SEEN_ALPHA = 0.6f;
+const int SIGHT_REACH = 20;                       // no guard sees farther (lit cells)
+const int SIGHT_NEAR = 10;                        // nor farther into cells that are not lit
+const float CONE_COS_WIDE = 0.4067f;              // cos 66 degrees: the cone, a degree wider
+const float PANE_POP = -0.08f;                    // the glowing pane fills the opening
+const float WINDOW_SILL = 0.5f, WINDOW_LINTEL = 2.0f;
+const Tint PANE_TINT = {0.45f, 0.8f, 1.0f};
+const float PANE_ALPHA = 0.35f;
+const Tint OPEN_TINT = {0.55f, 1.0f, 0.55f};      // no pillar left: the way out
+const float OPEN_ALPHA = 0.9f;
+const int ESCAPE_NEAR = 6;                        // escape cells show within this many cells
+const float ESCAPE_INSET = 0.12f;
+const float ESCAPE_ALPHA = 0.35f, ESCAPE_OPEN_ALPHA = 0.7f;
+
+// Blocks cut down this frame: a mask over the grid and the list that clears it.
+unsigned char _cut_mask[MAP_SIZE][MAP_SIZE];
+int _cut_list[CUT_MAX][2];
+int _cut_n = 0;
+// Entity slots that stand behind a cut block this frame: they shine through.
+bool _cut_behind[ENTITY_MAX];
+
+// The few quads of one mark, drawn at once.
+MyQuads _marks;
+
+bool _in_play(int x, int y) { return x >= MAP_MIN && y >= MAP_MIN && x <= MAP_MAX && y <= MAP_MAX; }
+
+int _cell_of(float v) {
+    if (!(v > -MAP_SIZE && v < 2 * MAP_SIZE)) return -1;
+    return (int)std::floor(v + 0.5f);
+}
+
+bool _actor(const Entity& e) {
+    return e.active && (e.type == D_PLAYER || e.type == D_GUARD) && std::isfinite(e.x) &&
+           std::isfinite(e.y);
+}
+
+// Height of the block a tile stands as, 0 for none.
+float _block_height(const TileData& t) {
+    switch (t.view) {
+    case D_ARCH: return CUT_TALLEST;
+    case D_WALL:
+    case D_WINDOW:
+    case D_PILLAR: return MYVIEW_WALL_HEIGHT;
+    case D_CRATE: return MYVIEW_WALL_HEIGHT / 2;
+    default: return 0;
+    }
+}
+
+void _cut_add(int x, int y) {
+    if (_cut_mask[y][x] || _cut_n >= CUT_MAX) return;
+    _cut_mask[y][x] = 1;
+    _cut_list[_cut_n][0] = x;
+    _cut_list[_cut_n][1] = y;
+    _cut_n++;
+}
+
+// Walks the sight lines from an actor towards the eye and cuts every block
+// that rises above them; true when it cut any.
+bool _cut_for(Game& game, const Entity& e, float ux, float uz) {
+    bool cut = false;
+    float px = e.x + 0.5f, pz = e.y + 0.5f;
+    int own_x = _cell_of(e.x), own_y = _cell_of(e.y);
+    const float sides[3] = {-CUT_SIDE, 0, CUT_SIDE};
+    for (float side : sides) {
+        float sx = px - uz * side, sz = pz + ux * side;
+        for (float t = CUT_STEP; t * EYE_SLOPE + CUT_SEEN_HEIGHT < CUT_TALLEST; t += CUT_STEP) {
+            float wx = sx + ux * t, wz = sz + uz * t;
+            if (!(wx > 0 && wz > 0 && wx < MAP_SIZE && wz < MAP_SIZE)) break;
+            int cx = (int)wx, cz = (int)wz;
+            if (cx == own_x && cz == own_y) continue;
+            if (!_in_play(cx, cz)) continue;
+            float top = _block_height(game.tiles[game.level.data[cz][cx]]);
+            if (top > CUT_SEEN_HEIGHT + t * EYE_SLOPE) {
+                _cut_add(cx, cz);
+                cut = true;
+            }
+        }
+    }
+    return cut;
+}
+
+void _tint(const Tint& t, float a) { glColor4f(t.r, t.g, t.b, a); }
+
+// How an actor is marked, by what it is doing; each look has its tint.
+enum { LOOK_PLAYER, LOOK_GUARD, LOOK_ALARM, LOOK_FROZEN, LOOK_DYING, LOOKS };
+const Tint LOOK_TINTS[LOOKS] = {PLAYER_TINT, GUARD_TINT, ALARM_TINT, FROZEN_TINT, DYING_TINT};
+MyQuads _rings[LOOKS], _glows[LOOKS];
+
+int _actor_look(const LevelData& lev, const Entity& e) {
+    if (e.state == D_DEAD) return LOOK_DYING;
+    if (e.type == D_PLAYER) return LOOK_PLAYER;
+    if (lev.emp > 0) return LOOK_FROZEN;
+    if (e.state == D_RUN || e.state == D_SHOOT) return LOOK_ALARM;
+    return LOOK_GUARD;
+}
+
+// Texture stage set so that a picture draws as its shape in the current colour.
+void _silhouette(bool on) {
+    if (on) {
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_REPLACE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PRIMARY_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_TEXTURE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA, GL_PRIMARY_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, GL_SRC_ALPHA);
+    } else {
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    }
+}
+
+// The actor's billboard as the view stood it this frame: centre, half-axis,
+// bottom and top; false when it has no picture.
+bool _actor_board(const Entity& e, float rotate, int* img, float* hx, float* hz, float* top) {
+    char name[sizeof(e.iname) + 1];
+    mystrncpy(name, sizeof(name), e.iname, sizeof(e.iname));
+    *img = myview_img(name);
+    const MyImage* im = myview_img_info(*img);
+    if (!im) return false;
+    myview_billboard_axis(rotate, im->w * MYVIEW_SPRITE_HALF_W / MYVIEW_SPRITE_ART_UNIT, hx, hz);
+    *top = MYVIEW_SPRITE_BOTTOM + (float)(int)(im->h * MYVIEW_SPRITE_ART_HEIGHT / MYVIEW_SPRITE_ART_UNIT);
+    return true;
+}
+
+void _flat(MyQuads& q, int img, float x0, float z0, float x1, float z1, float y) {
+    q.img_quad(img, 0, 1, 0, x0, y, z1, x1, y, z1, x0, y, z0, x1, y, z0, false);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- cut-away
+
+void myview_cut_plan(Game& game, float rotate) {
+    for (int i = 0; i < _cut_n; i++) _cut_mask[_cut_list[i][1]][_cut_list[i][0]] = 0;
+    _cut_n = 0;
+    for (bool& b : _cut_behind) b = false;
+    if (game.state == STATE_EDIT) return;  // the editor shows the map as built
+    // Ground direction from a point towards the eye (see myview_projection).
+    double a = rotate * PI / 180;
+    float ux = (float)((std::cos(a) + std::sin(a)) / std::sqrt(2.0));
+    float uz = (float)((std::cos(a) - std::sin(a)) / std::sqrt(2.0));
+    for (int i = 0; i < ENTITY_MAX; i++) {
+        const Entity& e = game.level.items[i];
+        _cut_behind[i] = _actor(e) && _cut_for(game, e, ux, uz);
+    }
+}
+
+bool myview_cut(int x, int y) {
+    return x >= 0 && y >= 0 && x < MAP_SIZE && y < MAP_SIZE && _cut_mask[y][x];
+}
+
+// ---------------------------------------------------------------- floor marks
+
+namespace {
+
+MyQuads _watch, _seen;  // cells watched by guards that do not / do see the player
+
+// Marks the cells guard g (on gx, gy) sees, asking the rules only about cells
+// that can pass: in view, in range and about inside its cone (a degree wider
+// than the rules' cone, so that no seen cell is ever left out).
+void _watched(Game& game, Entity& g, int gx, int gy, const MyViewExtent& ext, int white, MyQuads& into) {
+    int code = g.arrow, ax = 0, ay = 0;
+    if (code >= 0 && code <= 9) ax = logic_arrow_decode[code][0], ay = logic_arrow_decode[code][1];
+    float al = std::sqrt((float)(ax * ax + ay * ay));
+    float vr = ext.dist + 2;
+    for (int y = gy - SIGHT_REACH; y <= gy + SIGHT_REACH; y++) {
+        float oz = y + 0.5f - ext.cz;
+        for (int x = gx - SIGHT_REACH; x <= gx + SIGHT_REACH; x++) {
+            if ((x == gx && y == gy) || !_in_play(x, y)) continue;
+            float ox = x + 0.5f - ext.cx;
+            if (ox * ox + oz * oz > vr * vr) continue;
+            int dx = x - gx, dy = y - gy, d2 = dx * dx + dy * dy;
+            int f = game.ext.info[y][x];
+            if (d2 > ((f & INFO_LIT) ? SIGHT_REACH * SIGHT_REACH : SIGHT_NEAR * SIGHT_NEAR)) continue;
+            if (d2 > 2 && al > 0 && (ax * dx + ay * dy) < CONE_COS_WIDE * al * std::sqrt((float)d2)) continue;
+            if (!logic_cansee(game, g, x, y)) continue;
+            _flat(into, white, x + WATCH_INSET, y + WATCH_INSET, x + 1 - WATCH_INSET, y + 1 - WATCH_INSET,
+                  MYVIEW_OVERLAY_HEIGHT);
+        }
+    }
+}
+
+}  // namespace
+
+void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows)[2], int nwin) {
+    LevelData& lev = game.level;
+    int white = myview_img("white");
+    bool play = game.state == STATE_LEVEL || game.state == STATE_PAUSE || game.state == STATE_LEVEL_INTRO;
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_ALPHA_TEST);
+
+    // Cells that guards watch, in their colour; frozen and dying guards watch nothing.
+    const Entity* player = nullptr;
+    for (const Entity& e : lev.items)
+        if (_actor(e) && e.type == D_PLAYER) player = &e;
+    if (play && lev.emp <= 0) {
+        _watch.reset();
+        _seen.reset();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        float reach = ext.dist + SIGHT_REACH;
+        for (Entity& g : lev.items) {
+            if (!_actor(g) || g.type != D_GUARD || g.state == D_DEAD) continue;
+            float ox = g.x - ext.cx, oz = g.y - ext.cz;
+            if (ox * ox + oz * oz > reach * reach) continue;
+            int gx = _cell_of(g.x), gy = _cell_of(g.y);
+            bool sees = player && logic_cansee(game, g, _cell_of(player->x), _cell_of(player->y));
+            _watched(game, g, gx, gy, ext, white, sees ? _seen : _watch);
+        }
+        _tint(WATCH_TINT, WATCH_ALPHA);
+        _watch.draw("watched");
+        _tint(SEEN_TINT, SEEN_ALPHA);
+        _seen.draw("seen");
+    }
+
+    // Windows glow as the way out; brighter once no pillar is left, and the
+    // cells beside them, from which the escape fires, show when the player is near.
+    bool open = lev.c_pillars == 0;
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    _marks.reset();
+    for (int i = 0; i < nwin; i++)
+        my_block(game, _marks, white, (float)windows[i][0], (float)windows[i][1], WINDOW_SILL, WINDOW_LINTEL,
+                 PANE_POP, 0, 0);
+    if (open) _tint(OPEN_TINT, OPEN_ALPHA);
+    else _tint(PANE_TINT, PANE_ALPHA);
+    _marks.draw("windows");
+    if (!play || !player) return;
+    int px = _cell_of(player->x), py = _cell_of(player->y);
+    static const int beside[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+    _marks.reset();
+    for (int i = 0; i < nwin; i++) {
+        int wx = windows[i][0], wy = windows[i][1];
+        if (myabs((float)(wx - px)) > ESCAPE_NEAR || myabs((float)(wy - py)) > ESCAPE_NEAR) continue;
+        for (const auto& b : beside) {
+            int x = wx + b[0], y = wy + b[1];
+            if (!_in_play(x, y) || (game.ext.info[y][x] & INFO_SOLID)) continue;
+            _flat(_marks, white, x + ESCAPE_INSET, y + ESCAPE_INSET, x + 1 - ESCAPE_INSET,
+                  y + 1 - ESCAPE_INSET, MYVIEW_OVERLAY_HEIGHT);
+        }
+    }
+    _tint(open ? OPEN_TINT : PANE_TINT, open ? ESCAPE_OPEN_ALPHA : ESCAPE_ALPHA);
+    _marks.draw("escape");
+}
+
+// ---------------------------------------------------------------- actor marks
+
+void myview_marks_actors(Game& game, float rotate) {
+    LevelData& lev = game.level;
+    if (game.state == STATE_EDIT) return;
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glEnable(GL_ALPHA_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_FALSE);
+
+    // A ring of light on the ground under every figure, in the tint of its
+    // look (the player's bigger until the first step), and a glow for the
+    // figures that the floor would hide. One batch per look, so that a
+    // frame makes a few draws rather than two an actor.
+    int ring = myview_img("unshadow");
+    for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _glows[k].reset();
+    for (int slot = 0; slot < ENTITY_MAX; slot++) {
+        const Entity& e = lev.items[slot];
+        if (!_actor(e)) continue;
+        int look = _actor_look(lev, e);
+        float r = RING_REACH;
+        if (e.type == D_PLAYER && !(e.p_moved && game.state == STATE_LEVEL)) r = START_RING_REACH;
+        float cx = e.x + 0.5f, cz = e.y + 0.5f;
+        _flat(_rings[look], ring, cx - r, cz - r, cx + r, cz + r, MYVIEW_OVERLAY_HEIGHT);
+
+        int img;
+        float hx, hz, top;
+        if (!_actor_board(e, rotate, &img, &hx, &hz, &top)) continue;
+        int x = _cell_of(e.x), y = _cell_of(e.y);
+        int f = (x >= 0 && y >= 0 && x < MAP_SIZE && y < MAP_SIZE) ? game.ext.info[y][x] : 0;
+        // The player always carries its light; guards shine only where the
+        // floor is too dark for their dark uniforms to show against it, or
+        // through the stubs of the blocks cut away in front of them.
+        bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0 || _cut_behind[slot];
+        if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
+        myview_billboard(_glows[look], img, cx, cz, hx, hz, MYVIEW_SPRITE_BOTTOM, top, 1, false);
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    // An alarmed guard's ring pulses.
+    float pulse = 0.6f + 0.4f * (float)std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_rings[k].n) continue;
+        _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
+        _rings[k].draw("ring");
+    }
+    _silhouette(true);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_glows[k].n) continue;
+        _tint(LOOK_TINTS[k], GLOW_STRENGTH);
+        _glows[k].draw("glow");
+    }
+    _silhouette(false);
+    glDepthFunc(GL_LESS);
+    glDisable(GL_ALPHA_TEST);
+}
