@@ -92,13 +92,20 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
                 err = where + "bombs needs four numbers";
                 return false;
             }
-        } else if (key == "map") part = GRID;
-        else if (key == "solution" && out.shortcuts.empty()) part = STEPS;
-        else if (key == "solution") {
-            err = where + "the solution comes before the shortcuts";
-            return false;
-        }
-        else if (key == "shortcut" && !value.empty()) {
+        } else if (key == "map") {
+            part = GRID;
+        } else if (key == "solution") {
+            // A later solution would be read as the last shortcut's steps.
+            if (!out.shortcuts.empty()) {
+                err = where + "the solution comes before the shortcuts";
+                return false;
+            }
+            part = STEPS;
+        } else if (key == "shortcut") {
+            if (value.empty()) {
+                err = where + "a shortcut needs the reason it must lose";
+                return false;
+            }
             out.shortcuts.push_back(MapShortcut{value, {}});
             part = STEPS;
         } else {
