@@ -36,6 +36,47 @@ static std::string _trim(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
+// What a source reads: its head of keys, a grid, or steps.
+enum _Part { PART_HEAD, PART_GRID, PART_STEPS };
+
+// One "key: value" line; false with a message in err.
+static bool _head_key(MapSource& out, const std::string& key, const std::string& value, const std::string& where,
+                      _Part& part, std::string& err) {
+    if (key == "name") out.name = value;
+    else if (key == "title") out.title = value;
+    else if (key == "intro") out.intro += (out.intro.empty() ? "" : " ") + value;
+    else if (key == "music") out.music = value;
+    else if (key == "theme") out.theme = value;
+    else if (key == "bombs") {
+        std::istringstream s(value);
+        for (int& b : out.bombs) s >> b;
+        if (!s) {
+            err = where + "bombs needs four numbers";
+            return false;
+        }
+    } else if (key == "map") {
+        part = PART_GRID;
+    } else if (key == "solution") {
+        // A later solution would be read as the last shortcut's steps.
+        if (!out.shortcuts.empty()) {
+            err = where + "the solution comes before the shortcuts";
+            return false;
+        }
+        part = PART_STEPS;
+    } else if (key == "shortcut") {
+        if (value.empty()) {
+            err = where + "a shortcut needs the reason it must lose";
+            return false;
+        }
+        out.shortcuts.push_back(MapShortcut{value, {}});
+        part = PART_STEPS;
+    } else {
+        err = where + "unknown key '" + key + "'";
+        return false;
+    }
+    return true;
+}
+
 bool mapsource_read(const char* path, MapSource& out, std::string& err) {
     out = MapSource();
     out.file = path;
@@ -44,7 +85,7 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
         err = std::string(path) + ": cannot be read";
         return false;
     }
-    enum { HEAD, GRID, STEPS } part = HEAD;
+    _Part part = PART_HEAD;
     // Steps go to the solution, or after a "shortcut:" line to that shortcut.
     auto steps = [&out]() -> std::vector<std::string>& {
         return out.shortcuts.empty() ? out.solution : out.shortcuts.back().steps;
@@ -55,9 +96,9 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
         number++;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::string where = std::string(path) + ":" + std::to_string(number) + ": ";
-        if (part == GRID) {
+        if (part == PART_GRID) {
             if (_trim(line) == "end") {
-                part = HEAD;
+                part = PART_HEAD;
                 continue;
             }
             for (char c : line)
@@ -71,7 +112,7 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
         std::string t = _trim(line);
         if (t.empty() || t[0] == '#') continue;
         size_t colon = t.find(':');
-        if (part == STEPS && colon == std::string::npos) {
+        if (part == PART_STEPS && colon == std::string::npos) {
             steps().push_back(t);
             continue;
         }
@@ -79,39 +120,7 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
             err = where + "expected 'key: value'";
             return false;
         }
-        std::string key = t.substr(0, colon), value = _trim(t.substr(colon + 1));
-        if (key == "name") out.name = value;
-        else if (key == "title") out.title = value;
-        else if (key == "intro") out.intro += (out.intro.empty() ? "" : " ") + value;
-        else if (key == "music") out.music = value;
-        else if (key == "theme") out.theme = value;
-        else if (key == "bombs") {
-            std::istringstream s(value);
-            for (int& b : out.bombs) s >> b;
-            if (!s) {
-                err = where + "bombs needs four numbers";
-                return false;
-            }
-        } else if (key == "map") {
-            part = GRID;
-        } else if (key == "solution") {
-            // A later solution would be read as the last shortcut's steps.
-            if (!out.shortcuts.empty()) {
-                err = where + "the solution comes before the shortcuts";
-                return false;
-            }
-            part = STEPS;
-        } else if (key == "shortcut") {
-            if (value.empty()) {
-                err = where + "a shortcut needs the reason it must lose";
-                return false;
-            }
-            out.shortcuts.push_back(MapShortcut{value, {}});
-            part = STEPS;
-        } else {
-            err = where + "unknown key '" + key + "'";
-            return false;
-        }
+        if (!_head_key(out, t.substr(0, colon), _trim(t.substr(colon + 1)), where, part, err)) return false;
     }
     // Texts longer than their fields would be cut in the middle of a word.
     if (out.title.size() >= sizeof(LevelData::title) || out.intro.size() >= sizeof(LevelData::intro) ||
