@@ -1,140 +1,174 @@
-// The service's featured maps: each is won cleanly by its recorded solution
-// under the rules alone, and the obvious way that skips its lesson fails.
+// The service's featured maps, a campaign of thirty in three tiers of ten:
+// each is won cleanly by its recorded solution under the rules alone and lost
+// by every shortcut its source lists; together they use every tile the
+// editor offers; their measured difficulty rises from tier to tier, and the
+// service lists them in campaign order with that difficulty in the record.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "game.h"
 #include "logic.h"
+#include "mapdiff.h"
 #include "mapsource.h"
 #include "server.h"
 
 namespace {
 
-std::vector<MapSource> featured() {
-    std::vector<MapSource> out;
-    std::string err;
-    EXPECT_TRUE(mapsource_read_dir(VELQUIST_SEED_DIR, out, err)) << err;
-    return out;
-}
-
-struct Replay {
-    bool won = false;
-    std::string log;
-    int bonus = 0, total_bonus = 0, rewinds = 0, dirty = 1;
+enum {
+    CAMPAIGN_MAPS = 30,
+    TIER_MAPS = 10,
+    FIRST_NEW_MAP = 10,   // the first ten came before the campaign
+    LARGE_SIDE = 40,      // a large map is more than this many cells each way
+    LARGE_NEW_MAPS = 8
 };
 
-Replay replay(const MapSource& src) {
+const std::vector<MapSource>& featured() {
+    static std::vector<MapSource> maps;
+    if (maps.empty()) {
+        std::string err;
+        EXPECT_TRUE(mapsource_read_dir(VELQUIST_SEED_DIR, maps, err)) << err;
+    }
+    return maps;
+}
+
+std::unique_ptr<Game> rules_game() {
     std::unique_ptr<Game> g(new Game());
     _game_tiles_init(*g);
     g->_rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
-    Replay r;
-    r.won = mapsource_replay(src, *g, r.log);
-    r.bonus = g->level.c_bonus;
-    r.total_bonus = g->level.t_bonus;
-    r.rewinds = g->level.t_rewind;
-    r.dirty = g->_edit.dirty;
-    free(g->_rewind);
-    g->_rewind = nullptr;
-    return r;
+    return g;
 }
 
-const MapSource* find(const std::vector<MapSource>& maps, const char* name) {
-    for (const MapSource& m : maps)
-        if (m.name == name) return &m;
-    ADD_FAILURE() << "no featured map " << name;
-    return nullptr;
+void free_rewind(Game& g) {
+    free(g._rewind);
+    g._rewind = nullptr;
 }
 
-int count_tiles(const MapSource& src, const char* chars) {
+int count_tiles(const MapSource& src, int tile) {
     int n = 0;
     for (const std::string& row : src.grid)
-        for (char c : row) n += std::string(chars).find(c) != std::string::npos;
+        for (char c : row) n += mapsource_tile(c) == tile;
     return n;
+}
+
+// The map's walls and empty space: what gives it its shape.
+std::vector<std::string> layout(const MapSource& src) {
+    std::vector<std::string> out;
+    for (const std::string& row : src.grid) {
+        std::string r;
+        for (char c : row) r += (c == ' ' || c == '#' || c == 'H') ? c : '.';
+        out.push_back(r);
+    }
+    return out;
+}
+
+float median(std::vector<float> v) {
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }  // namespace
 
-TEST(FeaturedMaps, TenOrMoreWithTextsAndNamesTheServiceAccepts) {
-    std::vector<MapSource> maps = featured();
-    ASSERT_GE(maps.size(), 10u);
-    int guards = 0, lights = 0, pillars = 0, cartridges = 0, dark = 0, bombs[4] = {0, 0, 0, 0};
-    for (const MapSource& m : maps) {
-        SCOPED_TRACE(m.file);
-        EXPECT_TRUE(server_map_name_ok(m.name));
-        EXPECT_NE(m.name[0], 't') << "tutorial names are kept for the tutorials";
-        EXPECT_FALSE(m.title.empty());
-        EXPECT_FALSE(m.intro.empty());
-        EXPECT_EQ(count_tiles(m, "@"), 1);
-        guards += count_tiles(m, "G");
-        lights += count_tiles(m, "abrv");
-        pillars += count_tiles(m, "P");
-        cartridges += count_tiles(m, "*");
-        dark += count_tiles(m, ",");
-        for (int k = 0; k < 4; k++) bombs[k] += m.bombs[k];
+class FeaturedMap : public testing::TestWithParam<int> {};
+
+TEST_P(FeaturedMap, WonCleanlyByItsSolutionAndLostByEveryShortcut) {
+    ASSERT_LT((size_t)GetParam(), featured().size());
+    const MapSource& m = featured()[GetParam()];
+    EXPECT_TRUE(server_map_name_ok(m.name));
+    EXPECT_NE(m.name[0], 't') << "tutorial names are kept for the tutorials";
+    EXPECT_FALSE(m.title.empty());
+    EXPECT_FALSE(m.intro.empty());
+    EXPECT_EQ(count_tiles(m, TILE_START), 1);
+    std::unique_ptr<Game> g = rules_game();
+    std::string log;
+    EXPECT_TRUE(mapsource_replay(m, *g, log)) << log;
+    EXPECT_EQ(g->level.c_bonus, g->level.t_bonus) << "every cartridge collected";
+    EXPECT_EQ(g->level.t_rewind, 0);
+    EXPECT_EQ(g->_edit.dirty, 0) << "beaten cleanly, as sharing requires";
+    // The idea of each map matters: the obvious ways that skip it are lost.
+    EXPECT_FALSE(m.shortcuts.empty());
+    for (const MapShortcut& sc : m.shortcuts) {
+        std::string slog;
+        EXPECT_FALSE(mapsource_replay_steps(m, sc.steps, *g, slog)) << sc.why << "\n" << slog;
     }
-    // Together they use every element of the game.
-    EXPECT_GT(guards, 10);
-    EXPECT_GE(lights, 2);
-    EXPECT_GE(pillars, 6);
-    EXPECT_GE(cartridges, 6);
-    EXPECT_GT(dark, 0);
-    for (int k = 0; k < 4; k++) EXPECT_GE(bombs[k], 2) << "bomb kind " << k + 1;
+    free_rewind(*g);
 }
 
-TEST(FeaturedMaps, EveryRecordedSolutionWinsCleanly) {
-    for (const MapSource& src : featured()) {
-        SCOPED_TRACE(src.file);
-        Replay r = replay(src);
-        EXPECT_TRUE(r.won) << r.log;
-        EXPECT_EQ(r.bonus, r.total_bonus) << "every cartridge collected";
-        EXPECT_EQ(r.rewinds, 0);
-        EXPECT_EQ(r.dirty, 0) << "beaten cleanly, as sharing requires";
+INSTANTIATE_TEST_SUITE_P(Campaign, FeaturedMap, testing::Range(0, (int)CAMPAIGN_MAPS),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return (size_t)info.param < featured().size() ? featured()[info.param].name
+                                                                           : "missing" + std::to_string(info.param);
+                         });
+
+TEST(FeaturedMaps, ThirtyOfTheirOwnShapeUsingEveryTileTheEditorOffers) {
+    const std::vector<MapSource>& maps = featured();
+    ASSERT_EQ(maps.size(), (size_t)CAMPAIGN_MAPS);
+    std::unique_ptr<Game> g = rules_game();
+    std::set<int> used;
+    int large = 0;
+    for (size_t i = 0; i < maps.size(); i++) {
+        SCOPED_TRACE(maps[i].file);
+        size_t width = 0;
+        for (const std::string& row : maps[i].grid) {
+            width = std::max(width, row.size());
+            for (char c : row) used.insert(mapsource_tile(c));
+        }
+        if (i >= FIRST_NEW_MAP && width > LARGE_SIDE && maps[i].grid.size() > LARGE_SIDE) large++;
+        for (size_t j = 0; j < i; j++) {
+            EXPECT_NE(layout(maps[i]), layout(maps[j])) << "the shape of " << maps[j].file;
+        }
     }
+    EXPECT_GE(large, LARGE_NEW_MAPS);
+    for (int t = 0; t < TILE_MAX; t++) {
+        if (g->tiles[t].editor) {
+            EXPECT_TRUE(used.count(t)) << "tile " << t << " " << g->tiles[t].name;
+        }
+    }
+    free_rewind(*g);
 }
 
-// The lesson of each map matters: the same map played the obvious way, or
-// with the trick left out, is lost.
-TEST(FeaturedMaps, TheObviousWayWithoutTheTrickFails) {
-    std::vector<MapSource> maps = featured();
-    struct Shortcut {
-        const char* map;
-        const char* why;
-        std::vector<std::string> steps;
-    } shortcuts[] = {
-        {"vq01", "crossing before the guard has passed", {"walk 12 4", "walk 23 9", "win"}},
-        {"vq02", "crossing while the lamp is near", {"walk 10 3", "walk 24 5", "walk 10 5", "walk 10 11", "win"}},
-        {"vq03", "one bomb beside one pillar leaves the other",
-         {"walk 4 5", "bomb 1", "walk 26 9", "bomb 1", "wait 55", "walk 11 12", "win"}},
-        {"vq03", "leaving the shadow before the guard passed",
-         {"walk 7 5", "bomb 1", "walk 26 9", "bomb 1", "walk 11 12", "win"}},
-        {"vq04", "no EMP", {"walk 3 3", "walk 25 3", "walk 26 3", "walk 29 3", "win"}},
-        {"vq05", "walking past the guard", {"walk 9 4", "walk 5 9", "win"}},
-        {"vq06", "crossing at once", {"walk 2 12", "walk 11 12", "win"}},
-        {"vq07", "leaving the hiding place before the blast",
-         {"walk 6 5", "bomb 2", "bomb 2", "walk 26 9", "wait 200", "walk 11 12", "win"}},
-        {"vq08", "the straight way through the lit middle",
-         {"walk 5 3", "walk 2 5", "walk 24 4", "walk 24 6", "win"}},
-        {"vq09", "a detonator swallows the passage",
-         {"walk 20 4", "walk 11 7", "bomb 1", "walk 11 1", "bomb 1", "wait 60", "walk 11 9", "win"}},
-    };
-    for (const Shortcut& s : shortcuts) {
-        SCOPED_TRACE(std::string(s.map) + ": " + s.why);
-        const MapSource* m = find(maps, s.map);
-        if (!m) continue;
-        MapSource naive = *m;
-        naive.solution = s.steps;
-        EXPECT_FALSE(replay(naive).won);
+// Difficulty is measured, not guessed: it rises from tier to tier, and the
+// built seed database carries it in each record, which the service lists in
+// campaign order.
+TEST(FeaturedMaps, MeasuredDifficultyRisesByTierAndTheServiceListsThemInOrder) {
+    const std::vector<MapSource>& maps = featured();
+    ASSERT_EQ(maps.size(), (size_t)CAMPAIGN_MAPS);
+    std::unique_ptr<Game> g = rules_game();
+    std::vector<float> skulls, tier[CAMPAIGN_MAPS / TIER_MAPS];
+    for (size_t i = 0; i < maps.size(); i++) {
+        MapFigures f;
+        std::string log;
+        EXPECT_TRUE(mapdiff_measure(maps[i], *g, f, log)) << maps[i].file << "\n" << log;
+        skulls.push_back(mapdiff_skulls(f));
+        tier[i / TIER_MAPS].push_back(skulls.back());
     }
-    // The finale without its EMP bomb.
-    const MapSource* last = find(maps, "vq10");
-    ASSERT_NE(last, nullptr);
-    MapSource no_emp = *last;
-    no_emp.solution.clear();
-    for (const std::string& step : last->solution)
-        if (step != "bomb 3") no_emp.solution.push_back(step);
-    EXPECT_FALSE(replay(no_emp).won);
+    free_rewind(*g);
+    for (int t = 1; t < CAMPAIGN_MAPS / TIER_MAPS; t++)
+        EXPECT_LT(median(tier[t - 1]), median(tier[t])) << "tier " << t + 1;
+
+    std::string dir = "/tmp/velquist-campaign-" + std::to_string(getpid());
+    ServerStore st;
+    ASSERT_TRUE(server_store_open(st, dir));
+    ASSERT_EQ(server_store_seed(st, VELQUIST_SEED_DB), CAMPAIGN_MAPS);
+    MyResult rows;
+    std::string why;
+    ASSERT_TRUE(server_list(st, "c~featured", "", rows, why)) << why;
+    ASSERT_EQ(rows.size(), maps.size());
+    for (size_t i = 0; i < rows.size(); i++) {
+        EXPECT_EQ(rows[i]["name"], maps[i].name);
+        LevelData lev;
+        ASSERT_TRUE(server_record_inflate(rows[i]["data"], lev));
+        EXPECT_FLOAT_EQ(lev.skulls, skulls[i]) << maps[i].name;
+    }
+    st.db.close();
+    std::string cmd = "rm -rf '" + dir + "'";
+    EXPECT_EQ(system(cmd.c_str()), 0);
 }

@@ -78,6 +78,8 @@ TEST(Tutorials, ReaderRefusesWhatItCannotBuild) {
         {"name: t1\ncolour: red\nmap:\n@\nend\n", "unknown key 'colour'"},
         {"title: no name\nmap:\n@\nend\n", "needs a name and a grid"},
         {"name: t1\nbombs: 1 2\nmap:\n@\nend\n", "bombs needs four numbers"},
+        {"name: t1\nmap:\n@\nend\nsolution:\nwin\nshortcut: standing still\n", "has no steps"},
+        {"name: t1\nmap:\n@\nend\nshortcut: at once\nwin\nsolution:\nwin\n", "solution comes before"},
     };
     for (const Case& c : cases) {
         std::string path = dir + "/bad.map";
@@ -96,8 +98,11 @@ TEST(Tutorials, ReaderRefusesWhatItCannotBuild) {
 TEST(Tutorials, ShippedDatabaseHoldsEveryMapUnderItsName) {
     MyDB db;
     db.open_readonly("../data/game.db");
-    MyResult rows = db.query("select id from levels where name like 't%' order by name asc");
+    MyResult rows = db.query("select id, skulls from levels where name like 't%' order by name asc");
     std::vector<MapSource> maps = tutorials();
     ASSERT_EQ(rows.size(), maps.size());
-    for (size_t i = 0; i < maps.size(); i++) EXPECT_EQ(rows[i]["id"], maps[i].name);
+    for (size_t i = 0; i < maps.size(); i++) {
+        EXPECT_EQ(rows[i]["id"], maps[i].name);
+        EXPECT_GE(atof(rows[i]["skulls"].c_str()), 1.0) << "rated by replaying its solution";
+    }
 }

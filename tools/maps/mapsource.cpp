@@ -36,6 +36,47 @@ static std::string _trim(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
+// What a source reads: its head of keys, a grid, or steps.
+enum _Part { PART_HEAD, PART_GRID, PART_STEPS };
+
+// One "key: value" line; false with a message in err.
+static bool _head_key(MapSource& out, const std::string& key, const std::string& value, const std::string& where,
+                      _Part& part, std::string& err) {
+    if (key == "name") out.name = value;
+    else if (key == "title") out.title = value;
+    else if (key == "intro") out.intro += (out.intro.empty() ? "" : " ") + value;
+    else if (key == "music") out.music = value;
+    else if (key == "theme") out.theme = value;
+    else if (key == "bombs") {
+        std::istringstream s(value);
+        for (int& b : out.bombs) s >> b;
+        if (!s) {
+            err = where + "bombs needs four numbers";
+            return false;
+        }
+    } else if (key == "map") {
+        part = PART_GRID;
+    } else if (key == "solution") {
+        // A later solution would be read as the last shortcut's steps.
+        if (!out.shortcuts.empty()) {
+            err = where + "the solution comes before the shortcuts";
+            return false;
+        }
+        part = PART_STEPS;
+    } else if (key == "shortcut") {
+        if (value.empty()) {
+            err = where + "a shortcut needs the reason it must lose";
+            return false;
+        }
+        out.shortcuts.push_back(MapShortcut{value, {}});
+        part = PART_STEPS;
+    } else {
+        err = where + "unknown key '" + key + "'";
+        return false;
+    }
+    return true;
+}
+
 bool mapsource_read(const char* path, MapSource& out, std::string& err) {
     out = MapSource();
     out.file = path;
@@ -44,16 +85,20 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
         err = std::string(path) + ": cannot be read";
         return false;
     }
-    enum { HEAD, GRID, SOLUTION } part = HEAD;
+    _Part part = PART_HEAD;
+    // Steps go to the solution, or after a "shortcut:" line to that shortcut.
+    auto steps = [&out]() -> std::vector<std::string>& {
+        return out.shortcuts.empty() ? out.solution : out.shortcuts.back().steps;
+    };
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
         number++;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::string where = std::string(path) + ":" + std::to_string(number) + ": ";
-        if (part == GRID) {
+        if (part == PART_GRID) {
             if (_trim(line) == "end") {
-                part = HEAD;
+                part = PART_HEAD;
                 continue;
             }
             for (char c : line)
@@ -66,34 +111,16 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
         }
         std::string t = _trim(line);
         if (t.empty() || t[0] == '#') continue;
-        if (part == SOLUTION) {
-            out.solution.push_back(t);
+        size_t colon = t.find(':');
+        if (part == PART_STEPS && colon == std::string::npos) {
+            steps().push_back(t);
             continue;
         }
-        size_t colon = t.find(':');
         if (colon == std::string::npos) {
             err = where + "expected 'key: value'";
             return false;
         }
-        std::string key = t.substr(0, colon), value = _trim(t.substr(colon + 1));
-        if (key == "name") out.name = value;
-        else if (key == "title") out.title = value;
-        else if (key == "intro") out.intro += (out.intro.empty() ? "" : " ") + value;
-        else if (key == "music") out.music = value;
-        else if (key == "theme") out.theme = value;
-        else if (key == "bombs") {
-            std::istringstream s(value);
-            for (int& b : out.bombs) s >> b;
-            if (!s) {
-                err = where + "bombs needs four numbers";
-                return false;
-            }
-        } else if (key == "map") part = GRID;
-        else if (key == "solution") part = SOLUTION;
-        else {
-            err = where + "unknown key '" + key + "'";
-            return false;
-        }
+        if (!_head_key(out, t.substr(0, colon), _trim(t.substr(colon + 1)), where, part, err)) return false;
     }
     // Texts longer than their fields would be cut in the middle of a word.
     if (out.title.size() >= sizeof(LevelData::title) || out.intro.size() >= sizeof(LevelData::intro) ||
@@ -106,6 +133,11 @@ bool mapsource_read(const char* path, MapSource& out, std::string& err) {
         err = std::string(path) + ": a map needs a name and a grid";
         return false;
     }
+    for (const MapShortcut& sc : out.shortcuts)
+        if (sc.steps.empty()) {
+            err = std::string(path) + ": the shortcut '" + sc.why + "' has no steps";
+            return false;
+        }
     size_t width = 0;
     for (const std::string& row : out.grid) width = std::max(width, row.size());
     int playable = MAP_MAX - MAP_MIN + 1;
@@ -163,9 +195,10 @@ void mapsource_apply(const MapSource& src, Game& game) {
     game._edit = lev;
 }
 
-bool mapsource_steps(const MapSource& src, std::vector<MapStep>& out, std::string& err) {
+static bool _parse_steps(const MapSource& src, const std::vector<std::string>& lines, std::vector<MapStep>& out,
+                         std::string& err) {
     out.clear();
-    for (const std::string& line : src.solution) {
+    for (const std::string& line : lines) {
         std::istringstream in(line);
         std::string verb;
         in >> verb;
@@ -199,31 +232,63 @@ bool mapsource_steps(const MapSource& src, std::vector<MapStep>& out, std::strin
     return true;
 }
 
-static void _tick(Game& game) {
-    logic_info(game);
-    logic_loop(game);
+bool mapsource_steps(const MapSource& src, std::vector<MapStep>& out, std::string& err) {
+    return _parse_steps(src, src.solution, out, err);
 }
+
+// One tick as the play screen runs it; the first tick in which the player is
+// dying is told in the log, with what killed it.
+struct _Run {
+    Game& game;
+    const MapSource& src;
+    std::string& log;
+    const MapTickFn& on_tick;
+    bool death_told = false;
+
+    void tick() {
+        logic_info(game);
+        logic_loop(game);
+        if (on_tick) on_tick(game);
+        Entity* p = logic_find(game, D_PLAYER);
+        if (!p || p->state != D_DEAD || death_told) return;
+        death_told = true;
+        int px = std::max(0, std::min((int)(p->x + 0.5f), MAP_SIZE - 1));
+        int py = std::max(0, std::min((int)(p->y + 0.5f), MAP_SIZE - 1));
+        std::string how = game.tiles[game.level.data[py][px]].solid ? "the ground gave way" : "caught in a fire";
+        for (const Entity& e : game.level.items)
+            if (e.active && e.type == D_GUARD && e.state == D_SHOOT) {
+                how = "shot by the guard at grid " + std::to_string((int)(e.x + 0.5f) - src.ox) + "," +
+                      std::to_string((int)(e.y + 0.5f) - src.oy);
+            }
+        log += "the player died at tick " + std::to_string(game.level.frame) + " on grid " +
+               std::to_string(px - src.ox) + "," + std::to_string(py - src.oy) + ": " + how + "\n";
+    }
+};
 
 static bool _standing_on(Game& game, int x, int y) {
     Entity* p = logic_find(game, D_PLAYER);
     return p && p->x == x && p->y == y && p->path_n == 0 && p->dx == 0 && p->dy == 0;
 }
 
-static bool _mapsource_run(const MapSource& src, const std::vector<MapStep>& steps, Game& game, std::string& log);
+static bool _replay_run(const MapSource& src, const std::vector<std::string>& lines, Game& game, std::string& log,
+                        const MapTickFn& on_tick);
 
-bool mapsource_replay(const MapSource& src, Game& game, std::string& log) {
-    std::vector<MapStep> steps;
-    if (!mapsource_steps(src, steps, log)) return false;
+static bool _replay(const MapSource& src, const std::vector<std::string>& lines, Game& game, std::string& log,
+                    const MapTickFn& on_tick) {
     // The replay reads a win or a death from the screen the rules switch to.
     GameHostHeadless headless;
     GameHost* host = game.host;
     if (!host) game.host = &headless;
-    bool won = _mapsource_run(src, steps, game, log);
+    bool won = _replay_run(src, lines, game, log, on_tick);
     game.host = host;
     return won;
 }
 
-static bool _mapsource_run(const MapSource& src, const std::vector<MapStep>& steps, Game& game, std::string& log) {
+static bool _replay_run(const MapSource& src, const std::vector<std::string>& lines, Game& game, std::string& log,
+                        const MapTickFn& on_tick) {
+    std::vector<MapStep> steps;
+    if (!_parse_steps(src, lines, steps, log)) return false;
+    _Run run{game, src, log, on_tick};
     mapsource_apply(src, game);
     game.state = STATE_LEVEL;
     logic_init(game, 1);
@@ -237,30 +302,30 @@ static bool _mapsource_run(const MapSource& src, const std::vector<MapStep>& ste
         case MapStep::WALK:
             logic_click(game, st.x, st.y);
             while (game.state == STATE_LEVEL && !_standing_on(game, st.x, st.y) && waited < MAPSOURCE_WALK_TICKS) {
-                _tick(game);
+                run.tick();
                 waited++;
             }
             break;
         case MapStep::CLICK: logic_click(game, st.x, st.y); break;
         case MapStep::BOMB: logic_bomb(game, D_BOMB1 + st.n - 1); break;
         case MapStep::WAIT:
-            for (; waited < st.n && game.state == STATE_LEVEL; waited++) _tick(game);
+            for (; waited < st.n && game.state == STATE_LEVEL; waited++) run.tick();
             break;
         case MapStep::KEYS:
             logic_player_walk(game, st.x, st.y);
-            for (; waited < st.n && game.state == STATE_LEVEL; waited++) _tick(game);
+            for (; waited < st.n && game.state == STATE_LEVEL; waited++) run.tick();
             logic_player_walk(game, 0, 0);
             break;
         case MapStep::WIN:
             while (game.state == STATE_LEVEL && waited < MAPSOURCE_WIN_TICKS) {
-                _tick(game);
+                run.tick();
                 waited++;
             }
             break;
         }
         Entity* p = logic_find(game, D_PLAYER);
         snprintf(line, sizeof(line), "step %zu '%s': %d ticks, frame %d, player at %.2f,%.2f (grid %d,%d) state %d, screen %d\n",
-                 i + 1, src.solution[i].c_str(), waited, game.level.frame, p ? p->x : -1.0f, p ? p->y : -1.0f,
+                 i + 1, lines[i].c_str(), waited, game.level.frame, p ? p->x : -1.0f, p ? p->y : -1.0f,
                  p ? (int)(p->x + 0.5f) - src.ox : -99, p ? (int)(p->y + 0.5f) - src.oy : -99, p ? p->state : -1,
                  game.state);
         log += line;
@@ -270,7 +335,7 @@ static bool _mapsource_run(const MapSource& src, const std::vector<MapStep>& ste
         }
     }
     // The win screen comes 60 ticks after the player reaches the window.
-    for (int t = 0; t < MAPSOURCE_WIN_TICKS && game.state == STATE_LEVEL; t++) _tick(game);
+    for (int t = 0; t < MAPSOURCE_WIN_TICKS && game.state == STATE_LEVEL; t++) run.tick();
     if (game.state != STATE_LEVEL_WIN) {
         log += game.state == STATE_PAUSE ? "the player died\n" : "the map was not won\n";
         return false;
@@ -279,4 +344,13 @@ static bool _mapsource_run(const MapSource& src, const std::vector<MapStep>& ste
              game.level.timer, game.level.c_bonus, game.level.t_bonus, game.level.t_extra);
     log += line;
     return true;
+}
+
+bool mapsource_replay(const MapSource& src, Game& game, std::string& log, const MapTickFn& on_tick) {
+    return _replay(src, src.solution, game, log, on_tick);
+}
+
+bool mapsource_replay_steps(const MapSource& src, const std::vector<std::string>& steps, Game& game,
+                            std::string& log) {
+    return _replay(src, steps, game, log, nullptr);
 }
