@@ -48,8 +48,8 @@ const HelpPage HELP_PAGES[MENU_HELP_PAGES] = {
       {"icon-bomb2", "2  Time bomb: goes off 10 seconds after you leave it. Press 2 again while on it "
                      "for 20 or 30 seconds."},
       {"icon-bomb3", "3  EMP bomb: once you leave it, its pulse freezes every guard for 10 seconds."},
-      {"icon-bomb4", "4  Mini bomb: drop it, step away, press 4 again. Its small fire burns the walls "
-                     "and crates right beside it, and anyone in it."},
+      {"icon-bomb4", "4  Mini bomb: drop it, step away, press 4 again. Its small fire burns the walls, "
+                     "crates and pillars right beside it, and anyone in it."},
       {"", "Standing on one of your bombs, its key picks it up again. Every explosion raises the "
            "alarm: guards come running to see."}}},
     {"Guards",
