@@ -43,6 +43,7 @@ enum {
     EDIT_TILE_SIZE = 38, EDIT_TILE_PAD = 5, EDIT_TILE_ALT_ALPHA = 85,
     EDIT_PALETTE_X = 192,
     EDIT_TEXT_MARGIN = 10,  // the hovered cell and entity count, from the top right
+    EDIT_WORD_GAP = 6, EDIT_WORD_COLOR = 0x999999,  // the words before them
 };
 
 // Width of the palette's rows, which the help line spans.
@@ -158,20 +159,37 @@ static int _edit_paint_tile(Game& game) {
     return t;
 }
 
-// Paints every cell on the line from the pointer's previous position to its
-// present one, so that a fast stroke leaves no gaps.
+void edit_stroke(Game& game, int x0, int y0, int x1, int y1, int tile) {
+    // Steps one cell at a time along x or y, whichever keeps closer to the
+    // straight line: a diagonal step would leave two cells touching only at
+    // a corner, which the turned camera shows as a checkerboard.
+    int dx = myabs(x1 - x0), dy = myabs(y1 - y0);
+    int sx = x1 > x0 ? 1 : -1, sy = y1 > y0 ? 1 : -1;
+    int x = x0, y = y0;
+    if (_edit_cell_ok(x, y)) edit_change(game, x, y, tile);
+    for (int i = 0, ix = 0, iy = 0; i < dx + dy; i++) {
+        // Compare (ix + 0.5) / dx with (iy + 0.5) / dy without dividing.
+        if ((2 * ix + 1) * dy < (2 * iy + 1) * dx) {
+            x += sx;
+            ix++;
+        } else {
+            y += sy;
+            iy++;
+        }
+        if (_edit_cell_ok(x, y)) edit_change(game, x, y, tile);
+    }
+}
+
+// Paints the cells from the pointer's previous position to its present one,
+// so that a fast stroke leaves no gaps.
 static void _edit_paint(Game& game, const Event& e) {
     int t = _edit_paint_tile(game);
     CVector3 p0 = myview_get_coords(game, e._x, e._y, EDIT_PICK_HEIGHT);
     CVector3 p1 = myview_get_coords(game, e._x - e._dx, e._y - e._dy, EDIT_PICK_HEIGHT);
     int x0 = _edit_cell(p0.x), y0 = _edit_cell(p0.z);
     int x1 = _edit_cell(p1.x), y1 = _edit_cell(p1.z);
-    int n = (int)(std::sqrt((float)((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0))) + 1);
-    for (int i = 0; i <= n; i++) {
-        int x = x0 + (x1 - x0) * i / n;
-        int y = y0 + (y1 - y0) * i / n;
-        if (_edit_cell_ok(x, y)) edit_change(game, x, y, t);
-    }
+    // From the previous cell to this one: the cell under the pointer is painted last.
+    edit_stroke(game, x1, y1, x0, y0, t);
     game._edit.hover_x = (float)x0;
     game._edit.hover_y = (float)y0;
 }
@@ -340,21 +358,33 @@ void Edit::loop() {
     logic_init(game, 0);
 }
 
+std::vector<LevelStatusLine> edit_status_lines(const Game& game) {
+    char cell[32], actors[32];
+    snprintf(cell, sizeof(cell), "%d,%d", _edit_cell(game.level.hover_x), _edit_cell(game.level.hover_y));
+    int active = 0;
+    for (const Entity& it : game.level.items) active += it.active != 0;
+    snprintf(actors, sizeof(actors), "%d/%d", active, ENTITY_MAX);
+    return {{"Cell", cell}, {"Actors", actors}};
+}
+
 void Edit::paint() {
     game.gfx_3d();
     myview_paint(game);
     game.gfx_2d();
 
+    // Each number after a word that says what it is.
     int f1 = font_load("font1");
-    char text[32];
-    snprintf(text, sizeof(text), "%d,%d", _edit_cell(game.level.hover_x), _edit_cell(game.level.hover_y));
-    font_draw(f1, text, (float)(CANVAS_W - EDIT_TEXT_MARGIN - font_get_width(f1, text)),
-              (float)EDIT_TEXT_MARGIN, 0, ALIGN_START);
-    int active = 0;
-    for (const Entity& it : game.level.items) active += it.active != 0;
-    snprintf(text, sizeof(text), "%d/%d", active, ENTITY_MAX);
-    font_draw(f1, text, (float)(CANVAS_W - EDIT_TEXT_MARGIN - font_get_width(f1, text)),
-              (float)(font_get_height(f1, nullptr, 0) + EDIT_TEXT_MARGIN), 0, ALIGN_START);
+    std::vector<LevelStatusLine> lines = edit_status_lines(game);
+    for (size_t i = 0; i < lines.size(); i++) {
+        const char* word = lines[i].first.c_str();
+        const char* value = lines[i].second.c_str();
+        float x = (float)(CANVAS_W - EDIT_TEXT_MARGIN - font_get_width(f1, value));
+        float y = (float)((int)i * font_get_height(f1, nullptr, 0) + EDIT_TEXT_MARGIN);
+        font_draw(f1, value, x, y, 0, ALIGN_START);
+        Theme::color(EDIT_WORD_COLOR);
+        font_draw(f1, word, x - EDIT_WORD_GAP - font_get_width(f1, word), y, 0, ALIGN_START);
+        Theme::color(STYLE_WHITE);
+    }
 
     gui.resize();
     // The help line may wrap: the palette keeps its bottom on the screen's edge.

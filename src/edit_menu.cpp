@@ -27,6 +27,7 @@ enum {
     EDITINFO_BOMBS_MAX = 9999,  // the largest stock a map starts with
     EDITINFO_PREVIOUS = -1, EDITINFO_NEXT = 1, EDITINFO_DONE = 2,
     EDITSHARE_TEXT_W = 480,
+    EDITMENU_NOTE_W = 640, EDITMENU_NOTE_COLOR = 0xFF8866,  // a failed save, above the buttons
 };
 
 // ---------------------------------------------------------------- shared helpers
@@ -69,6 +70,25 @@ static void _editmenu_play(Game& game) {
 void EditMenu::init() {
     gui = Container();
     Table* t = new Table();
+    if (!save_error.empty()) {
+        // The map is still here, and in the saved run: the player may free
+        // some space or fix the file and press Save & Quit again.
+        const char* lines[] = {"Your map was not saved:", save_error.c_str(),
+                               "It stays in the editor. Save & Quit tries again."};
+        for (const char* line : lines) {
+            Label* l = _editmenu_label("font1", line, EDITMENU_NOTE_W);
+            l->style.align = ALIGN_CENTER;
+            l->style.color = EDITMENU_NOTE_COLOR;
+            t->tr();
+            t->td(l);
+        }
+        if (game.userdb_status == USERDB_DAMAGED) {
+            t->tr();
+            t->td(w_menu_button("Keep the damaged file aside, save anew", EDITMENU_FRESH, 0));
+        }
+        t->tr();
+        t->td(_editmenu_label("font1", ""));
+    }
     static const struct { const char* label; int value; } items[] = {
         {"Edit Map", EDITMENU_EDIT},   {"Title & Options", EDITMENU_INFO},
         {"Play / Test", EDITMENU_PLAY}, {"Share", EDITMENU_SHARE},
@@ -81,6 +101,8 @@ void EditMenu::init() {
     _editmenu_frame(gui, t, EDITMENU_BOX_W, EDITMENU_BOX_H);
 }
 
+void EditMenu::deinit() { save_error.clear(); }
+
 void EditMenu::paint() { _editmenu_paint(game, gui); }
 
 void EditMenu::event(Event e) {
@@ -91,11 +113,20 @@ void EditMenu::event(Event e) {
     case EDITMENU_INFO: game.next(STATE_EDIT_INFO); break;
     case EDITMENU_PLAY: _editmenu_play(game); break;
     case EDITMENU_SHARE: game.next(STATE_EDIT_SHARE); break;
+    case EDITMENU_FRESH:
     case EDITMENU_QUIT:
+        if (r == EDITMENU_FRESH && !game_db_user_fresh(game)) {
+            save_error = "user.db " + game.userdb_note;
+            init();
+            break;
+        }
         // The texts of the row come from the play copy, the map from the
         // editor's: make sure they are the same map.
         game.level = game._edit;
-        logic_save(game, game.userdb);
+        if (!game_db_save_map(game, &save_error)) {
+            init();
+            break;
+        }
         edit_reset(game);
         game.next(STATE_MENU_EDIT);
         break;

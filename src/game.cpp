@@ -15,6 +15,7 @@
 #include "font.h"
 #include "game_web.h"
 #include "gfx.h"
+#include "gui.h"
 #include "level.h"
 #include "menu.h"
 #include "mixer.h"
@@ -29,7 +30,14 @@ enum {
     VIDEO_MIN_W = 480, VIDEO_MIN_H = 320,
     FRAMES_PER_SECOND = TICKS_PER_SECOND,
     KIB = 1024,
-    ACTIVE_EVENT_TYPE = 1  // SDL 1.2's window-activation event number
+    ACTIVE_EVENT_TYPE = 1,  // SDL 1.2's window-activation event number
+    // A packed window size keeps each side in 12 bits; a wider one is damage
+    // (asking the display for it can take many seconds before it fails).
+    VIDEO_MAX_SIDE = VRES_MASK,
+    // The notice: a dark panel at the top centre, below the screens' top row
+    // of buttons, clear of the play screen's and the editor's bottom bars.
+    NOTICE_PADDING = 16, NOTICE_CORNER = 20, NOTICE_TOP = 70, NOTICE_SHADE = 200, NOTICE_TEXT_W = 800,
+    NOTICE_COLOR = 0xFFFFFF,
 };
 
 State* _game_states[STATE_TABLE_MAX];
@@ -120,14 +128,106 @@ static void _game_state_store(Game& g) {
     free(buf);
 }
 
+int game_vres_safe(int vres) {
+    if (vres < 1) return vres;
+    int w = vres >> VRES_SHIFT, h = vres & VRES_MASK;
+    if (w >= VIDEO_MIN_W && h >= VIDEO_MIN_H && w <= VIDEO_MAX_SIDE && h <= VIDEO_MAX_SIDE) return vres;
+    fprintf(stderr, "settings.dat: window size %dx%d makes no sense, using the desktop's size\n", w, h);
+    return -1;
+}
+
 static void _game_settings_restore(Game& g) {
     memset(&g.settings, 0, sizeof(g.settings));
     driver_doc_load("settings.dat", &g.settings, sizeof(g.settings));
     game_settings_mend(g.settings);
+    g.settings.vres = game_vres_safe(g.settings.vres);
+}
+
+// ---------------------------------------------------------------- notices
+
+static std::string _game_notice;
+static int _game_notice_ticks = 0;
+static MyRect _game_notice_rect;  // where the notice was last drawn, canvas units
+
+void game_notice(const std::string& text, int ticks) {
+    _game_notice = text;
+    _game_notice_ticks = ticks;
+    _game_notice_rect = MyRect();
+}
+
+const std::string& game_notice_text() { return _game_notice; }
+
+static void _game_notice_clear() { game_notice(std::string(), 0); }
+
+// The notice as a dark panel at the top centre of the canvas, one label a line.
+static void _game_notice_paint() {
+    if (_game_notice.empty()) return;
+    Font f(font_load("font1"));
+    Table* t = new Table();
+    size_t start = 0;
+    while (start <= _game_notice.size()) {
+        size_t end = _game_notice.find('\n', start);
+        if (end == std::string::npos) end = _game_notice.size();
+        std::string line = _game_notice.substr(start, end - start);
+        Label* l = new Label(f, line.c_str());
+        l->style.color = NOTICE_COLOR;
+        if (f.get_width(l->txt) > NOTICE_TEXT_W) l->style.width = NOTICE_TEXT_W;
+        t->tr();
+        t->td(l);
+        start = end + 1;
+    }
+    // A framed dark box, as the buttons have, over a shade that keeps the
+    // text readable on any map.
+    Box* frame = new Box(t);
+    frame->style.box_tex = gfx_img_load("box");
+    frame->style.box_size = NOTICE_CORNER;
+    frame->style.box_color = STYLE_WHITE;
+    frame->style.set_padding(NOTICE_PADDING);
+    Box panel(frame);
+    panel.style.img = gfx_img_load("black");
+    panel.style.img_alpha = NOTICE_SHADE;
+    panel.style.loop();
+    panel._resize();
+    int x = (CANVAS_W - panel._rect.w) / 2, y = NOTICE_TOP;
+    _game_notice_rect = MyRect(x, y, panel._rect.w, panel._rect.h);
+    gfx_translate(x, y);
+    panel._paint();
+    gfx_translate(-x, -y);
+}
+
+void game_notice_paint(Game& game) {
+    if (_game_notice.empty()) return;
+    // Drawn over the screen without changing what the screen left behind
+    // (picking reads the matrices of the last frame).
+    glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    game.gfx_2d();
+    _game_notice_paint();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+// A click on the notice puts it away and goes no further.
+static bool _game_notice_event(const Event& e) {
+    if (_game_notice.empty() || (e.type != EVT_DOWN && e.type != EVT_UP)) return false;
+    const MyRect& r = _game_notice_rect;
+    if (e.x < r.x || e.x >= r.x + r.w || e.y < r.y || e.y >= r.y + r.h) return false;
+    if (e.type == EVT_UP) _game_notice_clear();
+    return true;
 }
 
 void Game::init() {
     host = &_game_shell_host;
+    running = 0;
+    exit_status = 0;
+    death_cause = DEATH_NONE;
+    _game_notice_clear();
     driver_init();
     driver_set_gamename(GAME_NAME);
     driver_set_caption(GAME_NAME);
@@ -138,10 +238,22 @@ void Game::init() {
     quit = 0;
     driver_timer_set(FRAMES_PER_SECOND);
     kv_web_init();
-    video_reset();
+    if (!video_reset()) {
+        // Without a window there is no game: say why, and leave every user
+        // file as it was (nothing of this run is worth writing).
+        fprintf(stderr,
+                "Velquist cannot start: it needs an OpenGL window (SDL 1.2 with GLX on an X display, "
+                "DISPLAY=%s) and the platform answered: %s\n",
+                getenv("DISPLAY") ? getenv("DISPLAY") : "(not set)", driver_video_error());
+        quit = 1;
+        exit_status = 1;
+        kv_web_deinit();
+        driver_deinit();
+        return;
+    }
     mixer_init();
     _game_states_init(*this);
-    game_db_open(*this, userdb, driver_doc_fname("user.db"));
+    game_db_open_user(*this, driver_doc_fname("user.db"));
     game_db_open_shipped(*this, gamedb, driver_data_fname("game.db"));
     game_db_open(*this, netdb, driver_doc_fname("net.db"));
     _game_tiles_init(*this);
@@ -155,9 +267,13 @@ void Game::init() {
     fprintf(stderr, "sizeof(_rewind) = %dk\n", (int)(sizeof(_rewind) / KIB));
     fprintf(stderr, "sizeof(game) = %dk\n", (int)(GAME_STATE_FILE_SIZE / KIB));
     play_music("menus");
+    running = 1;
 }
 
 void Game::deinit() {
+    // A start that failed has written nothing and has nothing more to close.
+    if (!running) return;
+    running = 0;
     if (State* s = _game_screen(state)) s->deinit();
     driver_doc_save("settings.dat", &settings, sizeof(settings));
     _game_state_store(*this);
@@ -185,6 +301,7 @@ void Game::event(Event e) {
     gfx_event_correct(&e);
     int key = e.v & 0xFF;
     if (e.type == EVT_KEYUP) keys[key] = 0;
+    if (_game_notice_event(e)) return;
     if (State* s = _game_screen(state)) s->event(e);
     if (e.type == EVT_KEYDOWN) keys[key] = 1;
 }
@@ -192,16 +309,22 @@ void Game::event(Event e) {
 void Game::loop() {
     game_web_poll(*this);
     if (State* s = _game_screen(state)) s->loop();
+    if (_game_notice_ticks > 0 && --_game_notice_ticks == 0) _game_notice_clear();
 }
 
+// Whether the last video_reset left a window to draw in.
+static bool _game_video_ok = false;
+
 void Game::paint() {
+    if (!_game_video_ok) return;
     gfx_clear();
     if (State* s = _game_screen(state)) s->paint();
+    game_notice_paint(*this);
     driver_video_flip();
     driver_timer_tick();
 }
 
-void Game::video_reset() {
+bool Game::video_reset() {
     font_deinit();
     gfx_deinit();
     int ww = 0, hh = 0;
@@ -210,12 +333,24 @@ void Game::video_reset() {
         hh = settings.vres & VRES_MASK;
     }
     int full = fs_toggle_tmp ^ (settings.vfull != -1 ? 1 : 0);
-    driver_video_init(ww, hh, VIDEO_DEFAULT_W, VIDEO_DEFAULT_H, VIDEO_MIN_W, VIDEO_MIN_H, full);
+    _game_video_ok = driver_video_init(ww, hh, VIDEO_DEFAULT_W, VIDEO_DEFAULT_H, VIDEO_MIN_W, VIDEO_MIN_H, full);
+    if (!_game_video_ok) {
+        // Started and then lost (the display went away): end the run, and
+        // save it, since the record is the player's work.
+        if (running) {
+            fprintf(stderr, "Velquist: no video mode can be set any more (%s); saving and quitting\n",
+                    driver_video_error());
+            quit = 1;
+            exit_status = 1;
+        }
+        return false;
+    }
     gfx_init();
     gfx_set_size(CANVAS_W, CANVAS_H);
     gfx_set_orient(0);
     font_init();
     myview_flush();
+    return true;
 }
 
 void Game::gfx_3d() {

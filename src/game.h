@@ -241,6 +241,24 @@ enum { VRES_SHIFT = 12, VRES_MASK = 0xFFF };
 // Volume defaults and the canvas every screen lays out in.
 enum { VOLUME_DEFAULT = 50, CANVAS_W = 960, CANVAS_H = 720 };
 
+// Why the player died, as the rules saw it (Game::death_cause).
+enum {
+    DEATH_NONE = 0,
+    DEATH_SHOT = 1,    // a guard saw the player's cell
+    DEATH_BLAST = 2,   // a blast opened a crater under the player
+    DEATH_FIRE = 3,    // a mini bomb's fire reached the player
+    DEATH_FELL = 4,    // standing on a pit or on empty space
+    DEATH_SOLID = 5    // standing inside something solid
+};
+
+// Whether the user's maps file can be used (Game::userdb_status).
+enum {
+    USERDB_OK = 0,
+    USERDB_CLOSED = 1,    // could not be opened (folder not writable, no space ...)
+    USERDB_DAMAGED = 2,   // not a database of ours: left untouched until the player decides
+    USERDB_READONLY = 3   // readable, but nothing can be saved into it
+};
+
 // ---------------------------------------------------------------- Game
 
 class Game;
@@ -291,6 +309,14 @@ public:
     char keys[KEYS_MAX];       // held keys by KEY_ code
     GameHost* host;            // not stored; installed by init or by whoever runs the rules
 
+    // Not stored: what one run knows beside the record.
+    int death_cause = DEATH_NONE;    // set by the rules when the player dies
+    int exit_status = 0;             // of the program; non-zero when no window could be opened
+    int userdb_status = USERDB_OK;   // whether user.db can be read and written
+    std::string userdb_note;         // what the player is told about user.db, if anything
+    std::string userdb_path;         // where user.db is
+    int running = 0;                 // 1 from a complete init to deinit
+
     Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
@@ -313,7 +339,8 @@ public:
     void event(Event e);
     void loop();
     void paint();
-    void video_reset();
+    // (Re)opens the window; false when no video mode could be set at all.
+    bool video_reset();
     void gfx_3d();
     void gfx_2d();
     void play_music(const char* name);
@@ -349,6 +376,20 @@ void _game_tiles_init(Game& game);
 // a record of another version, volumes in range, texts terminated.
 void game_settings_mend(Settings& s);
 
+// ---- the shell's helpers (game.cpp)
+// A window size from settings.dat that the game can ask for: vres itself, or
+// -1 (the desktop's size) for a packed size below the game's minimum or
+// beyond what the picker offers.
+int game_vres_safe(int vres);
+// A short message over whatever screen is shown, for `ticks` ticks or until
+// it is clicked; lines are separated by '\n'. A new notice replaces the old.
+enum { GAME_NOTICE_SHORT = 3 * TICKS_PER_SECOND, GAME_NOTICE_LONG = 60 * TICKS_PER_SECOND };
+void game_notice(const std::string& text, int ticks);
+// The notice shown now; empty when none.
+const std::string& game_notice_text();
+// Draws it over the current screen (Game::paint does, after the screen).
+void game_notice_paint(Game& game);
+
 // ---- databases (game_db.cpp)
 // Opens db on fname, creating the file if needed, and adds the columns and
 // tables of the current schema that it lacks.
@@ -356,6 +397,20 @@ void game_db_open(Game& game, MyDB& db, const char* fname);
 // The same for the shipped maps: the file is opened read-only and never
 // created, so a schema change that cannot be written leaves it as it is.
 void game_db_open_shipped(Game& game, MyDB& db, const char* fname);
+// Opens user.db (at fname) into game.userdb and sets game.userdb_status: a
+// file that is damaged or belongs to something else is left closed and
+// untouched, and userdb_note says why.
+void game_db_open_user(Game& game, const char* fname);
+// Keeps a damaged user.db aside under a dated name (never over another file)
+// and starts a fresh one; false, with the reason in userdb_note, on failure.
+bool game_db_user_fresh(Game& game);
+// Saves the editor's map into user.db and reads it back; false, with the
+// reason in *why, when it did not reach the file.
+bool game_db_save_map(Game& game, std::string* why);
+// The player's best score on a map (by its name), 0 when none is recorded;
+// recording keeps the higher of the old and the new score.
+int game_db_best(Game& game, const char* name);
+void game_db_record_best(Game& game, const char* name, int score);
 
 // ---- state.dat (game_state.cpp)
 enum { GAME_STATE_FILE_SIZE = 213308 };

@@ -145,6 +145,9 @@ void Game::download() {
     _game_web_start(w_download, q, "");
 }
 
+// The title of the map on its way to the service, for the word that it arrived.
+static std::string _game_web_shared;
+
 void Game::share(int target) {
     mystrcpy(_edit.uid, sizeof(_edit.uid), GAME_WEB_FIELD(settings.uid).c_str());
     mystrcpy(_edit.author, sizeof(_edit.author), GAME_WEB_FIELD(settings.name).c_str());
@@ -159,6 +162,9 @@ void Game::share(int target) {
     body += _game_web_pair("intro", GAME_WEB_FIELD(_edit.intro));
     body += _game_web_pair("data", base64_encode(packed, (size_t)len));
     _game_web_start(w_share, q, body);
+    _game_web_shared = GAME_WEB_FIELD(_edit.title);
+    if (_game_web_shared.empty()) _game_web_shared = "your map";
+    game_notice("Sharing " + _game_web_shared + "...", GAME_NOTICE_LONG);
 }
 
 void game_web_track(Game& game, const char* page, const char* category, const char* action, int value) {
@@ -211,7 +217,13 @@ void game_web_poll(Game& game) {
     _game_web_expire(kv_web_get_ticks());
     if (w_track.poll()) w_track.close();
     if (w_share.poll()) {
-        game_web_error(game, w_share);
+        // The error screen tells of the service's refusals; the player hears
+        // of a map that arrived, and of one that never reached the service.
+        bool lost = w_share.has_error();
+        if (!game_web_error(game, w_share)) game_notice("Shared: " + _game_web_shared, GAME_NOTICE_SHORT);
+        else if (lost) game_notice("Could not share " + _game_web_shared + ": the service did not answer.",
+                                   GAME_NOTICE_LONG);
+        else game_notice(std::string(), 0);
         w_share.close();
     }
     if (w_download.poll()) {
@@ -392,7 +404,13 @@ void game_handle_download(Game& game) {
 // ---------------------------------------------------------------- opening a page
 
 void Game::open_url(const char* url) {
-    driver_open_url(url);
+    if (!driver_open_url(url)) {
+        // Nothing opened: the game stays as it is, with the address to copy.
+        game_notice(std::string("No web browser could be started. Open this address yourself:\n") + url,
+                    GAME_NOTICE_LONG);
+        return;
+    }
+    game_notice("Opening your web browser...", GAME_NOTICE_SHORT);
     if (driver_video_minimize()) return;
     int full = fs_toggle_tmp ^ (settings.vfull != -1 ? 1 : 0);
     if (!full) return;

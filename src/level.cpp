@@ -13,6 +13,7 @@
 #include "font.h"
 #include "gfx.h"
 #include "logic.h"
+#include "menu.h"
 #include "myview.h"
 #include "widgets.h"
 
@@ -28,6 +29,7 @@ enum {
     HUD_PAUSE_COLOR = 0xAAAAAA,
     HUD_PAUSE_PAD_V = 10, HUD_PAUSE_PAD_H = 20,
     HUD_TEXT_MARGIN = 10,               // status lines: from the right and the top
+    HUD_WORD_GAP = 6, HUD_WORD_COLOR = 0x999999,  // the word before each status number
     HUD_TIMER_W = 192,                  // one countdown cell
     HUD_TIMER_PADDING = 5,
     HUD_EMP_COLOR = 0xFF5555,
@@ -221,6 +223,15 @@ void Level::event(Event e) {
     }
 }
 
+std::vector<LevelStatusLine> level_status_lines(const LevelData& lev) {
+    char share[16];
+    double done = (double)(lev.t_pillars - lev.c_pillars) * 100.0 / (double)std::max(1, lev.t_pillars);
+    snprintf(share, sizeof(share), "%d%%", (int)done);
+    return {{"Pillars destroyed", share},
+            {"Data Cartridges", _level_int(lev.c_bonus) + " / " + _level_int(lev.t_bonus)},
+            {"Time", _level_clock(lev.timer)}};
+}
+
 // The row of countdowns across the top: live time bombs, then the EMP.
 static void _level_paint_countdowns(Game& game) {
     LevelData& lev = game.level;
@@ -267,18 +278,21 @@ void Level::paint() {
     gui.resize();
     gui.paint();
 
-    LevelData& lev = game.level;
     int f1 = font_load("font1");
     int lh = font_get_height(f1, "", 0);
-    char lines[3][32];
-    double share = (double)(lev.t_pillars - lev.c_pillars) * 100.0 / (double)std::max(1, lev.t_pillars);
-    snprintf(lines[0], sizeof(lines[0]), "%d%%", (int)share);
-    snprintf(lines[1], sizeof(lines[1]), "%d / %d", lev.c_bonus, lev.t_bonus);
-    snprintf(lines[2], sizeof(lines[2]), "%s", _level_clock(lev.timer).c_str());
+    // Each number after a dimmer word that says what it counts, against the
+    // window's top right corner.
+    std::vector<LevelStatusLine> lines = level_status_lines(game.level);
     GfxRect view = gfx_get_view();
-    for (int i = 0; i < 3; i++) {
-        int x = (int)(view.x + view.w) - font_get_width(f1, lines[i]) - HUD_TEXT_MARGIN;
-        font_draw(f1, lines[i], (float)x, view.y + (float)(i * lh + HUD_TEXT_MARGIN), 0, ALIGN_START);
+    for (size_t i = 0; i < lines.size(); i++) {
+        const char* word = lines[i].first.c_str();
+        const char* value = lines[i].second.c_str();
+        int x = (int)(view.x + view.w) - font_get_width(f1, value) - HUD_TEXT_MARGIN;
+        float y = view.y + (float)((int)i * lh + HUD_TEXT_MARGIN);
+        font_draw(f1, value, (float)x, y, 0, ALIGN_START);
+        Theme::color(HUD_WORD_COLOR);
+        font_draw(f1, word, (float)(x - HUD_WORD_GAP - font_get_width(f1, word)), y, 0, ALIGN_START);
+        Theme::color(STYLE_WHITE);
     }
     _level_paint_countdowns(game);
     game.gfx_3d();
@@ -449,7 +463,16 @@ void LevelWin::init() {
         t->td(_level_label(f1, ""));
         t->tr();
         t->td(_level_win_rating(game));
+        if (!game.settings.name[0]) {
+            Label* guest = _level_label(f1, "Your rating counts online once you sign in (Settings, Account).");
+            guest->name = "guest";
+            guest->style.color = WIN_DIM_COLOR;
+            t->tr();
+            t->td(new Box(guest));
+        }
     }
+    // The tutorial list marks the tutorials won, with the best score.
+    if (game.parent == STATE_MENU_PLAY) game_db_record_best(game, _level_text(lev.name, sizeof(lev.name)).c_str(), logic_points(lev));
     t->tr();
     t->td(_level_label(f1, ""));
     t->tr();
@@ -499,6 +522,12 @@ void LevelWin::event(Event e) {
         game.userdb.query("delete from ratings where lid = ?", {lid});
         game.userdb.query("insert into ratings (lid,stars,skulls) values (?,?,?)", {lid, _level_int(s), _level_int(k)});
         game.plays(s, k);
+    }
+    // After a tutorial, the list shows the next one; after the last, the
+    // main menu says the tutorial is done.
+    if (game.parent == STATE_MENU_PLAY && menu_tutorial_won(game)) {
+        game.next(STATE_MENU_MAIN);
+        return;
     }
     game.next(game.parent);
 }

@@ -2,9 +2,18 @@
 // win screens (level.cpp), the rewind (level.cpp) and the pause menu (pause.cpp).
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "engine.h"
 #include "game.h"
 #include "gui.h"
+
+// A status line of a screen's top right corner: what it counts, and the count.
+typedef std::pair<std::string, std::string> LevelStatusLine;
+// The play screen's: pillars destroyed, Data Cartridges, play time.
+std::vector<LevelStatusLine> level_status_lines(const LevelData& lev);
 
 class Level : public State {
 public:
@@ -49,6 +58,9 @@ public:
     void event(Event e) override;
     void loop() override;
 };
+
+// What the pause screen says killed the player (a DEATH_ code).
+const char* pause_death_text(int cause);
 
 class Pause : public State {
 public:

@@ -185,6 +185,7 @@ static bool _burn(Game& game, int x, int y, int v) {
         if (p.active && p.type == D_PLAYER && _logic_cell(p.x) == x && _logic_cell(p.y) == y) {
             p.state = D_DEAD;
             p.frame = 0;
+            game.death_cause = DEATH_FIRE;
         }
     }
     int t = lev.data[y][x];

@@ -92,9 +92,16 @@ void logic_face(Game& game, Entity& e, Entity& target) {
 
 int logic_actor_check(Game& game, Entity& e) {
     if (!e.active) return 0;
-    if (_logic_tile(game, _logic_cell(e.x), _logic_cell(e.y)).solid) {
+    int x = _logic_cell(e.x), y = _logic_cell(e.y);
+    const TileData& t = _logic_tile(game, x, y);
+    if (t.solid) {
         e.state = D_DEAD;
         e.frame = 0;
+        // Only a blast opens craters under someone's feet.
+        if (e.type == D_PLAYER) {
+            bool crater = _logic_on_grid(x, y) && game.level.data[y][x] == TILE_HOLE;
+            game.death_cause = crater ? DEATH_BLAST : (t.type == D_PIT || t.type == D_NONE) ? DEATH_FELL : DEATH_SOLID;
+        }
         return 0;
     }
     return 1;
@@ -122,6 +129,7 @@ static void _guard_look(Game& game, Entity& g) {
     if (!logic_cansee(game, g, _logic_cell(p->x), _logic_cell(p->y))) return;
     p->state = D_DEAD;
     p->frame = 0;
+    game.death_cause = DEATH_SHOT;
     g.state = D_SHOOT;
     logic_face(game, g, *p);
     game.play_sound("shoot");

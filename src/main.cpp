@@ -20,5 +20,6 @@ int main(int argc, char** argv) {
         game->paint();
     }
     game->deinit();
-    return 0;
+    // Non-zero when no window could be opened (the reason is on standard error).
+    return game->exit_status;
 }

@@ -8,7 +8,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "driver.h"
 #include "game_web.h"
@@ -36,12 +39,19 @@ enum {
     DIALOG_W = 480, DIALOG_PADDING = 10, DIALOG_CORNER = 20,
     DIALOG_SHADE = 160,                     // alpha of the darkening behind the dialog
     PREVIEW_X = 335, PREVIEW_Y = 120, PREVIEW_W = 625, PREVIEW_H = 480,
+    ENTRY_TEXT_W = LIST_W - 2 * (ENTRY_PADDING + ENTRY_MARGIN),  // a title in a list entry
+    STRIP_Y = 76, STRIP_PADDING = 6, STRIP_MARGIN = 2, STRIP_FRAME = 2,  // the tutorials' numbers
+    NOTE_W = 480,                           // notes under the build list's heading
 };
 // Colours.
 enum {
     ENTRY_BG = 0x111111, ENTRY_HOVER = 0x222222, ENTRY_PRESSED = 0x333333,
     INTRO_COLOR = 0xCCCCCC, LIST_BG = 0x000000,
     TEXT_VEIL_ALPHA = 205,                  // texts over a map: a fifth of it shows through
+    DONE_COLOR = 0x77DD77,    // a finished tutorial, the tutorial complete
+    UNDONE_COLOR = 0x999999,
+    WARN_COLOR = 0xFF8866,    // damage and files that cannot be written
+    DONE_BG = 0x1E4A1E, DONE_HOVER = 0x2A622A,  // a finished tutorial's number
 };
 // The preview turns one degree a tick at a fixed distance.
 const float PREVIEW_ZOOM = 50;
@@ -49,7 +59,11 @@ const float PREVIEW_TURN = 1;
 const float FULL_TURN = 360;
 
 const char* const FOOTER_TEXT = "Velquist 1.0.3  -  Credits";
+const char* const ELLIPSIS = "...";
 }  // namespace
+
+// Set when the last tutorial has just been won, until the main menu is left.
+static bool _menu_tutorial_done = false;
 
 // ---------------------------------------------------------------- shared state and helpers
 
@@ -90,6 +104,26 @@ std::string menu_column(const MyRow& row, const char* name) {
     return it == row.end() ? std::string() : it->second;
 }
 
+std::string menu_fit(const char* font, const std::string& text, int width) {
+    Font f(font_load(font));
+    if (f.get_width(text.c_str()) <= width) return text;
+    std::string cut = text;
+    while (!cut.empty() && f.get_width((cut + ELLIPSIS).c_str()) > width) cut.pop_back();
+    // Never end on a space before the dots.
+    while (!cut.empty() && cut.back() == ' ') cut.pop_back();
+    return cut + ELLIPSIS;
+}
+
+void menu_place(Container& gui, const char* name, Widget* button, int x, int y) {
+    if (Widget* old = gui.find(name)) old->parent->remove(old);
+    if (!button) return;
+    button->name = name;
+    menu_measure(button);
+    if (x < 0) x = CANVAS_W - button->_rect.w;
+    if (y < 0) y = CANVAS_H - button->_rect.h;
+    gui.add(button, x, y);
+}
+
 // The selected row brought into range; false when there are no rows.
 static bool _menu_wrap_cur() {
     _menu_total = (int)_menu_levs.size();
@@ -99,9 +133,25 @@ static bool _menu_wrap_cur() {
     return true;
 }
 
-// A one-line message centred on the screen (the empty-list screens).
-static void _menu_empty_message(Container& gui, const char* text) {
-    Box* b = new Box(menu_label("font2", text));
+// A message centred on the screen (the empty-list screens): a first line in
+// "font2", the others in "font1", then an optional button.
+static void _menu_empty_message(Container& gui, const std::vector<std::string>& lines, int color = 0,
+                                Widget* button = nullptr) {
+    Table* t = new Table();
+    for (size_t i = 0; i < lines.size(); i++) {
+        Label* l = menu_label(i ? "font1" : "font2", lines[i].c_str());
+        if (color) l->style.color = color;
+        t->tr();
+        t->td(new Box(l));
+    }
+    if (button) {
+        t->tr();
+        t->td(menu_label("font1", ""));
+        t->tr();
+        t->td(button);
+    }
+    Box* b = new Box(t);
+    b->name = "message";
     b->style.width = CANVAS_W;
     menu_measure(b);
     gui.add(b, 0, (CANVAS_H - b->_rect.h) / 2);
@@ -176,30 +226,41 @@ static void _menu_author_buttons(Game& game, Container& gui) {
     gui.add(bts, AUTHOR_X, CANVAS_H - bts->_rect.h);
 }
 
-void menu_show_lev(Game& game, Container& gui) {
+// Whether the last load gave the stored map: a map that does not unpack
+// leaves a new, empty one with an id of its own.
+static bool _menu_loaded(const Game& game, const std::string& id) {
+    return id.substr(0, sizeof(game._edit.id) - 1) == std::string(game._edit.id, strnlen(game._edit.id, sizeof(game._edit.id)));
+}
+
+bool menu_show_lev(Game& game, Container& gui) {
     if (Widget* old = gui.find("lev")) old->parent->remove(old);
     if (!_menu_wrap_cur()) {
         logic_new(game);
-        return;
+        return false;
     }
     const MyRow& row = _menu_levs[_menu_cur];
     bool own = game.state == STATE_MENU_EDIT;
-    logic_load(game, own ? game.userdb : game.netdb, menu_column(row, "id").c_str());
+    std::string id = menu_column(row, "id");
+    logic_load(game, own ? game.userdb : game.netdb, id.c_str());
+    bool ok = _menu_loaded(game, id);
     const LevelData& lev = game._edit;
 
     Table* t = new Table();
     t->style.width = PANEL_W;
-    Box* title = new Box(menu_label("font2", lev.title));
+    // A damaged map still shows the title its row carries.
+    std::string title_text = ok ? std::string(lev.title) : menu_column(row, "title");
+    Box* title = new Box(menu_label("font2", menu_fit("font2", title_text, PANEL_W).c_str()));
     title->style.width = PANEL_W;
     title->style.height = PANEL_ROW_H;
-    std::string second = own ? menu_date(menu_column(row, "ts").c_str()) : std::string(lev.author);
-    Box* sub = new Box(menu_label("font1", second.c_str()));
+    std::string second = own ? menu_date(menu_column(row, "ts").c_str()) : menu_column(row, "author");
+    Box* sub = new Box(menu_label("font1", menu_fit("font1", second, PANEL_W).c_str()));
     sub->style.width = PANEL_W;
     sub->style.height = PANEL_ROW_H;
-    Label* intro = menu_label("font1", lev.intro);
+    Label* intro = menu_label("font1", ok ? lev.intro : "This map is damaged");
     intro->style.width = PANEL_INTRO_W;
     intro->style.align = ALIGN_CENTER;
-    intro->style.color = INTRO_COLOR;
+    intro->style.color = ok ? INTRO_COLOR : WARN_COLOR;
+    if (!ok) intro->name = "damaged";
     t->tr();
     t->td(title);
     t->tr();
@@ -221,7 +282,9 @@ void menu_show_lev(Game& game, Container& gui) {
     panel->ignore = 1;  // the panel never takes the pointer
     gui.add(panel, PANEL_X, PANEL_Y);
 
-    if (!own) _menu_author_buttons(game, gui);
+    if (!own && ok) _menu_author_buttons(game, gui);
+    if (!own && !ok) menu_place(gui, "bts", nullptr, 0, 0);
+    return ok;
 }
 
 void _menu_delete(Game& game, Container& gui) {
@@ -281,6 +344,13 @@ void MenuMain::init() {
     t->style.height = MAIN_TABLE;
     t->tr();
     t->td(new Box(logo), 2);
+    if (_menu_tutorial_done || menu_tutorial_complete(game)) {
+        Label* done = menu_label("font1", "Tutorial complete! Press Play for the maps of other players.");
+        done->name = "tutorial-done";
+        done->style.color = DONE_COLOR;
+        t->tr();
+        t->td(new Box(done), 2);
+    }
     t->tr();
     t->td(w_button_size("Tutorial", MENU_PLAY, MAIN_BUTTON_W, BUTTON_H, box3));
     t->td(w_button_size("Play", MENU_DOWNLOAD, MAIN_BUTTON_W, BUTTON_H, box3));
@@ -290,11 +360,20 @@ void MenuMain::init() {
     t->tr();
     t->td(w_button_size("Your Stats", MENU_STATS, MAIN_BUTTON_W, BUTTON_H, 0));
     t->td(w_button_size("Quit", MENU_QUIT, MAIN_BUTTON_W, BUTTON_H, 0));
-    Box* footer = new Box(menu_label("font1", FOOTER_TEXT));
-    footer->style.set_margin(EDGE);
-    footer->onclick = MENU_CREDITS;
+    // Two links side by side: the help pages and the credits.
+    Table* links = new Table();
+    const struct {
+        const char* text;
+        int code;
+    } footer[] = {{"Help (F1)", MENU_HELP}, {FOOTER_TEXT, MENU_CREDITS}};
+    for (const auto& f : footer) {
+        Box* link = new Box(menu_label("font1", f.text));
+        link->style.set_margin(EDGE);
+        link->onclick = f.code;
+        links->td(link);
+    }
     t->tr();
-    t->td(footer, 2);
+    t->td(links, 2);
 
     Box* root = new Box(t);
     root->style.width = CANVAS_W;
@@ -303,7 +382,9 @@ void MenuMain::init() {
     gui.resize();
 }
 
-void MenuMain::deinit() {}
+// The word that the tutorial is done is said once right after it; later the
+// player's records say it.
+void MenuMain::deinit() { _menu_tutorial_done = false; }
 
 void MenuMain::paint() {
     game.gfx_2d();
@@ -312,7 +393,9 @@ void MenuMain::paint() {
 }
 
 void MenuMain::event(Event e) {
-    switch (gui.event(&e)) {
+    int r = gui.event(&e);
+    if (e.type == EVT_KEYDOWN && e.v == KEY_F1) r = MENU_HELP;
+    switch (r) {
     case MENU_PLAY: game.next(STATE_MENU_PLAY); break;
     case MENU_DOWNLOAD:
         mystrcpy(game.q_value, sizeof(game.q_value), "c~featured");
@@ -330,6 +413,7 @@ void MenuMain::event(Event e) {
     }
     case MENU_QUIT: game.quit = 1; break;
     case MENU_CREDITS: game.next(STATE_MENU_CREDITS); break;
+    case MENU_HELP: menu_help_open(game, STATE_MENU_MAIN); break;
     default: break;
     }
 }
@@ -337,6 +421,74 @@ void MenuMain::event(Event e) {
 void MenuMain::loop() { gui.loop(); }
 
 // ---------------------------------------------------------------- tutorial list
+
+// The shipped tutorials in the order they are played: rows with id and name.
+static MyResult _menu_tutorials(Game& game) {
+    return game.gamedb.query("select id,name from levels where name like 't%' order by name asc", {});
+}
+
+bool menu_tutorial_won(Game& game) {
+    MyResult rows = _menu_tutorials(game);
+    std::string name(game.level.name, strnlen(game.level.name, sizeof(game.level.name)));
+    for (size_t i = 0; i < rows.size(); i++) {
+        if (menu_column(rows[i], "name") != name) continue;
+        if (i + 1 < rows.size()) {
+            _menu_cur = (int)i + 1;
+            return false;
+        }
+        _menu_cur = 0;
+        _menu_tutorial_done = true;
+        return true;
+    }
+    return false;
+}
+
+bool menu_tutorial_complete(Game& game) {
+    MyResult rows = _menu_tutorials(game);
+    for (const MyRow& r : rows)
+        if (game_db_best(game, menu_column(r, "name").c_str()) <= 0) return false;
+    return !rows.empty();
+}
+
+// One small numbered button per tutorial, green when it has been won; the
+// one shown sits on a lighter square.
+static void _menu_tutorial_strip(Game& game, Container& gui) {
+    Table* strip = new Table();
+    strip->tr();
+    char num[16];
+    for (int i = 0; i < _menu_total; i++) {
+        bool done = game_db_best(game, menu_column(_menu_levs[i], "name").c_str()) > 0;
+        Label* l = menu_label("font1", myitoa(i + 1, num));
+        l->style.color = done ? DONE_COLOR : UNDONE_COLOR;
+        Box* b = new Box(l);
+        b->onclick = MENU_ROW + i;
+        b->style.set_margin(STRIP_MARGIN);
+        b->style.background = done ? DONE_BG : ENTRY_BG;
+        b->style.data[STYLE_HOVER].background = done ? DONE_HOVER : ENTRY_HOVER;
+        // The one shown is framed; its frame takes the room of its padding.
+        bool cur = i == _menu_cur;
+        b->style.set_padding(cur ? STRIP_PADDING - STRIP_FRAME : STRIP_PADDING);
+        if (cur) {
+            for (int& side : b->style.border) side = STRIP_FRAME;
+            b->style.border_color = STYLE_WHITE;
+        }
+        strip->td(b);
+    }
+    Box* row = new Box(strip);
+    row->name = "strip";
+    row->style.width = CANVAS_W;
+    gui.add(row, 0, STRIP_Y);
+}
+
+// "Tutorial 2 of 8" and the best score so far, under the map's title.
+static std::string _menu_tutorial_status(Game& game, int* color) {
+    char buf[96];
+    int best = game_db_best(game, game._edit.name);
+    *color = best > 0 ? DONE_COLOR : UNDONE_COLOR;
+    if (best > 0) snprintf(buf, sizeof(buf), "Tutorial %d of %d: finished, best score %d", _menu_cur + 1, _menu_total, best);
+    else snprintf(buf, sizeof(buf), "Tutorial %d of %d: not finished yet", _menu_cur + 1, _menu_total);
+    return buf;
+}
 
 // Play in the middle of the bottom row, Next and Previous at its ends.
 static void _menu_play_buttons(Container& gui) {
@@ -356,12 +508,12 @@ static void _menu_play_buttons(Container& gui) {
 
 void MenuPlay::init() {
     gui = Container();
-    _menu_levs = game.gamedb.query("select id from levels where name like 't%' order by name asc", {});
+    _menu_levs = _menu_tutorials(game);
     font_load("font2");
     font_load("font1");
     bool rows = _menu_wrap_cur();
     if (!rows) {
-        _menu_empty_message(gui, "No levels found.");
+        _menu_empty_message(gui, {"No levels found."});
         logic_new(game);
     } else {
         logic_load(game, game.gamedb, menu_column(_menu_levs[_menu_cur], "id").c_str());
@@ -373,7 +525,15 @@ void MenuPlay::init() {
     intro->style.align = ALIGN_CENTER;
     intro->style.color = INTRO_COLOR;
     info->tr();
-    info->td(new Box(menu_label("font2", game._edit.title)));
+    info->td(new Box(menu_label("font2", menu_fit("font2", game._edit.title, TUTORIAL_INTRO_W).c_str())));
+    if (rows) {
+        int color = 0;
+        Label* status = menu_label("font1", _menu_tutorial_status(game, &color).c_str());
+        status->name = "status";
+        status->style.color = color;
+        info->tr();
+        info->td(new Box(status));
+    }
     info->tr();
     info->td(menu_label("font1", ""));
     info->tr();
@@ -384,6 +544,8 @@ void MenuPlay::init() {
     gui.add(centre, 0, 0);
 
     _menu_button_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
+    // Over the centred text, which covers the whole canvas.
+    if (rows) _menu_tutorial_strip(game, gui);
     if (rows) _menu_play_buttons(gui);
     // Laid out at once, so that the buttons answer the pointer before the first frame.
     gui.resize();
@@ -403,6 +565,11 @@ void MenuPlay::paint() {
 void MenuPlay::event(Event e) {
     int r = _menu_list_key(e, gui.event(&e));
     bool rows = !_menu_levs.empty();
+    if (r >= MENU_ROW && r - MENU_ROW < (int)_menu_levs.size()) {
+        _menu_cur = r - MENU_ROW;
+        init();
+        return;
+    }
     switch (r) {
     case MENU_BACK: game.next(STATE_MENU_MAIN); break;
     case MENU_EDIT_PLAY:
@@ -433,7 +600,7 @@ void MenuPlay::loop() {
 static Widget* _menu_edit_entry(const MyRow& row, int i) {
     Table* t = new Table();
     t->style.width = LIST_W;
-    std::string title = menu_column(row, "title");
+    std::string title = menu_fit("font1", menu_column(row, "title"), ENTRY_TEXT_W);
     std::string date = menu_date(menu_column(row, "ts").c_str());
     Box* a = new Box(menu_label("font1", title.c_str()));
     a->style.align = ALIGN_START;
@@ -458,10 +625,18 @@ static Widget* _menu_edit_entry(const MyRow& row, int i) {
     return e;
 }
 
+// Edit and Play act on the selected map, so a map that does not unpack
+// offers neither.
+static void _menu_edit_buttons(Container& gui, bool ok) {
+    menu_place(gui, "edit", ok ? w_button_size("Edit", MENU_EDIT, BUTTON_W, BUTTON_H, 0) : nullptr, EDIT_X, -1);
+    menu_place(gui, "play", ok ? w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3")) : nullptr,
+               PLAY_X, -1);
+}
+
 // The list of the user's maps, the detail panel of the selected one and
 // the buttons that act on it.
 static void _menu_edit_list(Game& game, Container& gui) {
-    menu_show_lev(game, gui);
+    bool ok = menu_show_lev(game, gui);
 
     Table* list = new Table();
     for (int i = 0; i < _menu_total; i++) {
@@ -473,9 +648,35 @@ static void _menu_edit_list(Game& game, Container& gui) {
     gui.add(scroll, LIST_X, LIST_Y);
 
     _menu_button_at(gui, w_button_size("Delete", MENU_DELETE, BUTTON_W, BUTTON_H, 0), 0, -1);
-    _menu_button_at(gui, w_button_size("Edit", MENU_EDIT, BUTTON_W, BUTTON_H, 0), EDIT_X, -1);
-    _menu_button_at(gui, w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3")),
-                    PLAY_X, -1);
+    _menu_edit_buttons(gui, ok);
+}
+
+// What the build list says about the maps file: nothing while all is well.
+static std::string _menu_userdb_note(const Game& game) {
+    switch (game.userdb_status) {
+    case USERDB_READONLY: return "Your maps file is read-only: new maps cannot be saved.";
+    case USERDB_CLOSED: return "Your maps file user.db could not be opened: maps cannot be saved.";
+    default: return game.userdb_note;  // e.g. where a damaged file was kept
+    }
+}
+
+// The screen for a maps file that is not usable: what is wrong, and for a
+// damaged one the offer to keep it aside and start anew.
+static void _menu_userdb_message(Game& game, Container& gui) {
+    if (game.userdb_status == USERDB_DAMAGED) {
+        _menu_empty_message(gui,
+                            {"Your maps file cannot be read",
+                             "user.db: " + game.userdb_note + ".",
+                             "It has not been changed. You can keep it aside (under a dated name)",
+                             "and start a new, empty maps file."},
+                            WARN_COLOR, w_button_size("Keep it aside, start anew", MENU_FRESH, 2 * BUTTON_W, BUTTON_H, 0));
+        return;
+    }
+    _menu_empty_message(gui,
+                        {"Your maps file could not be opened",
+                         "user.db " + (game.userdb_note.empty() ? std::string("cannot be used") : game.userdb_note) + ".",
+                         "Maps you build cannot be saved until it can."},
+                        WARN_COLOR);
 }
 
 void MenuEdit::init() {
@@ -487,15 +688,33 @@ void MenuEdit::init() {
     font_load("font3");
     _menu_button_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
     _menu_button_at(gui, w_button_size("New", MENU_EDIT_NEW, BUTTON_W, BUTTON_H, 0), NEW_X, 0);
-    Box* heading = new Box(menu_label("font2", "Build / Edit"));
+    Table* head = new Table();
+    head->tr();
+    head->td(menu_label("font2", "Build / Edit"));
+    std::string note = _menu_userdb_note(game);
+    if (!note.empty() && game.userdb_status != USERDB_DAMAGED && game.userdb_status != USERDB_CLOSED) {
+        Label* l = menu_label("font3", note.c_str());
+        l->name = "note";
+        l->style.width = NOTE_W;
+        l->style.align = ALIGN_CENTER;
+        l->style.color = game.userdb_status == USERDB_OK ? UNDONE_COLOR : WARN_COLOR;
+        head->tr();
+        head->td(l);
+    }
+    Box* heading = new Box(head);
     heading->style.width = HEADING_W;
     heading->style.height = HEADING_H;
     gui.add(heading, HEADING_X, 0);
 
-    if (_menu_wrap_cur()) {
+    if (game.userdb_status == USERDB_DAMAGED || game.userdb_status == USERDB_CLOSED) {
+        _menu_levs.clear();
+        _menu_total = 0;
+        _menu_userdb_message(game, gui);
+        logic_new(game);
+    } else if (_menu_wrap_cur()) {
         _menu_edit_list(game, gui);
     } else {
-        _menu_empty_message(gui, "---");
+        _menu_empty_message(gui, {"You have no maps yet", "Press New, at the top right, to build your first map."});
         logic_new(game);
     }
     gui.resize();
@@ -520,17 +739,25 @@ static void _menu_edit_delete_selected(Game& game) {
 }
 
 void MenuEdit::event(Event e) {
-    int r = _menu_list_key(e, gui.event(&e));
-    bool rows = !_menu_levs.empty();
+    int r = gui.event(&e);
+    // Escape puts an open dialog away, as its Cancel does.
+    if (!r && e.type == EVT_KEYDOWN && e.v == KEY_ESCAPE && gui.find("dialog")) r = MENU_NO;
+    r = _menu_list_key(e, r);
+    // Play and Edit only while the selected map unpacked (their buttons are there).
+    bool rows = !_menu_levs.empty() && gui.find("play");
     if (r >= MENU_ROW) {
         if (r - MENU_ROW < (int)_menu_levs.size()) {
             _menu_cur = r - MENU_ROW;
-            menu_show_lev(game, gui);
+            _menu_edit_buttons(gui, menu_show_lev(game, gui));
         }
         return;
     }
     switch (r) {
     case MENU_BACK: game.next(STATE_MENU_MAIN); break;
+    case MENU_FRESH:
+        game_db_user_fresh(game);
+        init();
+        break;
     case MENU_PLAY:
         if (rows) _menu_play(game);
         break;
@@ -547,7 +774,7 @@ void MenuEdit::event(Event e) {
         break;
     case MENU_SHARE: game.next(STATE_EDIT_SHARE); break;
     case MENU_DELETE:
-        if (rows) _menu_delete(game, gui);
+        if (!_menu_levs.empty()) _menu_delete(game, gui);
         break;
     case MENU_YES:
         _menu_edit_delete_selected(game);

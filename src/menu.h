@@ -1,6 +1,7 @@
 // The menus: main, tutorial and build lists with the map detail panel
 // (menu.cpp), the online browser (menu_download.cpp), settings, the service's
-// error and sign-in screen, credits and help (menu_settings.cpp).
+// error and sign-in screen and credits (menu_settings.cpp), help pages
+// (menu_help.cpp).
 #pragma once
 
 #include <string>
@@ -17,7 +18,7 @@ enum {
     MENU_BACK = 6, MENU_EDIT_NEW = 7, MENU_EDIT_PLAY = 8, MENU_EDIT_EDIT = 9, MENU_DELETE = 10,
     MENU_SHARE = 11, MENU_NEXT = 12, MENU_PREVIOUS = 13, MENU_DOWNLOAD = 14, MENU_REFRESH = 15,
     MENU_AUTHOR_MORE = 16, MENU_AUTHOR_FAVORITES = 17, MENU_CREDITS = 18, MENU_YES = 19, MENU_NO = 20,
-    MENU_STATS = 21, MENU_ROW = 1000
+    MENU_STATS = 21, MENU_HELP = 22, MENU_FRESH = 23, MENU_ROW = 1000
 };
 
 // ---- shared list state (menu.cpp): the rows of the last map query
@@ -25,9 +26,14 @@ extern MyResult _menu_levs;
 extern int _menu_cur;
 extern int _menu_total;
 
-// (Re)builds the detail panel of row _menu_cur, loading its map.
-void menu_show_lev(Game& game, Container& gui);
+// (Re)builds the detail panel of row _menu_cur, loading its map; false when
+// the stored map does not unpack (the panel then says it is damaged).
+bool menu_show_lev(Game& game, Container& gui);
 void _menu_delete(Game& game, Container& gui);
+// Puts button at (x, y) under the given name, replacing the widget of that
+// name; a null button only removes it. A negative x or y counts from the
+// right or bottom edge of the canvas.
+void menu_place(Container& gui, const char* name, Widget* button, int x, int y);
 
 // ---- helpers shared by the menu files (menu.cpp)
 // A label in the named font.
@@ -42,6 +48,22 @@ std::string menu_date(const char* ts);
 void menu_paint_preview(Game& game, const GfxRect& canvas_rect);
 // Value of a column of a list row; "" when the row lacks it.
 std::string menu_column(const MyRow& row, const char* name);
+// text as it fits in width pixels of the named font: cut, with "..." at its
+// end, when it is wider.
+std::string menu_fit(const char* font, const std::string& text, int width);
+
+// ---- tutorial progress (menu.cpp)
+// After a tutorial's win: selects the next tutorial in the list; true when
+// the won one was the last (the main menu then says the tutorial is done).
+bool menu_tutorial_won(Game& game);
+// Whether every tutorial has a recorded win.
+bool menu_tutorial_complete(Game& game);
+
+// ---- help (menu_help.cpp)
+// Opens the help pages; leaving them returns to the screen `back`.
+void menu_help_open(Game& game, int back);
+enum { MENU_HELP_PAGES = 7 };
+extern int _menu_help_page;
 
 #define VELQUIST_MENU_SCREEN(Name)              \
     class Name : public State {                 \
@@ -84,12 +106,16 @@ void menu_error_form_sync(Game& game, Container& gui);
 // and not offered yet, up to MENU_VRES_ITEMS_MAX items.
 enum { MENU_VRES_ITEMS_MAX = 25 };
 void menu_settings_vres_fill(GridPicker& picker, const int* ws, const int* hs, int n);
-// The scrolling texts: lines ending with a null entry.
+// The credits: lines ending with a null entry.
 extern const char* const menu_credits_text[];
-extern const char* const menu_help_text[];
+// Why the error screen asks a guest to sign in (a list that needs an
+// account); shown above the form until the screen is left.
+extern std::string _menu_error_why;
 VELQUIST_MENU_SCREEN(MenuSettings)
 VELQUIST_MENU_SCREEN(MenuError)
 VELQUIST_MENU_SCREEN(MenuCredits)
+
+// ---- menu_help.cpp
 VELQUIST_MENU_SCREEN(MenuHelp)
 
 #undef VELQUIST_MENU_SCREEN

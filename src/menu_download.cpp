@@ -25,6 +25,7 @@ const int _menu_cats_n = (int)MY_COUNT(_menu_cats);
 enum {
     BUTTON_W = 240, BUTTON_H = 60,
     HEADING_X = 240, HEADING_W = 720,
+    HEADING_INSET = 48,  // the heading button's frame and margins around its label
     LIST_Y = 120, LIST_W = 320, LIST_H = 480,
     ENTRY_PADDING = 10, ENTRY_MARGIN = 2,
     ENTRY_IDLE = 0x111111, ENTRY_HOVER = 0x222222, ENTRY_PRESSED = 0x333333,
@@ -35,6 +36,12 @@ enum {
 static const GfxRect PREVIEW_RECT(335, 120, 625, 480);
 
 // ---------------------------------------------------------------- category screen
+
+// Lists made from the player's own account: a guest is asked to sign in
+// instead of being shown an empty list.
+static bool _menu_cat_needs_account(int i) {
+    return _menu_cats[i].value == "c~friends" || _menu_cats[i].value == "c~favorites";
+}
 
 void MenuDownload1::init() {
     gui = Container();
@@ -47,6 +54,8 @@ void MenuDownload1::init() {
     b->style.width = CANVAS_W;
     b->style.height = CANVAS_H;
     gui.add(b, 0, 0);
+    // Added last, so that it lies over the centred column.
+    menu_place(gui, "back", w_button_size("Back", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
     // Laid out at once, so that the buttons answer the pointer before the first frame.
     gui.resize();
 }
@@ -69,6 +78,13 @@ void MenuDownload1::event(Event e) {
     }
     int i = r - MENU_ROW;
     if (r == MENU_NONE || i < 0 || i >= _menu_cats_n) return;
+    if (_menu_cat_needs_account(i) && !game.settings.name[0]) {
+        _menu_error_why = _menu_cats[i].title + " are made from your account: sign in to see them.";
+        mystrcpy(game.error_msg, sizeof(game.error_msg), _menu_error_why.c_str());
+        game.context = STATE_MENU_DOWNLOAD1;
+        game.next(STATE_MENU_ERROR);
+        return;
+    }
     _menu_cur = 0;
     mystrcpy(game.q_value, sizeof(game.q_value), _menu_cats[i].value.c_str());
     mystrcpy(game.q_title, sizeof(game.q_title), _menu_cats[i].title.c_str());
@@ -101,10 +117,11 @@ static Widget* _menu_entry(const MyRow& row, int i, Font f1, Font f3) {
     ratings->td(_menu_rating(col("skulls"), "skulls"));
 
     Table* t = new Table();
+    int text_w = LIST_W - 2 * (ENTRY_PADDING + ENTRY_MARGIN);
     t->tr();
-    t->td(new Label(f3, col("author").c_str()));
+    t->td(new Label(f3, menu_fit("font3", col("author"), text_w).c_str()));
     t->tr();
-    t->td(new Label(f1, col("title").c_str()));
+    t->td(new Label(f1, menu_fit("font1", col("title"), text_w).c_str()));
     t->tr();
     t->td(ratings);
 
@@ -133,6 +150,12 @@ static Widget* _menu_list(Font f1, Font f3) {
     return new ScrollBox2(new ScrollBox(list, LIST_W, LIST_H));
 }
 
+// Play at the bottom right, while the selected map unpacked.
+static void _menu_play_button(Container& gui, bool ok) {
+    menu_place(gui, "play", ok ? w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3")) : nullptr,
+               -1, -1);
+}
+
 void MenuDownload2::init() {
     _menu_levs = game.netdb.query("select id,title,author,stars,skulls from levels where q = ? order by value asc",
                                   {std::string(game.q_value, strnlen(game.q_value, sizeof(game.q_value)))});
@@ -142,6 +165,7 @@ void MenuDownload2::init() {
     gui = Container();
     gui.add(w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
     std::string title(game.q_title, strnlen(game.q_title, sizeof(game.q_title)));
+    title = menu_fit("font2", title, HEADING_W - HEADING_INSET);
     gui.add(w_button_size(title.c_str(), MENU_MORE, HEADING_W, BUTTON_H, 0), HEADING_X, 0);
     Box* refresh = w_button_size("Refresh", MENU_REFRESH, BUTTON_W, BUTTON_H, 0);
     menu_measure(refresh);
@@ -155,11 +179,9 @@ void MenuDownload2::init() {
         logic_new(game);
     } else {
         _menu_cur = ((_menu_cur % _menu_total) + _menu_total) % _menu_total;
-        menu_show_lev(game, gui);
+        bool ok = menu_show_lev(game, gui);
         gui.add(_menu_list(f1, f3), 0, LIST_Y);
-        Box* play = w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3"));
-        menu_measure(play);
-        gui.add(play, CANVAS_W - play->_rect.w, CANVAS_H - play->_rect.h);
+        _menu_play_button(gui, ok);
     }
     gui.resize();
 }
@@ -201,7 +223,7 @@ void MenuDownload2::event(Event e) {
     case MENU_MORE: game.next(STATE_MENU_DOWNLOAD1); return;
     case MENU_REFRESH: game.download(); return;
     case MENU_PLAY:
-        if (_menu_total == 0) return;
+        if (_menu_total == 0 || !gui.find("play")) return;
         game.level = game._edit;
         game.parent = game.state;
         game.track("level", game.level.name, "start", game.level.timer / TICKS_PER_SECOND);
@@ -211,7 +233,7 @@ void MenuDownload2::event(Event e) {
     }
     if (r >= MENU_ROW && r - MENU_ROW < _menu_total) {
         _menu_cur = r - MENU_ROW;
-        menu_show_lev(game, gui);
+        _menu_play_button(gui, menu_show_lev(game, gui));
         gui.resize();
     }
 }

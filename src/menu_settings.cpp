@@ -1,8 +1,11 @@
 // The settings pages (sound, account, video), the online service's error
-// and sign-in screen, and the scrolling credits and help texts.
+// and sign-in screen, and the scrolling credits.
 //
-// Sections: settings, error screen, scrolling texts.
+// Sections: settings, error screen, credits.
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "driver.h"
 #include "game_web.h"
@@ -40,6 +43,7 @@ const int FIXED_SIZES[][2] = {{1280, 720}, {1024, 768}, {960, 640}, {480, 320}};
 }  // namespace
 
 int _MenuSettings_page = MENU_SETTINGS_SOUND;
+std::string _menu_error_why;
 
 // ---------------------------------------------------------------- settings
 
@@ -55,19 +59,24 @@ static void _menu_row(Table* t, Widget* w) {
 static int _menu_vres(int w, int h) { return (w << VRES_SHIFT) | h; }
 
 void menu_settings_vres_fill(GridPicker& picker, const int* ws, const int* hs, int n) {
-    char label[32];
-    picker.item("Auto", VRES_AUTO);
-    for (const int* s : FIXED_SIZES) {
-        snprintf(label, sizeof(label), "%dx%d", s[0], s[1]);
-        picker.item(label, _menu_vres(s[0], s[1]));
-    }
-    for (int i = 0; i < n && picker.cur < MENU_VRES_ITEMS_MAX; i++) {
+    // The fixed sizes, then the platform's that are large enough and new,
+    // up to the picker's room; shown from the smallest to the largest.
+    std::vector<int> sizes;
+    for (const int* s : FIXED_SIZES) sizes.push_back(_menu_vres(s[0], s[1]));
+    for (int i = 0; i < n && (int)sizes.size() + 1 < MENU_VRES_ITEMS_MAX; i++) {
         int w = ws[i], h = hs[i];
         // A packed size keeps the height in 12 bits; a larger one cannot be asked for.
         if (w < VRES_MIN_W || h < VRES_MIN_H || h > VRES_MASK || w > VRES_MASK) continue;
-        if (picker.has(_menu_vres(w, h))) continue;
-        snprintf(label, sizeof(label), "%dx%d", w, h);
-        picker.item(label, _menu_vres(w, h));
+        if (std::find(sizes.begin(), sizes.end(), _menu_vres(w, h)) != sizes.end()) continue;
+        sizes.push_back(_menu_vres(w, h));
+    }
+    // Width first, then height: the packed value orders them so.
+    std::sort(sizes.begin(), sizes.end());
+    char label[32];
+    picker.item("Auto", VRES_AUTO);
+    for (int v : sizes) {
+        snprintf(label, sizeof(label), "%dx%d", v >> VRES_SHIFT, v & VRES_MASK);
+        picker.item(label, v);
     }
 }
 
@@ -123,6 +132,12 @@ void MenuSettings::init() {
         _MenuSettings_page = MENU_SETTINGS_SOUND;
     font_load("font2");
     Table* t = new Table();
+    static const char* const titles[MENU_SETTINGS_PAGES] = {"Settings: Sound", "Settings: Account",
+                                                            "Settings: Video"};
+    Label* title = menu_label("font2", titles[_MenuSettings_page]);
+    title->name = "title";
+    _menu_row(t, new Box(title));
+    _menu_row(t, menu_label("font2", ""));
     switch (_MenuSettings_page) {
     case MENU_SETTINGS_SOUND: _menu_settings_sound(game, t); break;
     case MENU_SETTINGS_ACCOUNT: _menu_settings_account(game, t); break;
@@ -277,6 +292,13 @@ void MenuError::init() {
     Table* t = new Table();
     _menu_row(t, new Box(menu_label("font2", upgrade ? "Upgrade Available" : "Sign In")));
     _menu_row(t, menu_label("font2", ""));
+    if (!game.settings.name[0] && !_menu_error_why.empty()) {
+        // A guest asked for a list of the account's own: say why the form is here.
+        Label* why = menu_label("font1", _menu_error_why.c_str());
+        why->name = "why";
+        _menu_row(t, new Box(why));
+        _menu_row(t, menu_label("font2", ""));
+    }
     if (game.settings.name[0]) {
         Label* text = menu_label("font1", msg.c_str());
         if (text->fnt.get_width(text->txt) > ERROR_TEXT_MAX_W) text->style.width = ERROR_TEXT_MAX_W;
@@ -303,7 +325,10 @@ void MenuError::init() {
     gui.add(centre, 0, 0);
 }
 
-void MenuError::deinit() { menu_error_form_sync(game, gui); }
+void MenuError::deinit() {
+    menu_error_form_sync(game, gui);
+    _menu_error_why.clear();
+}
 
 void MenuError::paint() {
     if (State* beneath = _game_states[_menu_error_context(game)]) beneath->paint();
@@ -339,7 +364,7 @@ void MenuError::event(Event e) {
 
 void MenuError::loop() { gui.loop(); }
 
-// ---------------------------------------------------------------- scrolling texts
+// ---------------------------------------------------------------- credits
 
 const char* const menu_credits_text[] = {
     "Velquist",
@@ -376,45 +401,6 @@ const char* const menu_credits_text[] = {
     "based on Bitstream Vera by Bitstream, Inc.",
     "",
     "Thank you for playing!",
-    "",
-    nullptr,
-};
-
-const char* const menu_help_text[] = {
-    "How to Play",
-    "",
-    "The Goal",
-    "Destroy every pillar of the map with your bombs,",
-    "then step beside a window to escape.",
-    "Collect the Data Cartridges for a better score.",
-    "",
-    "Walking",
-    "Click a cell to walk there by the shortest way,",
-    "or hold W, A, S and D to walk.",
-    "",
-    "Bombs",
-    "Keys 1 to 4 (or Z, X, C and V) and the buttons at the bottom:",
-    "1 detonator bomb: drop it, step away, press again to set it off.",
-    "2 time bomb: goes off 10 seconds after you leave it;",
-    "press again while on it for 20 or 30 seconds.",
-    "3 EMP bomb: freezes the guards for 10 seconds.",
-    "4 mini bomb: drop it, step away, press again: its fire",
-    "burns away the walls and crates right beside it.",
-    "Standing on one of your bombs, its key picks it up again.",
-    "Every explosion raises the alarm: be ready to run.",
-    "",
-    "Guards",
-    "Guards walk their rounds and see ahead of them.",
-    "Stay out of their sight and out of the lights.",
-    "",
-    "Camera",
-    "Drag with the right mouse button to look around,",
-    "turn the wheel to zoom, Left and Right turn the view.",
-    "",
-    "Pause and Rewind",
-    "Escape or the || button pauses the game.",
-    "From the pause menu, Rewind turns back the last seconds",
-    "at a cost in time; Restart begins the map again.",
     "",
     nullptr,
 };
@@ -464,13 +450,3 @@ void MenuCredits::paint() {
 }
 void MenuCredits::event(Event e) { _menu_scroller_event(game, gui, e); }
 void MenuCredits::loop() { _menu_scroller_loop(game, gui); }
-
-void MenuHelp::init() { _menu_scroller_init(gui, menu_help_text); }
-void MenuHelp::deinit() {}
-void MenuHelp::paint() {
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-}
-void MenuHelp::event(Event e) { _menu_scroller_event(game, gui, e); }
-void MenuHelp::loop() { _menu_scroller_loop(game, gui); }

@@ -236,6 +236,7 @@ std::vector<unsigned char> Harness::pixels(int* w, int* h) {
     gfx_clear();
     if (_game->state >= 0 && _game->state < STATE_TABLE_MAX && _game_states[_game->state])
         _game_states[_game->state]->paint();
+    game_notice_paint(*_game);  // the shell's notice, over the screen as in Game::paint
     glFinish();
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

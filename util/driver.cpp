@@ -35,6 +35,15 @@ static int (*_timer_clock)() = nullptr;
 static void (*_timer_sleep)(int) = nullptr;
 static void (*_url_handler)(const char*) = nullptr;
 
+// A quit asked for while SDL could not hold it: a window close queued when
+// the video subsystem restarts (which empties the queue), or a signal. The
+// next poll reports it, so the game still ends and saves.
+static volatile sig_atomic_t _driver_quit_pending = 0;
+static struct sigaction _driver_old_int, _driver_old_term;
+static int _driver_signals_set = 0;
+// What the platform answered when a video mode could not be set.
+static char _driver_video_error[256];
+
 enum { TIMER_CATCHUP_MAX = 7, KEY_REPEAT_DELAY = 500, KEY_REPEAT_INTERVAL = 30,
        DEPTH_BITS = 16, VIDEO_INIT_ATTEMPTS = 20, VIDEO_INIT_RETRY_MS = 50 };
 
@@ -43,6 +52,41 @@ const char* _driver_gamename();
 
 static _DriverData& _d() { return _driver ? *_driver : _driver_fallback; }
 
+static void _driver_on_signal(int sig) {
+    (void)sig;
+    _driver_quit_pending = 1;
+}
+
+// Our own handlers for the terminal's and the session's quit signals. SDL
+// installs its own only where none is set, and removes them whenever the
+// video subsystem stops, so a signal during a mode change would otherwise
+// end the game on the spot, without saving.
+static void _driver_signals_install() {
+    if (_driver_signals_set) return;
+    struct sigaction sa;
+    memset(&sa, 0, sizeof(sa));
+    sa.sa_handler = _driver_on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &_driver_old_int);
+    sigaction(SIGTERM, &sa, &_driver_old_term);
+    _driver_signals_set = 1;
+}
+
+static void _driver_signals_restore() {
+    if (!_driver_signals_set) return;
+    sigaction(SIGINT, &_driver_old_int, nullptr);
+    sigaction(SIGTERM, &_driver_old_term, nullptr);
+    _driver_signals_set = 0;
+}
+
+// Takes a window close out of SDL's queue before the queue is thrown away.
+static void _driver_keep_quit() {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    SDL_PumpEvents();
+    SDL_Event ev;
+    while (SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_QUITMASK) > 0) _driver_quit_pending = 1;
+}
+
 const char* _driver_gamename() { return _d().gamename; }
 
 // ---------------------------------------------------------------- lifecycle
@@ -50,6 +94,8 @@ const char* _driver_gamename() { return _d().gamename; }
 void driver_init() {
     if (_driver) return;
     _driver = new _DriverData();
+    _driver_quit_pending = 0;
+    _driver_signals_install();
     // With a display named, only X11 can give us an OpenGL window. Left to
     // itself, SDL falls back to a text-mode driver when the X server is slow to
     // answer, and that driver's terminal library takes over SIGTERM and ends
@@ -77,6 +123,7 @@ void driver_deinit() {
     if (!_driver) return;
     driver_audio_deinit();
     SDL_Quit();
+    _driver_signals_restore();
     delete _driver;
     _driver = nullptr;
 }
@@ -92,6 +139,7 @@ void driver_set_caption(const char* text) {
 // OpenGL window; so while a display is named, a driver other than X11 is
 // retried a few times before it is accepted.
 static bool _driver_video_subsystem() {
+    _driver_keep_quit();
     for (int attempt = 0; attempt < VIDEO_INIT_ATTEMPTS; attempt++) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
@@ -108,7 +156,8 @@ static bool _driver_video_subsystem() {
 static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     fprintf(stderr, "_try_init_video(%d,%d,%d)\n", w, h, fullscreen);
     if (!_driver_video_subsystem()) {
-        fprintf(stderr, "SDL video: %s\n", SDL_GetError());
+        mystrcpy(_driver_video_error, sizeof(_driver_video_error), SDL_GetError());
+        fprintf(stderr, "SDL video: %s\n", _driver_video_error);
         return nullptr;
     }
     SDL_EnableUNICODE(1);
@@ -120,7 +169,10 @@ static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, DEPTH_BITS);
     SDL_Surface* s = SDL_SetVideoMode(w, h, 0, flags);
     fprintf(stderr, "res: %d\n", s ? 1 : 0);
-    if (!s) fprintf(stderr, "SDL_SetVideoMode: %s\n", SDL_GetError());
+    if (!s) {
+        mystrcpy(_driver_video_error, sizeof(_driver_video_error), SDL_GetError());
+        fprintf(stderr, "SDL_SetVideoMode: %s\n", _driver_video_error);
+    }
     if (s) {
         static const SDL_GLattr attrs[] = {SDL_GL_RED_SIZE, SDL_GL_GREEN_SIZE, SDL_GL_BLUE_SIZE,
                                            SDL_GL_ALPHA_SIZE, SDL_GL_DEPTH_SIZE, SDL_GL_BUFFER_SIZE,
@@ -144,7 +196,8 @@ static void _video_record(SDL_Surface* s) {
     if (vi) fprintf(stderr, "vinfo: %d x %d\n", vi->current_w, vi->current_h);
 }
 
-void driver_video_init(int ww, int hh, int dw, int dh, int mw, int mh, int full) {
+int driver_video_init(int ww, int hh, int dw, int dh, int mw, int mh, int full) {
+    _driver_video_error[0] = 0;
     fprintf(stderr, "init_video: %d %d %d %d %d %d %d\n", ww, hh, dw, dh, mw, mh, full);
     int want_w = ww, want_h = hh, want_full = full;
     SDL_Surface* s = _try_init_video(ww, hh, full);
@@ -166,13 +219,26 @@ void driver_video_init(int ww, int hh, int dw, int dh, int mw, int mh, int full)
         want_full = 0;
         s = _try_init_video(mw, mh, 0);
     }
-    if (!s) return;
+    if (!s) return 0;
     _video_record(s);
-    if (want_w == 0 && want_h == 0) return;
-    if (s->w == want_w && s->h == want_h) return;
+    if (want_w == 0 && want_h == 0) return 1;
+    if (s->w == want_w && s->h == want_h) return 1;
     int got_w = s->w, got_h = s->h;
     s = _try_init_video(got_w, got_h, want_full);
+    if (s) {
+        _video_record(s);
+        return 1;
+    }
+    // The last attempt restarted the subsystem and lost the window it had.
+    fprintf(stderr, "trying w/o fullscreen ...\n");
+    s = _try_init_video(got_w, got_h, 0);
     if (s) _video_record(s);
+    return s ? 1 : 0;
+}
+
+const char* driver_video_error() {
+    if (_driver_video_error[0]) return _driver_video_error;
+    return "no answer";
 }
 
 void driver_video_flip() { SDL_GL_SwapBuffers(); }
@@ -240,6 +306,11 @@ static int _driver_modmask(int mod) {
 
 int driver_event_poll(Event* e) {
     *e = Event(EVT_NONE);
+    if (_driver_quit_pending) {
+        _driver_quit_pending = 0;
+        e->type = EVT_QUIT;
+        return 1;
+    }
     SDL_Event se;
     if (!SDL_PollEvent(&se)) return 0;
     switch (se.type) {
@@ -373,13 +444,15 @@ static bool _driver_spawn(const char* program, const char* url) {
     return got <= 0;
 }
 
-void driver_open_url(const char* url) {
+int driver_open_url(const char* url) {
     printf("Driver::weblink: %s\n", url);
     if (_url_handler) {
         _url_handler(url);
-        return;
+        return 1;
     }
-    if (!_driver_spawn("xdg-open", url)) _driver_spawn("firefox", url);
+    if (_driver_spawn("xdg-open", url) || _driver_spawn("firefox", url)) return 1;
+    fprintf(stderr, "no web browser could be started for %s\n", url);
+    return 0;
 }
 
 void driver_set_url_handler(void (*handler)(const char* url)) { _url_handler = handler; }

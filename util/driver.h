@@ -14,7 +14,10 @@ void driver_init();
 void driver_deinit();
 void driver_set_gamename(const char* name);
 void driver_set_caption(const char* text);
-void driver_video_init(int ww, int hh, int dw, int dh, int mw, int mh, int full);
+// Opens the window; 1 when a mode could be set, 0 when none of the chain's
+// modes could (driver_video_error then says what the platform answered).
+int driver_video_init(int ww, int hh, int dw, int dh, int mw, int mh, int full);
+const char* driver_video_error();
 void driver_video_flip();
 int driver_video_minimize();
 void driver_get_size(int* w, int* h);
@@ -30,6 +33,8 @@ void driver_set_orient(float orient);
 int driver_video_list_modes(int* ws, int* hs, int max);
 
 // ---- input (driver.cpp)
+// A window close or a SIGINT/SIGTERM that came while the video mode was being
+// set is reported as EVT_QUIT by the next poll.
 int driver_event_poll(Event* e);
 
 // ---- timing (driver.cpp)
@@ -47,6 +52,9 @@ void driver_timer_set_clock(int (*get_ticks)(), void (*delay)(int ms));
 const char* driver_data_fname(const char* name);
 const char* driver_doc_fname(const char* name);
 std::string driver_data_load(const char* name);
+// Reads a regular user file whole into buf (at most max bytes); 0 for a
+// missing, oversized or special file (a FIFO or a device is never opened
+// for a blocking read).
 int driver_doc_load(const char* name, void* buf, int max);
 // Writes atomically: a temporary file beside the target, then a rename.
 // Returns 1 on success, 0 when nothing could be written (the old file stays).
@@ -54,7 +62,8 @@ int driver_doc_save(const char* name, const void* buf, int n);
 int driver_tex_load(const char* name);
 
 // ---- other (driver.cpp)
-void driver_open_url(const char* url);
+// Hands the address to a browser; 0 when no browser program could be started.
+int driver_open_url(const char* url);
 // Lets a test capture the addresses handed to the browser instead of starting one.
 void driver_set_url_handler(void (*handler)(const char* url));
 std::string driver_clipboard_get_text();

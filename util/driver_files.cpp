@@ -72,18 +72,37 @@ std::string driver_data_load(const char* name) {
 int driver_doc_load(const char* name, void* buf, int max) {
     const char* path = driver_doc_fname(name);
     struct stat st;
-    long size = stat(path, &st) == 0 ? (long)st.st_size : 0;
+    bool exists = stat(path, &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        fprintf(stderr, "%s is not a regular file, not read\n", name);
+        return 0;
+    }
+    long size = exists ? (long)st.st_size : 0;
     if (size > max) {
         fprintf(stderr, "%s is too large\n", name);
         return 0;
     }
-    FILE* f = fopen(path, "rb");
-    if (!f) {
+    // Non-blocking, and checked again once open: a FIFO put in place of the
+    // file after the check above must not hang the start either.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         fprintf(stderr, "file not found: %s\n", path);
         return 0;
     }
-    size_t got = fread(buf, 1, (size_t)size, f);
-    fclose(f);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (long)st.st_size > max) {
+        fprintf(stderr, "%s changed while it was read, not read\n", name);
+        close(fd);
+        return 0;
+    }
+    char* p = (char*)buf;
+    long got = 0;
+    while (got < (long)st.st_size) {
+        ssize_t r = read(fd, p + got, (size_t)(st.st_size - got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += r;
+    }
+    close(fd);
     return (int)got;
 }
 

@@ -108,25 +108,47 @@ TEST_F(EditorScreen, ClickPaintsTheCellAndShowsItsActors) {
     EXPECT_EQ(g._edit.data[62][60], 16);
 }
 
-TEST_F(EditorScreen, DragPaintsEveryCellOnTheLineAsItsOwnChange) {
+TEST_F(EditorScreen, DragPaintsAGaplessLineAtAnyAngleEachCellItsOwnChange) {
     choose(5);
-    float ax, ay, bx, by;
-    ASSERT_TRUE(h.cell_to_canvas(50, 60, &ax, &ay));
-    ASSERT_TRUE(h.cell_to_canvas(58, 64, &bx, &by));
-    h.press(ax, ay);
-    h.move(bx, by);  // one fast motion with the button held
-    h.release(bx, by);
-    h.tick();
-    std::set<std::pair<int, int>> line;
-    int n = (int)(std::sqrt(8.0f * 8 + 4 * 4) + 1);
-    for (int i = 0; i <= n; i++) line.insert({58 + (50 - 58) * i / n, 64 + (60 - 64) * i / n});
-    for (int y = 58; y <= 66; y++)
-        for (int x = 48; x <= 60; x++)
-            EXPECT_EQ(g._edit.data[y][x] == 5, line.count({x, y}) == 1) << x << "," << y;
-    EXPECT_EQ(g.ext.undo_n, (int)line.size());
+    // At the default camera, then turned by 45 degrees: a fast drag from
+    // (50, 60) to (58, 64) paints a line of cells that share an edge.
+    float start = g._edit.rotate;
+    for (float turn : {0.0f, 45.0f, 90.0f}) {
+        g._edit.pan_x = 54;
+        g._edit.pan_y = 62;
+        turn_to(start + turn);
+        for (int y = 58; y <= 66; y++)
+            for (int x = 48; x <= 60; x++) g._edit.data[y][x] = 1;
+        edit_reset(g);
+        float ax, ay, bx, by;
+        ASSERT_TRUE(h.cell_to_canvas(50, 60, &ax, &ay));
+        ASSERT_TRUE(h.cell_to_canvas(58, 64, &bx, &by));
+        h.press(ax, ay);
+        h.move(bx, by);  // one fast motion with the button held
+        h.release(bx, by);
+        h.tick();
+        std::set<std::pair<int, int>> painted;
+        for (int y = 58; y <= 66; y++)
+            for (int x = 48; x <= 60; x++)
+                if (g._edit.data[y][x] == 5) painted.insert({x, y});
+        EXPECT_EQ(painted.size(), 13u) << "8 + 4 steps and the first cell, at " << turn;
+        // Walk from one end to the other through edge neighbours only.
+        std::set<std::pair<int, int>> seen = {{50, 60}}, todo = seen;
+        while (!todo.empty()) {
+            auto c = *todo.begin();
+            todo.erase(todo.begin());
+            for (auto d : {std::make_pair(1, 0), std::make_pair(-1, 0), std::make_pair(0, 1), std::make_pair(0, -1)}) {
+                std::pair<int, int> n(c.first + d.first, c.second + d.second);
+                if (painted.count(n) && seen.insert(n).second) todo.insert(n);
+            }
+        }
+        EXPECT_TRUE(seen.count({58, 64})) << "no gap at " << turn;
+        EXPECT_EQ(g.ext.undo_n, (int)painted.size());
+    }
     // One undo takes back one cell.
+    int before = g.ext.undo_n;
     h.key(KEY_z, 'z', MOD_CTRL);
-    EXPECT_EQ(g.ext.undo_n, (int)line.size() - 1);
+    EXPECT_EQ(g.ext.undo_n, before - 1);
 }
 
 TEST_F(EditorScreen, PaintingOutsideThePlayableAreaRecordsNothing) {

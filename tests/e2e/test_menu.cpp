@@ -319,12 +319,12 @@ TEST(MenuEdit, DeletingHidesTheMapAndReturnsToTheFirst) {
         ASSERT_TRUE(click_code(h, gui, MENU_YES));
     }
     EXPECT_EQ(_menu_total, 0);
-    EXPECT_TRUE(shows(&gui, "---"));
+    EXPECT_TRUE(shows(&gui, "Press New, at the top right, to build your first map."));
     for (int code : {MENU_DELETE, MENU_EDIT, MENU_PLAY}) EXPECT_FALSE(find_code(&gui, code)) << code;
     EXPECT_TRUE(find_code(&gui, MENU_EDIT_NEW));
 }
 
-TEST(MenuEdit, EscapeWithTheDialogOpenLeavesForTheMainMenu) {
+TEST(MenuEdit, EscapeCancelsTheDialogThenLeavesForTheMainMenu) {
     Harness h;
     h.start();
     Game& g = h.game();
@@ -333,8 +333,11 @@ TEST(MenuEdit, EscapeWithTheDialogOpenLeavesForTheMainMenu) {
     ASSERT_TRUE(click_code(h, build_gui(), MENU_DELETE));
     ASSERT_TRUE(build_gui().find("dialog"));
     h.key(KEY_ESCAPE);
-    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+    EXPECT_EQ(g.state, STATE_MENU_EDIT);
+    EXPECT_FALSE(build_gui().find("dialog"));
     EXPECT_EQ(g.userdb.query("select id from levels where q is null", {}).size(), 3u);
+    h.key(KEY_ESCAPE);
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
 }
 
 TEST(MenuEdit, ArrowKeysDoNothingAndTheListIsEmptyAtFirst) {
@@ -343,7 +346,7 @@ TEST(MenuEdit, ArrowKeysDoNothingAndTheListIsEmptyAtFirst) {
     Game& g = h.game();
     g.next(STATE_MENU_EDIT);
     h.tick();
-    EXPECT_TRUE(shows(&build_gui(), "---"));
+    EXPECT_TRUE(shows(&build_gui(), "You have no maps yet"));
     three_user_maps(h);
     g.next(STATE_MENU_EDIT);
     h.key(KEY_RIGHT);

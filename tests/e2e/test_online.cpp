@@ -137,8 +137,9 @@ TEST(OnlineRequest, ShareSendsTheEditedMapUnderItsIdWhenItHasNoName) {
                        "\nContent-Type: application/x-www-form-urlencoded\nContent-Length: " +
                        std::to_string(body.size()) + "\n\n";
     EXPECT_EQ(head + body, svc.requests("share")[0]);
-    // The service's empty answer is a success: no error screen.
+    // The service's empty answer is a success: no error screen, a word that it arrived.
     EXPECT_EQ(STATE_MENU_MAIN, g.state);
+    EXPECT_EQ("Shared: Two rooms", game_notice_text());
 }
 
 TEST(OnlineAnswer, ErrorsOpenTheErrorScreenOverTheScreenThatWasShown) {

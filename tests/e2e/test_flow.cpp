@@ -1,0 +1,316 @@
+// The player's flow through the real game: help reached from the menu and
+// the pause screen, tutorial progress, what the screens say about the
+// online service and the user's files, and a quit that is never dropped.
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "driver.h"
+#include "edit.h"
+#include "gfx.h"
+#include "level.h"
+#include "test_menu.h"
+
+using namespace menu_test;
+
+namespace {
+
+template <class Screen>
+Container& gui_at(Game& g) {
+    return static_cast<Screen*>(_game_states[g.state])->gui;
+}
+
+std::string bytes_of(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// Whether a widget below w shows the image.
+bool shows_image(Widget* w, int img) {
+    if (img && w->style.img == img) return true;
+    if (Container* c = dynamic_cast<Container*>(w))
+        for (Widget* k : c->widgets)
+            if (shows_image(k, img)) return true;
+    return false;
+}
+
+std::string label_text(Container& gui, const char* name) {
+    Label* l = dynamic_cast<Label*>(gui.find(name));
+    return l ? l->txt : "";
+}
+
+// The play copy becomes the loaded map, ready for a win screen: won in
+// 9 seconds with every bomb left of its stock.
+void won(Game& g, int parent) {
+    g.level = g._edit;
+    g.level.timer = 270;
+    g.parent = parent;
+    g.next(STATE_LEVEL_WIN);
+}
+
+}  // namespace
+
+TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
+    Harness h;
+    h.start();
+    Game& g = h.game();
+    h.tick();
+    ASSERT_TRUE(click_code(h, gui_at<MenuMain>(g), MENU_HELP)) << "a Help link beside Credits";
+    ASSERT_EQ(g.state, STATE_MENU_HELP);
+    std::set<std::string> titles;
+    for (int page = 0; page < MENU_HELP_PAGES; page++) {
+        Container& gui = gui_at<MenuHelp>(g);
+        std::string title = label_text(gui, "title");
+        titles.insert(title);
+        for (const char* icon : {"icon-bomb1", "icon-bomb2", "icon-bomb3", "icon-bomb4"}) {
+            if (title == "Bombs") {
+                EXPECT_TRUE(shows_image(&gui, gfx_img_load(icon))) << icon;
+            }
+        }
+        if (page == MENU_HELP_PAGES - 1) {
+            EXPECT_FALSE(find_button(&gui, "Next"));
+            break;
+        }
+        ASSERT_TRUE(click_button(h, gui, "Next")) << page;
+    }
+    for (const char* t : {"The Goal", "Controls", "Bombs", "Guards", "Light and Darkness", "Rewind", "The Editor"})
+        EXPECT_TRUE(titles.count(t)) << t;
+    h.key(KEY_LEFT);
+    EXPECT_EQ(label_text(gui_at<MenuHelp>(g), "title"), "Rewind");
+    ASSERT_TRUE(click_button(h, gui_at<MenuHelp>(g), "Back"));
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+    h.key(KEY_F1);
+    EXPECT_EQ(g.state, STATE_MENU_HELP);
+    EXPECT_EQ(label_text(gui_at<MenuHelp>(g), "title"), "The Goal") << "help opens on its first page";
+    h.key(KEY_ESCAPE);
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+
+    // From a death on the pause screen, which names what killed the player.
+    logic_new(g);
+    g.level = g._edit;
+    g.parent = STATE_MENU_MAIN;
+    g.next(STATE_LEVEL);
+    h.key(KEY_RETURN);
+    ASSERT_EQ(g.state, STATE_LEVEL);
+    logic_find(g, D_PLAYER)->state = D_DEAD;
+    g.death_cause = DEATH_SHOT;
+    h.key(KEY_ESCAPE);
+    ASSERT_EQ(g.state, STATE_PAUSE);
+    EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen and shot by a guard"));
+    EXPECT_FALSE(find_button(&gui_at<Pause>(g), "Resume"));
+    h.key(KEY_F1);
+    EXPECT_EQ(g.state, STATE_MENU_HELP);
+    h.key(KEY_ESCAPE);
+    EXPECT_EQ(g.state, STATE_PAUSE) << "help returns where it was opened";
+}
+
+TEST(FlowTutorials, WinsAreMarkedWithTheBestScoreAndContinueGoesOnToTheNext) {
+    Harness h;
+    h.start();
+    Game& g = h.game();
+    own_game_db(g, h.user_file("tutorials.db"));
+    store_map(g, g.gamedb, "id-a", "t01", "First");
+    store_map(g, g.gamedb, "id-b", "t02", "Second");
+    store_map(g, g.gamedb, "id-c", "t03", "Third");
+    _menu_cur = 1;
+    g.next(STATE_MENU_PLAY);
+    h.tick();
+    EXPECT_EQ(label_text(gui_at<MenuPlay>(g), "status"), "Tutorial 2 of 3: not finished yet");
+    Widget* strip = gui_at<MenuPlay>(g).find("strip");
+    ASSERT_TRUE(strip);
+    EXPECT_TRUE(shows(strip, "1") && shows(strip, "2") && shows(strip, "3"));
+
+    won(g, STATE_MENU_PLAY);
+    int score = logic_points(g.level);
+    h.tick();
+    ASSERT_TRUE(click_button(h, gui_at<LevelWin>(g), "Continue"));
+    EXPECT_EQ(g.state, STATE_MENU_PLAY);
+    EXPECT_EQ(_menu_cur, 2) << "the next tutorial is selected";
+    EXPECT_STREQ(g._edit.name, "t03");
+    ASSERT_TRUE(click_code(h, gui_at<MenuPlay>(g), MENU_ROW + 1)) << "the strip's numbers select";
+    EXPECT_EQ(label_text(gui_at<MenuPlay>(g), "status"),
+              "Tutorial 2 of 3: finished, best score " + std::to_string(score));
+
+    // The last one: Continue leads to the main menu, which says so.
+    _menu_cur = 2;
+    g.next(STATE_MENU_PLAY);
+    won(g, STATE_MENU_PLAY);
+    h.key(KEY_RETURN);
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+    EXPECT_TRUE(gui_at<MenuMain>(g).find("tutorial-done"));
+}
+
+TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
+    static int opened = 0;
+    opened = 0;
+    Harness h;
+    h.start();
+    Game& g = h.game();
+    h.tick();
+    driver_set_url_handler([](const char*) { opened++; });
+    ASSERT_TRUE(click_code(h, gui_at<MenuMain>(g), MENU_STATS));
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(game_notice_text(), "Opening your web browser...");
+    h.tick(GAME_NOTICE_SHORT);
+    EXPECT_EQ(game_notice_text(), "") << "a short notice goes by itself";
+
+    // Where no browser starts, the address stays on screen to be copied.
+    driver_set_url_handler(nullptr);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", "/nonexistent", 1);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(click_code(h, gui_at<MenuMain>(g), MENU_STATS));
+    testing::internal::GetCapturedStderr();
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+    EXPECT_NE(game_notice_text().find("Open this address yourself:\nhttp://"), std::string::npos)
+        << game_notice_text();
+    h.tick(GAME_NOTICE_SHORT);
+    EXPECT_NE(game_notice_text(), "");
+    h.click(CANVAS_W / 2, 100);  // on the notice: it goes, nothing beneath reacts
+    EXPECT_EQ(game_notice_text(), "");
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+
+    // A guest's Friends: the sign-in form says why it is there.
+    g.next(STATE_MENU_DOWNLOAD1);
+    ASSERT_TRUE(click_button(h, gui_at<MenuDownload1>(g), "Back"));
+    EXPECT_EQ(g.state, STATE_MENU_DOWNLOAD2);
+    g.next(STATE_MENU_DOWNLOAD1);
+    ASSERT_TRUE(click_button(h, gui_at<MenuDownload1>(g), "Friends"));
+    ASSERT_EQ(g.state, STATE_MENU_ERROR);
+    EXPECT_EQ(label_text(gui_at<MenuError>(g), "why"), "Friends are made from your account: sign in to see them.");
+    h.key(KEY_ESCAPE);
+    EXPECT_EQ(g.state, STATE_MENU_DOWNLOAD1);
+
+    // A guest's rating: the win screen says when it counts.
+    for (const char* name : {"", "Ann"}) {
+        mystrcpy(g.settings.name, sizeof(g.settings.name), name);
+        logic_new(g);
+        won(g, STATE_MENU_DOWNLOAD2);
+        EXPECT_EQ(gui_at<LevelWin>(g).find("guest") != nullptr, !name[0]) << name;
+    }
+    g.next(STATE_MENU_SETTINGS);
+    EXPECT_TRUE(shows(&gui_at<MenuSettings>(g), "Settings: Sound"));
+}
+
+TEST(FlowOnline, DamagedMapsCannotBePlayedAndLongTitlesAreCut) {
+    Harness h;
+    h.start();
+    Game& g = h.game();
+    std::string title(63, 'W');
+    store_map(g, g.netdb, "c~featured|good", "good", title.c_str());
+    store_map(g, g.netdb, "c~featured|bad", "bad", "Broken");
+    g.netdb.query("update levels set q = 'c~featured', value = 1", {});
+    g.netdb.query("update levels set value = 2, data = 'not a map' where id = 'c~featured|bad'", {});
+    mystrcpy(g.q_value, sizeof(g.q_value), "c~featured");
+    mystrcpy(g.q_title, sizeof(g.q_title), "Featured");
+    _menu_cur = 0;
+    g.next(STATE_MENU_DOWNLOAD2);
+    h.tick();
+    Container& gui = gui_at<MenuDownload2>(g);
+    EXPECT_TRUE(gui.find("play"));
+    std::vector<std::string> t = texts(&gui);
+    int cut = 0;
+    for (const std::string& s : t) cut += s.size() > 3 && s.size() < title.size() && s.compare(s.size() - 3, 3, "...") == 0;
+    EXPECT_GE(cut, 2) << "in the list entry and in the panel";
+
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(click_code(h, gui, MENU_ROW + 1));
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(shows(&gui, "This map is damaged"));
+    EXPECT_TRUE(shows(&gui, "Broken"));
+    EXPECT_FALSE(gui.find("play"));
+    h.key(KEY_ESCAPE);
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+}
+
+TEST(FlowNothingLost, AFailedSaveKeepsTheMapInTheEditorAndADamagedFileIsKeptAside) {
+    Harness h;
+    // A maps file that is no database at all.
+    std::string garbage(2048, 'z');
+    std::ofstream(h.user_file("user.db"), std::ios::binary) << garbage;
+    h.start();
+    Game& g = h.game();
+    g.next(STATE_MENU_EDIT);
+    h.tick();
+    EXPECT_TRUE(shows(&gui_at<MenuEdit>(g), "Your maps file cannot be read"));
+    EXPECT_TRUE(find_code(&gui_at<MenuEdit>(g), MENU_FRESH));
+    EXPECT_EQ(bytes_of(h.user_file("user.db")), garbage);
+
+    // Building anyway: the save fails, says so, and the map stays.
+    logic_new(g);
+    mystrcpy(g._edit.title, sizeof(g._edit.title), "My first map");
+    g.next(STATE_EDIT_MENU);
+    ASSERT_TRUE(click_button(h, gui_at<EditMenu>(g), "Save & Quit"));
+    EXPECT_EQ(g.state, STATE_EDIT_MENU);
+    EXPECT_TRUE(shows(&gui_at<EditMenu>(g), "Your map was not saved:"));
+    EXPECT_STREQ(g._edit.title, "My first map");
+    EXPECT_EQ(bytes_of(h.user_file("user.db")), garbage);
+
+    ASSERT_TRUE(click_code(h, gui_at<EditMenu>(g), EDITMENU_FRESH));
+    EXPECT_EQ(g.state, STATE_MENU_EDIT);
+    EXPECT_TRUE(shows(&gui_at<MenuEdit>(g), "My first map"));
+    std::string note = label_text(gui_at<MenuEdit>(g), "note");
+    ASSERT_EQ(note.find("The old file is kept as user.db.damaged-"), 0u) << note;
+    std::string kept = note.substr(strlen("The old file is kept as "));
+    kept.pop_back();  // the full stop
+    EXPECT_EQ(bytes_of(h.user_file(kept.c_str())), garbage);
+}
+
+TEST(FlowQuit, AQuitDuringAModeChangeStillQuitsAndSaves) {
+    Harness h(960, 720);
+    h.start();
+    Game& g = h.game();
+    // A window close queued just before the mode changes, then a signal.
+    SDL_Event se;
+    memset(&se, 0, sizeof(se));
+    se.type = SDL_QUIT;
+    SDL_PushEvent(&se);
+    g.video_reset();
+    h.tick();
+    EXPECT_EQ(g.quit, 1) << "the close queued before the mode change";
+    g.quit = 0;
+    raise(SIGTERM);
+    g.video_reset();
+    h.tick();
+    EXPECT_EQ(g.quit, 1) << "a SIGTERM while the mode changed";
+    g.next(STATE_MENU_SETTINGS);
+    h.stop();
+    EXPECT_EQ(bytes_of(h.user_file("state.dat")).size(), (size_t)GAME_STATE_FILE_SIZE);
+
+    // A window size no display has falls back to the desktop's at once.
+    Harness wide(524287, 4095);
+    wide.start();
+    EXPECT_EQ(wide.game().settings.vres, -1);
+    wide.stop();
+}
+
+TEST(FlowQuit, WithoutAnyVideoModeTheGameSaysWhyAndLeavesTheFilesAlone) {
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    Harness h;
+    std::string settings = bytes_of(h.user_file("settings.dat"));
+    setenv("DISPLAY", ":97.0", 1);  // nobody answers there
+    testing::internal::CaptureStderr();
+    h.start();
+    std::string log = testing::internal::GetCapturedStderr();
+    setenv("DISPLAY", display.c_str(), 1);
+    Game& g = h.game();
+    EXPECT_EQ(g.quit, 1);
+    EXPECT_NE(g.exit_status, 0);
+    EXPECT_NE(log.find("Velquist cannot start: it needs an OpenGL window"), std::string::npos) << log;
+    EXPECT_NE(log.find("the platform answered: "), std::string::npos);
+    h.stop();
+    EXPECT_EQ(bytes_of(h.user_file("settings.dat")), settings);
+    for (const char* f : {"state.dat", "user.db", "net.db"})
+        EXPECT_FALSE(std::filesystem::exists(h.user_file(f))) << f;
+}
