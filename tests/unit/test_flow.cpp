@@ -22,22 +22,10 @@
 #include "edit.h"
 #include "level.h"
 #include "logic_world.h"
+#include "temp_dir.h"
 #include "util.h"
 
 namespace {
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char tmpl[] = "/tmp/velquist-flow-XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    std::string file(const char* name) const { return path + "/" + name; }
-};
 
 std::string bytes_of(const std::string& path) {
     std::ifstream f(path, std::ios::binary);

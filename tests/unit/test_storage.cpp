@@ -13,22 +13,10 @@
 
 #include "game.h"
 #include "logic.h"
+#include "temp_dir.h"
 #include "util.h"
 
 namespace {
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char tmpl[] = "/tmp/velquist-store-XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    std::string file(const char* name) const { return path + "/" + name; }
-};
 
 // Runs raw SQL on a file, outside the wrapper under test.
 void raw_sql(const std::string& path, const char* sql) {
