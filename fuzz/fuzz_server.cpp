@@ -4,7 +4,9 @@
 // Input: [mode] then the rest. Mode 0: method byte, then target and body
 // split at the first NUL. Mode 1: an API request of a signed-in account whose
 // action and extra query come from the input. Mode 2: a share of a signed-in
-// account whose record is the input (padded or cut to one record).
+// account whose record is the input (padded or cut to one record). Mode 3: a
+// share of a map that its player wins by standing still, with the input as
+// its replay (given the map's digest when it decodes, so that it is played).
 #include <unistd.h>
 #include <zlib.h>
 
@@ -17,10 +19,12 @@
 
 #include "../server/server.h"
 #include "base64.h"
+#include "logic.h"
 
 namespace {
 
 double g_now = 1e9;
+const int REPLAY_TICKS_MAX = 3000;  // longer replays are only decoded: long plays are slow to fuzz
 double fuzz_clock() { return g_now; }
 
 Server* fuzz_server() {
@@ -32,7 +36,31 @@ Server* fuzz_server() {
     const char* dir = mkdtemp(tmpl);
     if (!dir || !server_store_open(s->store, dir)) abort();
     server_account_create(s->store, "alice", "secret1");
+    server_replay_set_tiles(VELQUIST_TILES_JSON);
     return s;
+}
+
+// A new map with a window beside its start (tile numbers of data/tiles.json).
+const LevelData& idle_map() {
+    static LevelData* lev = nullptr;
+    if (lev) return *lev;
+    static Game g;
+    logic_new(g);
+    lev = new LevelData(g.level);
+    lev->data[MAP_SIZE / 2][MAP_SIZE / 2 + 1] = 7;
+    lev->dirty = 0;
+    return *lev;
+}
+
+std::string form_value(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '+') out += "%2b";
+        else if (c == '/') out += "%2f";
+        else if (c == '=') out += "%3d";
+        else out += c;
+    }
+    return out;
 }
 
 std::string account_query(const std::string& action) {
@@ -58,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Server* s = fuzz_server();
     g_now += 7;  // buckets refill a little between inputs
     std::string rest((const char*)data + 1, size - 1);
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
     case 0: {
         if (rest.empty()) return 0;
         static const char* const METHODS[] = {"GET", "POST", "HEAD", "PUT"};
@@ -86,14 +114,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uLongf len = packed.size();
         if (compress((Bytef*)&packed[0], &len, (const Bytef*)record.data(), record.size()) != Z_OK) return 0;
         packed.resize(len);
-        std::string body = "&target=1&id=1&title=t&intro=i&data=";
-        for (char c : base64_encode(packed)) {
-            if (c == '+') body += "%2b";
-            else if (c == '/') body += "%2f";
-            else if (c == '=') body += "%3d";
-            else body += c;
-        }
+        std::string body = "&target=1&id=1&title=t&intro=i&data=" + form_value(base64_encode(packed));
         check(server_handle(*s, "POST", account_query("share"), body, "10.0.0.3"), true);
+        break;
+    }
+    case 3: {
+        g_now += 60;  // a share token for every input
+        LogicReplay r;
+        std::string replay = rest;
+        if (logic_replay_decode(rest, r) && r.ticks <= REPLAY_TICKS_MAX) {
+            logic_replay_digest(idle_map(), r.digest);
+            replay = logic_replay_encode(r);
+        }
+        std::string body = "&target=1&id=1&title=t&intro=i&data=" +
+                           form_value(base64_encode(server_record_pack(idle_map()))) +
+                           "&replay=" + form_value(base64_encode(replay));
+        check(server_handle(*s, "POST", account_query("share"), body, "10.0.0.4"), true);
         break;
     }
     }

@@ -27,10 +27,13 @@ enum {
     SERVER_RECORD_SIZE = (int)sizeof(LevelData),
     // Base64 of the largest packed map.
     SERVER_DATA_B64_MAX = (SERVER_PACKED_MAX + 2) / 3 * 4,
-    // A request body: the percent-encoded Base64 (three bytes a character at
-    // worst) plus the texts. Bodies up to SERVER_BODY_DRAIN are read and
-    // refused with a message; beyond that the connection is dropped.
-    SERVER_BODY_MAX = 3 * SERVER_DATA_B64_MAX + 16 * 1024,
+    // Base64 of the largest replay (LOGIC_REPLAY_BYTES_MAX).
+    SERVER_REPLAY_B64_MAX = (65536 + 2) / 3 * 4,
+    // A request body: the percent-encoded Base64 of the map and its replay
+    // (three bytes a character at worst) plus the texts. Bodies up to
+    // SERVER_BODY_DRAIN are read and refused with a message; beyond that the
+    // connection is dropped.
+    SERVER_BODY_MAX = 3 * (SERVER_DATA_B64_MAX + SERVER_REPLAY_B64_MAX) + 16 * 1024,
     SERVER_BODY_DRAIN = 4 * 1024 * 1024,
     SERVER_TARGET_MAX = 8 * 1024,      // path and query of one request
     SERVER_PARAM_MAX = 255,            // any parameter but the map data
@@ -182,6 +185,19 @@ private:
 // server_pg.cpp; null when the service was built without PostgreSQL.
 ServerDBImpl* server_pg_open(const std::string& url);
 bool server_is_postgres_url(const std::string& where);
+
+// ---------------------------------------------------------------- replays (server_replay.cpp)
+
+// The tile catalogue the replays are played with (the game's tiles.json);
+// until set, ../data/tiles.json from the working folder, as the game finds it.
+void server_replay_set_tiles(const std::string& path);
+// Whether the share's form carries, as "replay", a replay that wins `lev` (the
+// record as received) cleanly: 0, or the HTTP status of the refusal with the
+// message for the game in why.
+int server_replay_share(const ServerPairs& form, const LevelData& lev, std::string& why);
+// Whether the seed map `name` of a seed database carries a replay that wins
+// `lev` cleanly; false with a line on standard error.
+bool server_replay_seed_ok(MyDB& seed, const std::string& name, const LevelData& lev);
 
 // ---------------------------------------------------------------- the store (server_store.cpp)
 

@@ -213,6 +213,7 @@ int api_share_check(ServerStore& st, const ServerPairs& form, const ApiCaller& c
     ServerMap old;
     if (server_map_find(st, name, old) && old.uid != c.uid)
         return why = "The Map ID " + name + " is taken by another author; choose another in Title & Options.", 409;
+    if (int refused = server_replay_share(form, lev, why)) return refused;
     map.name = name;
     map.uid = c.uid;
     map.author = c.name;
@@ -265,7 +266,7 @@ ServerReply api_track(Server& s, ServerStore& st, const ServerPairs& q, const Ap
 
 bool api_params_fit(const ServerPairs& pairs) {
     for (const auto& p : pairs)
-        if (p.first.size() > SERVER_PARAM_MAX || (p.second.size() > SERVER_PARAM_MAX && p.first != "data"))
+        if (p.first.size() > SERVER_PARAM_MAX || (p.second.size() > SERVER_PARAM_MAX && p.first != "data" && p.first != "replay"))
             return false;
     return true;
 }

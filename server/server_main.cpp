@@ -19,6 +19,7 @@ static void _usage() {
     fprintf(stderr,
             "usage: velquist-server (--data DIR | --store postgresql://...) [--port N] [--listen ADDR]\n"
             "                       [--seed FILE] [--workers N] [--trusted-proxy ADDR]\n"
+            "                       [--tiles FILE]\n"
             "  --data DIR            folder of an SQLite store (velquist.db); created if missing\n"
             "  --store WHERE         the same folder, or a PostgreSQL database that several service\n"
             "                        processes may share, e.g. postgresql://velquist@dbhost/velquist\n"
@@ -26,7 +27,9 @@ static void _usage() {
             "  --listen ADDR         IPv4 address to listen on (default 127.0.0.1, loopback only)\n"
             "  --seed FILE           featured maps to load (default %s beside this program)\n"
             "  --workers N           request threads, each with its own store connection (default %d)\n"
-            "  --trusted-proxy ADDR  a reverse proxy whose X-Forwarded-For names the player's address\n",
+            "  --trusted-proxy ADDR  a reverse proxy whose X-Forwarded-For names the player's address\n"
+            "  --tiles FILE          the game's tile catalogue, to replay wins with\n"
+            "                        (default ../data/tiles.json from the working folder)\n",
             (int)SERVER_DEFAULT_PORT, SEED_FILE, (int)SERVER_WORKERS_DEFAULT);
 }
 
@@ -52,6 +55,7 @@ int main(int argc, char** argv) {
         else if (a == "--listen" && has_value) listen = argv[++i];
         else if (a == "--seed" && has_value) seed = argv[++i];
         else if (a == "--trusted-proxy" && has_value) proxy = argv[++i];
+        else if (a == "--tiles" && has_value) server_replay_set_tiles(argv[++i]);
         else if (a == "--port" && has_value) {
             if (!server_parse_int(argv[++i], 0, 65535, &port)) {
                 fprintf(stderr, "velquist-server: bad port '%s'\n", argv[i]);

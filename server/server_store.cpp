@@ -170,6 +170,7 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
             fprintf(stderr, "server: seed map '%s' is not a valid map; skipped\n", map.name.c_str());
             continue;
         }
+        if (!server_replay_seed_ok(seed, map.name, lev)) continue;
         if (server_map_find(st, map.name, old) && old.uid != server_uid(SERVER_SEED_AUTHOR)) {
             fprintf(stderr, "server: seed map '%s' is taken by %s; skipped\n", map.name.c_str(), old.uid.c_str());
             continue;

@@ -263,6 +263,7 @@ enum {
 
 class Game;
 class State;
+struct LogicReplay;
 
 // What the rules ask of whatever runs them: a sound, a switch of screens and
 // a usage event. The game installs one that plays, switches and reports; a
@@ -308,6 +309,8 @@ public:
     int fs_toggle_tmp;         // full screen switched off for a browser
     char keys[KEYS_MAX];       // held keys by KEY_ code
     GameHost* host;            // not stored; installed by init or by whoever runs the rules
+    unsigned int rng = 1;      // not stored; state of the rules' random numbers (logic_random)
+    LogicReplay* replay = nullptr;  // not stored; where the play in progress is recorded, or none
 
     // Not stored: what one run knows beside the record.
     int death_cause = DEATH_NONE;    // set by the rules when the player dies
@@ -411,6 +414,16 @@ bool game_db_save_map(Game& game, std::string* why);
 // recording keeps the higher of the old and the new score.
 int game_db_best(Game& game, const char* name);
 void game_db_record_best(Game& game, const char* name, int score);
+
+// ---- replays kept with the maps they won (game_db.cpp, the core)
+// After a play ended in a win: when the win was clean, keeps its recording
+// (Game::replay) as Base64 with the editor's map, under its id in the table
+// replays of user.db, replacing the one kept before.
+void game_replay_keep(Game& game);
+// Stores the replay (Base64) of map `id` in db, replacing any; false on failure.
+bool game_replay_store(MyDB& db, const char* id, const std::string& b64);
+// The replay kept for map `id`, or "".
+std::string game_replay_find(MyDB& db, const char* id);
 
 // ---- state.dat (game_state.cpp)
 enum { GAME_STATE_FILE_SIZE = 213308 };

@@ -1,8 +1,9 @@
 // Opening the game's databases and bringing their schema up to date; the
 // user's maps file: its checks, keeping a damaged one aside, saving a map
-// with a read-back, and the player's best scores.
+// with a read-back, and the player's best scores; the replays kept with the
+// maps they won.
 //
-// Sections: schema, the user's maps file.
+// Sections: schema, the user's maps file, replays.
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <ctime>
 #include <string>
 
+#include "base64.h"
 #include "game.h"
 #include "logic.h"
 #include "util.h"
@@ -75,6 +77,7 @@ static const char* const _game_db_levels_columns[] = {"id", "name", "data", "ts"
                                                       "q", "uid", "stars", "skulls", "intro", "value"};
 static const char* const _game_db_ratings_columns[] = {"lid", "stars", "skulls"};
 static const char* const _game_db_scores_columns[] = {"lid", "best"};
+static const char* const _game_db_replays_columns[] = {"id", "replay", "ts"};
 
 struct GameDbTable {
     const char* name;
@@ -85,6 +88,7 @@ static const GameDbTable _game_db_user_tables[] = {
     {"levels", _game_db_levels_columns, (int)MY_COUNT(_game_db_levels_columns)},
     {"ratings", _game_db_ratings_columns, (int)MY_COUNT(_game_db_ratings_columns)},
     {"scores", _game_db_scores_columns, (int)MY_COUNT(_game_db_scores_columns)},
+    {"replays", _game_db_replays_columns, (int)MY_COUNT(_game_db_replays_columns)},
 };
 
 static std::string _game_db_cell(const MyRow& row, const char* column) {
@@ -230,4 +234,44 @@ void game_db_record_best(Game& game, const char* name, int score) {
     game.userdb.query("insert into scores (lid, best) values (?, ?) "
                       "on conflict(lid) do update set best = max(best, excluded.best)",
                       {name, std::to_string(score)});
+}
+
+// ---------------------------------------------------------------- replays
+
+// Replays live in a table beside the levels rather than in a column of
+// theirs: saving a map replaces its whole row, and a map is won before it is
+// first saved. Only the databases that keep replays get the table.
+bool game_replay_store(MyDB& db, const char* id, const std::string& b64) {
+    char ts[32];
+    snprintf(ts, sizeof(ts), "%ld", (long)time(nullptr));
+    db.query("create table if not exists replays (id text primary key, replay text, ts int)");
+    db.begin();
+    db.query("delete from replays where id = ?", {id});
+    bool ok = db.error == 0;
+    if (ok) {
+        db.query("insert into replays (id,replay,ts) values (?,?,?)", {id, b64, ts});
+        ok = db.error == 0;
+    }
+    if (ok) db.commit();
+    else db.rollback();
+    return ok;
+}
+
+std::string game_replay_find(MyDB& db, const char* id) {
+    if (_game_db_columns(db, "replays") == 0) return std::string();  // nothing kept yet
+    MyResult r = db.query("select replay from replays where id = ?", {id});
+    return r.empty() ? std::string() : r[0]["replay"];
+}
+
+void game_replay_keep(Game& game) {
+    const LevelData& lev = game.level;
+    if (lev.t_rewind != 0 || lev.c_bonus != lev.t_bonus) return;  // not a win that unlocks sharing
+    std::string bytes;
+    if (!logic_replay_finish(game, bytes)) {
+        fprintf(stderr, "replay: this win was not recorded from its start; win it again to share the map\n");
+        return;
+    }
+    std::string id(game._edit.id, strnlen(game._edit.id, sizeof(game._edit.id)));
+    if (!game_replay_store(game.userdb, id.c_str(), base64_encode(bytes)))
+        fprintf(stderr, "replay: the replay of %s could not be stored\n", id.c_str());
 }

@@ -161,6 +161,9 @@ void Game::share(int target) {
     body += _game_web_pair("title", GAME_WEB_FIELD(_edit.title));
     body += _game_web_pair("intro", GAME_WEB_FIELD(_edit.intro));
     body += _game_web_pair("data", base64_encode(packed, (size_t)len));
+    // The service plays the win back before it takes the map.
+    std::string replay = game_replay_find(userdb, GAME_WEB_FIELD(_edit.id).c_str());
+    if (!replay.empty()) body += _game_web_pair("replay", replay);
     _game_web_start(w_share, q, body);
     _game_web_shared = GAME_WEB_FIELD(_edit.title);
     if (_game_web_shared.empty()) _game_web_shared = "your map";

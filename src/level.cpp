@@ -103,6 +103,9 @@ int _level_trunc(float v) {
 // Walking keys held on the play screen, by WALK_ index.
 int level_keys[WALK_KEYS];
 
+// The recording of the play in progress (Game::replay while playing).
+LogicReplay level_replay;
+
 }  // namespace
 
 // ---------------------------------------------------------------- Level
@@ -111,8 +114,10 @@ void Level::init() {
     for (int& k : level_keys) k = 0;
     gui = Container();
     LevelData& lev = game.level;
+    game.replay = &level_replay;
     if (!lev.is_init) {
         // A map just copied in (or restarted): set it up, then the intro first.
+        logic_replay_begin(game);
         logic_init(game, 1);
         logic_rewind_reset(game);
         lev.is_init = 1;
@@ -158,7 +163,9 @@ void Level::init() {
 
 void Level::loop() {
     logic_info(game);
+    logic_replay_tick(game);
     logic_loop(game);
+    if (game.state == STATE_LEVEL_WIN) game_replay_keep(game);
     myview_loop(game, nullptr);
     gui.loop();
 }

@@ -6,10 +6,12 @@
 // Sections by file: logic.cpp (directions), logic_setup.cpp (set-up, flags,
 // entity slots), logic_path.cpp (A*, paths, stepping), logic_guard.cpp
 // (sight, alarm, lights), logic_bomb.cpp (bombs, blasts, fire),
-// logic_tick.cpp (tick, player, focus, rewind), logic_store.cpp (records),
-// logic_score.cpp (points of a win).
+// logic_tick.cpp (tick, player, focus, rewind, random numbers),
+// logic_store.cpp (records), logic_score.cpp (points of a win),
+// logic_replay.cpp (replays of a play).
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "game.h"
@@ -65,6 +67,8 @@ void logic_path_follow(Game& game, Entity& e);
 void logic_actor_move(Game& game, Entity& e, int div);
 void logic_click(Game& game, int x, int y);
 void logic_player_walk(Game& game, int sx, int sy);
+// The same walk with the direction already turned into the map's (dx, dy).
+void logic_player_walk_map(Game& game, int dx, int dy);
 void logic_path_light(Game& game, Entity& e, int x, int y);
 
 // ---- guards, alarm and lights (logic_guard.cpp)
@@ -92,6 +96,10 @@ void logic_player(Game& game, Entity& p);
 void logic_focus(Game& game);
 void logic_rewind_capture(Game& game);
 void logic_rewind_reset(Game& game);
+// The rules' random numbers, 0..LOGIC_RANDOM_MAX, drawn from Game::rng so
+// that a play replays the same from the seed its replay carries.
+enum { LOGIC_RANDOM_MAX = 0x7FFF };
+int logic_random(Game& game);
 
 // ---- map records (logic_store.cpp)
 enum { LOGIC_DATA_MAX = 65536 };
@@ -114,6 +122,97 @@ int logic_points_bonus(int c_bonus, int t_bonus);
 int logic_points_extra(int t_extra);
 // The whole score of a won play copy.
 int logic_points(const LevelData& lev);
+
+// ---- replays of a play (logic_replay.cpp)
+// A play recorded tick by tick: what the player did (path targets, step keys
+// as map directions, bomb keys), the view that the win's fireworks spread
+// over, the seed of the rules' random numbers and a digest of the map it
+// started from. Played back through the rules it is the same play again.
+// The binary format and the checks are described in docs/online.md.
+enum {
+    LOGIC_REPLAY_VERSION = 1,
+    LOGIC_REPLAY_BYTES_MAX = 65536,          // an encoded replay
+    LOGIC_REPLAY_TICKS_MAX = 30 * 60 * TICKS_PER_SECOND,  // half an hour of play
+    LOGIC_REPLAY_TICK_INPUT_MAX = 16,        // events before one tick
+    LOGIC_REPLAY_PATHS_MAX = 8192,           // clicks and step keys of one play
+    LOGIC_REPLAY_DIGEST_SIZE = 16,           // MD5 of the map's content
+    LOGIC_REPLAY_POLL_TICKS = 8              // ticks between two questions to a LogicReplayGoOn
+};
+
+// What an event does, just before the tick it belongs to.
+enum {
+    LOGIC_REPLAY_CLICK = 0,   // logic_click on cell (a, b)
+    LOGIC_REPLAY_WALK = 1,    // logic_player_walk_map in direction code a
+    LOGIC_REPLAY_BOMB1 = 2,   // logic_bomb of kind D_BOMB1; BOMB1 + 1 .. + 3 the others
+    LOGIC_REPLAY_VIEW = 6,    // view_cx, view_cy, view_cd become `view`
+    LOGIC_REPLAY_KINDS = 7
+};
+
+struct LogicReplayEvent {
+    int tick = 0;   // ticks of play run before it
+    int kind = 0;
+    int a = 0, b = 0;
+    float view[3] = {0, 0, 0};
+};
+
+struct LogicReplay {
+    unsigned seed = 0;                   // Game::rng when the play was set up
+    unsigned char digest[LOGIC_REPLAY_DIGEST_SIZE] = {};
+    float view[3] = {0, 0, 0};           // view_cx, view_cy, view_cd at set-up
+    int ticks = 0;                       // ticks of play, the win's included
+    std::vector<LogicReplayEvent> events;  // in order
+    // While recording: false before the set-up and once the play outgrew a bound.
+    bool recording = false;
+    bool view_sent = false;              // a VIEW event has been recorded ...
+    float view_last[3] = {0, 0, 0};      // ... with this view
+    int bytes = 0;                       // encoded size so far
+    int paths = 0;
+};
+
+// Why a replay is refused; LOGIC_REPLAY_WON when it is not.
+enum {
+    LOGIC_REPLAY_WON = 0,        // won on its last tick, every cartridge, no rewind
+    LOGIC_REPLAY_UNREADABLE,     // not a replay of this version, or out of bounds
+    LOGIC_REPLAY_OTHER_MAP,      // made on a map whose content differs
+    LOGIC_REPLAY_NOT_WON,        // no win, a death, or an end before its last tick
+    LOGIC_REPLAY_NOT_CLEAN,      // won with a cartridge left or a rewind counted
+    LOGIC_REPLAY_TOO_LONG        // stopped by its caller before its end
+};
+
+// Asked now and then while a replay plays; false stops it. The rules read no
+// clock, a caller that bounds the time a check may take does.
+typedef bool (*LogicReplayGoOn)(void* context);
+
+// Digest of what the rules take from a map as designed, after logic_sanitize:
+// the grid, the inventory (the starting bombs), emp and t_rewind. Texts,
+// ratings, camera, reserved bytes and the live state that set-up rebuilds
+// are left out.
+void logic_replay_digest(const LevelData& lev, unsigned char out[LOGIC_REPLAY_DIGEST_SIZE]);
+
+// Recording, into *game.replay when it is set (all do nothing otherwise).
+// begin: the play screen, just before it sets the play copy up.
+void logic_replay_begin(Game& game);
+// The rules' input calls note themselves; only input on the play screen counts.
+void logic_replay_input(Game& game, int kind, int a, int b);
+// Before each tick of play, after logic_info.
+void logic_replay_tick(Game& game);
+// The encoding of the recording, when it holds the whole play since set-up.
+bool logic_replay_finish(const Game& game, std::string& bytes);
+
+std::string logic_replay_encode(const LogicReplay& r);
+// false, with a line on standard error, for anything but a well-formed
+// replay within the bounds above.
+bool logic_replay_decode(const std::string& bytes, LogicReplay& out);
+
+// Plays r on the map `start` as the play screen would, with the catalogue in
+// game.tiles and a headless host; returns the ticks run. game.level holds
+// the final play copy and game.state where the play ended.
+int logic_replay_play(Game& game, const LevelData& start, const LogicReplay& r, LogicReplayGoOn go_on = nullptr,
+                      void* context = nullptr);
+// Decodes and plays a replay on a map as received (made safe as a downloaded
+// map is), and tells whether it wins that map cleanly.
+int logic_replay_check(Game& game, const LevelData& map, const std::string& bytes, LogicReplayGoOn go_on = nullptr,
+                       void* context = nullptr);
 
 // ---- untrusted records (logic_sanitize.cpp)
 // Makes a record read from a file or the network safe for the rules: every
@@ -149,6 +248,10 @@ const TileData& _logic_tile(const Game& game, int x, int y);
 void _logic_arrow_step(int code, int* dx, int* dy);
 // Slot of e in the play copy, or -1 when e is not one of its slots.
 int _logic_slot(const Game& game, const Entity& e);
+// An actor's image name, "<kind>-<pose>-<a>-<b>": the bytes snprintf would
+// write (cut to the field, terminated), at a fraction of its cost; every
+// actor gets one every tick.
+void _logic_image_name(char* out, size_t size, const char* kind, const char* pose, int a, int b);
 // Clamp what a tick reads of one entity / of the level's counters and camera.
 void _logic_mend_entity(Entity& e, int slot);
 void _logic_mend_live(LevelData& lev);

@@ -105,6 +105,7 @@ static void _bomb_drop(Game& game, int kind, int cx, int cy) {
 
 void logic_bomb(Game& game, int kind) {
     if (!_is_bomb(kind)) return;
+    logic_replay_input(game, LOGIC_REPLAY_BOMB1 + kind - D_BOMB1, 0, 0);
     Entity* p = logic_find(game, D_PLAYER);
     if (!p) return;
     int cx = _logic_cell(p->x), cy = _logic_cell(p->y);

@@ -1,7 +1,6 @@
 // Guards and lights: what a guard sees, its tick with shooting and running,
 // the alarm that sends every guard to an explosion, and moving lights.
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "logic.h"
@@ -110,8 +109,8 @@ int logic_actor_check(Game& game, Entity& e) {
 // ---------------------------------------------------------------- guards
 
 static void _guard_image(Game& game, Entity& g, const char* pose, bool still) {
-    snprintf(g.iname, sizeof(g.iname), "guard-%s-%d-%d", pose, logic_arrow(game, g.arrow, 0),
-             still ? 0 : (g.frame / 2) % LOGIC_ANIM_FRAMES);
+    _logic_image_name(g.iname, sizeof(g.iname), "guard", pose, logic_arrow(game, g.arrow, 0),
+                      still ? 0 : (g.frame / 2) % LOGIC_ANIM_FRAMES);
 }
 
 // A guard faces the way it walks. One that waits for another guard has no

@@ -348,6 +348,7 @@ void logic_actor_move(Game& game, Entity& e, int div) {
 // ---------------------------------------------------------------- steering the player
 
 void logic_click(Game& game, int x, int y) {
+    logic_replay_input(game, LOGIC_REPLAY_CLICK, x, y);
     for (int slot = 0; slot < ENTITY_MAX; slot++) {
         Entity& e = game.level.items[slot];
         if (!e.active || e.type != D_PLAYER) continue;
@@ -359,11 +360,20 @@ void logic_click(Game& game, int x, int y) {
 static int _key_axis(double v) { return std::fabs(v) > KEY_AXIS_THRESHOLD ? (v > 0 ? 1 : -1) : 0; }
 
 void logic_player_walk(Game& game, int sx, int sy) {
-    Entity* p = logic_find(game, D_PLAYER);
-    if (!p) return;
+    if (!logic_find(game, D_PLAYER)) return;
     double a = (KEY_WALK_ANGLE - game.level.rotate) * DEG_TO_RAD;
     int dx = _key_axis(cos(a) * sx - sin(a) * sy);
     int dy = _key_axis(sin(a) * sx + cos(a) * sy);
+    logic_player_walk_map(game, dx, dy);
+}
+
+void logic_player_walk_map(Game& game, int dx, int dy) {
+    Entity* p = logic_find(game, D_PLAYER);
+    if (!p) return;
+    dx = mysign((float)dx);
+    dy = mysign((float)dy);
+    // Replays keep the map's direction: the camera is the view's, not the rules'.
+    logic_replay_input(game, LOGIC_REPLAY_WALK, logic_dxdy_to_arrow(dx, dy), 0);
     int x = p->tx, y = p->ty;
     if (dx != 0 || dy != 0) {
         while (_logic_playable(x + dx, y + dy) && !_logic_tile(game, x + dx, y + dy).solid) {

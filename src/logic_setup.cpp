@@ -1,5 +1,6 @@
 // Map set-up: new maps, spawning actors with their patrol routes, the per-cell
 // flag grid, entity slots and lookups.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -36,6 +37,43 @@ const TileData& _logic_tile(const Game& game, int x, int y) {
     static const TileData outside = _logic_make_outside();
     if (!_logic_on_grid(x, y)) return outside;
     return game.tiles[game.level.data[y][x]];
+}
+
+// Writes v in decimal at out (at most 11 characters) and returns how many.
+static size_t _put_int(char* out, int v) {
+    char digits[12];
+    size_t k = 0, n = 0;
+    unsigned u = v < 0 ? 0u - (unsigned)v : (unsigned)v;
+    do {
+        digits[k++] = (char)('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0) out[n++] = '-';
+    while (k) out[n++] = digits[--k];
+    return n;
+}
+
+void _logic_image_name(char* out, size_t size, const char* kind, const char* pose, int a, int b) {
+    enum { WORD_MAX = 24, INT_CHARS = 11 };
+    size_t lk = strnlen(kind, WORD_MAX + 1), lp = strnlen(pose, WORD_MAX + 1);
+    if (!size) return;
+    if (lk > WORD_MAX || lp > WORD_MAX) {  // the rules' words are short; anything else the slow way
+        snprintf(out, size, "%s-%s-%d-%d", kind, pose, a, b);
+        return;
+    }
+    char text[2 * WORD_MAX + 2 * INT_CHARS + 4];
+    memcpy(text, kind, lk);
+    size_t n = lk;
+    text[n++] = '-';
+    memcpy(text + n, pose, lp);
+    n += lp;
+    text[n++] = '-';
+    n += _put_int(text + n, a);
+    text[n++] = '-';
+    n += _put_int(text + n, b);
+    if (n > size - 1) n = size - 1;
+    memcpy(out, text, n);
+    out[n] = 0;
 }
 
 int _logic_slot(const Game& game, const Entity& e) {
@@ -286,50 +324,113 @@ struct TileFlags {
 };
 }  // namespace
 
-static void _tile_flags(const Game& game, TileFlags& k) {
-    for (int i = 0; i < TILE_MAX; i++) {
-        const TileData& t = game.tiles[i];
-        k.own[i] = (unsigned char)((t.solid ? INFO_SOLID : 0) | (t.opaque ? INFO_OPAQUE : 0) |
-                                   (t.type == D_DARK ? INFO_DARK : 0));
-        k.keep[i] = (unsigned char)(t.shadow != 0 ? ~INFO_SHADOW : 0xFF);
-        k.below1[i] = (unsigned char)(t.shadow >= 1 ? INFO_SHADOW : 0);
-        k.below2[i] = (unsigned char)(t.shadow >= 2 ? INFO_SHADOW : 0);
-        k.pillar[i] = t.type == D_PILLAR;
-        k.sprite[i] = t.view == D_SPRITE;
-    }
+// The entry of catalogue tile i.
+static void _tile_flags_of(const Game& game, int i, TileFlags& k) {
+    const TileData& t = game.tiles[i];
+    k.own[i] = (unsigned char)((t.solid ? INFO_SOLID : 0) | (t.opaque ? INFO_OPAQUE : 0) |
+                               (t.type == D_DARK ? INFO_DARK : 0));
+    k.keep[i] = (unsigned char)(t.shadow != 0 ? ~INFO_SHADOW : 0xFF);
+    k.below1[i] = (unsigned char)(t.shadow >= 1 ? INFO_SHADOW : 0);
+    k.below2[i] = (unsigned char)(t.shadow >= 2 ? INFO_SHADOW : 0);
+    k.pillar[i] = t.type == D_PILLAR;
+    k.sprite[i] = t.view == D_SPRITE;
 }
 
+static void _tile_flags(const Game& game, TileFlags& k) {
+    for (int i = 0; i < TILE_MAX; i++) _tile_flags_of(game, i, k);
+}
+
+static bool _tile_flags_same(const TileFlags& a, const TileFlags& b, int i) {
+    return a.own[i] == b.own[i] && a.keep[i] == b.keep[i] && a.below1[i] == b.below1[i] &&
+           a.below2[i] == b.below2[i] && a.pillar[i] == b.pillar[i] && a.sprite[i] == b.sprite[i];
+}
+
+namespace {
+// The cells a light reaches around its own: i*i + j*j < LIGHT_RADIUS^2.
+struct LightDisc {
+    int n = 0;
+    signed char cell[(2 * LIGHT_RADIUS + 1) * (2 * LIGHT_RADIUS + 1)][2];
+    LightDisc() {
+        for (int j = -LIGHT_RADIUS; j <= LIGHT_RADIUS; j++) {
+            for (int i = -LIGHT_RADIUS; i <= LIGHT_RADIUS; i++) {
+                if (i * i + j * j >= LIGHT_RADIUS * LIGHT_RADIUS) continue;
+                cell[n][0] = (signed char)i;
+                cell[n][1] = (signed char)j;
+                n++;
+            }
+        }
+    }
+};
+}  // namespace
+
 static void _info_lights(Game& game) {
+    static const LightDisc disc;
     auto& info = game.ext.info;
     for (const Entity& e : game.level.items) {
         if (!e.active || e.type != D_LIGHT) continue;
         int lx = _logic_cell(e.x), ly = _logic_cell(e.y);
-        for (int j = -LIGHT_RADIUS; j <= LIGHT_RADIUS; j++) {
-            for (int i = -LIGHT_RADIUS; i <= LIGHT_RADIUS; i++) {
-                if (i * i + j * j >= LIGHT_RADIUS * LIGHT_RADIUS) continue;
-                int x = lx + i, y = ly + j;
-                if (x < MAP_MIN || x > LIGHT_LIMIT || y < MAP_MIN || y > LIGHT_LIMIT) continue;
-                if (!(info[y][x] & INFO_DARK)) info[y][x] |= INFO_LIT;
-            }
+        for (int k = 0; k < disc.n; k++) {
+            int x = lx + disc.cell[k][0], y = ly + disc.cell[k][1];
+            if (x < MAP_MIN || x > LIGHT_LIMIT || y < MAP_MIN || y > LIGHT_LIMIT) continue;
+            if (!(info[y][x] & INFO_DARK)) info[y][x] |= INFO_LIT;
         }
     }
 }
 
-// The flags that come from the tiles alone, for grid and catalogue as given.
-static int _info_tiles(const LevelData& lev, const TileFlags& k, unsigned char info[MAP_SIZE][MAP_SIZE]) {
+// The tiles change seldom while the flags are asked for every tick, so the
+// tile part of the last grid is kept with the grid and catalogue flags it
+// came from. It is a pure function of those inputs: any Game may use it.
+// Only the catalogue entries of the tiles in the grid enter it, so only
+// those are looked at again on the next call.
+namespace {
+struct InfoMemo {
+    bool valid = false;
+    unsigned char data[MAP_SIZE][MAP_SIZE];
+    TileFlags kinds;
+    bool used[TILE_MAX];                 // tiles that data holds or held since the last full pass
+    unsigned char used_list[TILE_MAX];
+    int used_n = 0;
+    unsigned char info[MAP_SIZE][MAP_SIZE];
+    int row_pillars[MAP_SIZE];           // pillars of each playable row
+};
+}  // namespace
+
+static void _info_memo_use(InfoMemo& memo, const unsigned char* cells, int n) {
+    for (int i = 0; i < n; i++) {
+        int t = cells[i];
+        if (memo.used[t]) continue;
+        memo.used[t] = true;
+        memo.used_list[memo.used_n++] = (unsigned char)t;
+    }
+}
+
+// Whether the catalogue still gives every tile in use the memo's flags.
+static bool _info_memo_kinds_hold(const Game& game, const InfoMemo& memo) {
+    TileFlags now;
+    for (int n = 0; n < memo.used_n; n++) {
+        int i = memo.used_list[n];
+        _tile_flags_of(game, i, now);
+        if (!_tile_flags_same(now, memo.kinds, i)) return false;
+    }
+    return true;
+}
+
+// The flags that come from the tiles alone, for grid and catalogue as given,
+// in the rows y0..y1 of MAP_MIN..MAP_MAX + 2 (those below the map only get
+// the shadows). A row's flags read the grid's rows y - 2 to y + 1.
+static void _info_rows(const LevelData& lev, const TileFlags& k, InfoMemo& memo, int y0, int y1) {
     // Rows holding a hole; pit edges are looked for only next to them.
     bool hole_row[MAP_SIZE];
-    for (int y = 0; y < MAP_SIZE; y++)
+    for (int y = y0 - 1; y <= y1 + 1; y++)
         hole_row[y] = memchr(lev.data[y] + MAP_MIN - 1, TILE_HOLE, MAP_MAX - MAP_MIN + 3) != nullptr;
-    memset(info, 0, MAP_SIZE * MAP_SIZE);
-    int pillars = 0;
     // Shadows fall from the two rows above, counted only from playable rows.
-    for (int y = MAP_MIN; y <= MAP_MAX + 2; y++) {
+    for (int y = y0; y <= y1; y++) {
         const unsigned char* up1 = lev.data[y - 1];
         const unsigned char* up2 = lev.data[y - 2];
         unsigned char mask1 = (y - 1 >= MAP_MIN && y - 1 <= MAP_MAX) ? 0xFF : 0;
         unsigned char mask2 = (y - 2 >= MAP_MIN && y - 2 <= MAP_MAX) ? 0xFF : 0;
-        unsigned char* f = info[y];
+        unsigned char* f = memo.info[y];
+        memset(f, 0, MAP_SIZE);
         if (y > MAP_MAX) {  // below the map only the shadows land
             for (int x = MAP_MIN; x <= MAP_MAX; x++)
                 f[x] = (unsigned char)((k.below1[up1[x]] & mask1) | (k.below2[up2[x]] & mask2));
@@ -337,6 +438,7 @@ static int _info_tiles(const LevelData& lev, const TileFlags& k, unsigned char i
         }
         const unsigned char* row = lev.data[y];
         bool sprites = false;
+        int pillars = 0;
         for (int x = MAP_MIN; x <= MAP_MAX; x++) {
             int t = row[x];
             pillars += k.pillar[t];
@@ -344,6 +446,7 @@ static int _info_tiles(const LevelData& lev, const TileFlags& k, unsigned char i
             unsigned char shade = (unsigned char)((k.below1[up1[x]] & mask1) | (k.below2[up2[x]] & mask2));
             f[x] = (unsigned char)((shade & k.keep[t]) | k.own[t]);
         }
+        memo.row_pillars[y] = pillars;
         if (sprites) {
             for (int x = MAP_MIN; x <= MAP_MAX; x++)
                 if (k.sprite[row[x]] && _neighbours_holding(lev, x, y, TILE_DARK) >= CROWD) f[x] |= INFO_DARK;
@@ -357,37 +460,50 @@ static int _info_tiles(const LevelData& lev, const TileFlags& k, unsigned char i
                 f[x] |= INFO_PIT_EDGE;
         }
     }
-    return pillars;
 }
 
-// The tiles change seldom while the flags are asked for every tick, so the
-// tile part of the last grid is kept with the grid and catalogue flags it
-// came from. It is a pure function of those inputs: any Game may use it.
-namespace {
-struct InfoMemo {
-    bool valid = false;
-    unsigned char data[MAP_SIZE][MAP_SIZE];
-    TileFlags kinds;
-    unsigned char info[MAP_SIZE][MAP_SIZE];
-    int pillars = 0;
-};
-}  // namespace
+enum { INFO_ROW_FIRST = MAP_MIN, INFO_ROW_LAST = MAP_MAX + 2, INFO_READS_ABOVE = 2, INFO_READS_BELOW = 1 };
+
+// Brings the memo up to the grid: for the same catalogue flags only the rows
+// whose flags read a changed row (a blast changes a few), else everything.
+static void _info_memo_update(const Game& game, InfoMemo& memo) {
+    const LevelData& lev = game.level;
+    if (memo.valid) {
+        bool same_grid = memcmp(memo.data, lev.data, sizeof(memo.data)) == 0;
+        int first = 0, last = MAP_SIZE - 1;
+        if (!same_grid) {
+            while (memcmp(memo.data[first], lev.data[first], MAP_SIZE) == 0) first++;
+            while (memcmp(memo.data[last], lev.data[last], MAP_SIZE) == 0) last--;
+            _info_memo_use(memo, lev.data[first], (last - first + 1) * MAP_SIZE);
+        }
+        if (_info_memo_kinds_hold(game, memo)) {
+            if (same_grid) return;
+            int y0 = std::max((int)INFO_ROW_FIRST, first - INFO_READS_BELOW);
+            int y1 = std::min((int)INFO_ROW_LAST, last + INFO_READS_ABOVE);
+            if (y0 <= y1) _info_rows(lev, memo.kinds, memo, y0, y1);
+            memcpy(memo.data, lev.data, sizeof(memo.data));
+            return;
+        }
+    }
+    _tile_flags(game, memo.kinds);
+    memset(memo.used, 0, sizeof(memo.used));
+    memo.used_n = 0;
+    _info_memo_use(memo, &lev.data[0][0], MAP_SIZE * MAP_SIZE);
+    memset(memo.info, 0, sizeof(memo.info));
+    memset(memo.row_pillars, 0, sizeof(memo.row_pillars));
+    _info_rows(lev, memo.kinds, memo, INFO_ROW_FIRST, INFO_ROW_LAST);
+    memcpy(memo.data, lev.data, sizeof(memo.data));
+    memo.valid = true;
+}
 
 void logic_info(Game& game) {
     static InfoMemo memo;
     LevelData& lev = game.level;
-    TileFlags k;
-    _tile_flags(game, k);
-    bool same = memo.valid && memcmp(&memo.kinds, &k, sizeof(k)) == 0 &&
-                memcmp(memo.data, lev.data, sizeof(memo.data)) == 0;
-    if (!same) {
-        memo.pillars = _info_tiles(lev, k, memo.info);
-        memcpy(memo.data, lev.data, sizeof(memo.data));
-        memo.kinds = k;
-        memo.valid = true;
-    }
+    _info_memo_update(game, memo);
+    int pillars = 0;
+    for (int y = MAP_MIN; y <= MAP_MAX; y++) pillars += memo.row_pillars[y];
     static_assert(sizeof(memo.info) == sizeof(game.ext.info), "the flag grid's shape");
     memcpy(game.ext.info, memo.info, sizeof(memo.info));
-    lev.c_pillars = memo.pillars;
+    lev.c_pillars = pillars;
     _info_lights(game);
 }

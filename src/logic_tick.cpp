@@ -1,7 +1,6 @@
 // One simulation tick: counters, every entity in slot order, the player's own
-// tick (death, winning, items), the pointer focus and the rewind ring.
-#include <cstdio>
-#include <cstdlib>
+// tick (death, winning, items), the pointer focus, the rewind ring, and the
+// rules' random numbers.
 #include <cstring>
 
 #include "logic.h"
@@ -16,6 +15,18 @@ enum {
     FOCUS_SOLID = 10000,     // score of a solid cell: any free one is better
     FOCUS_DISTANCE = 100     // score per cell away from the pointer
 };
+
+// The C standard's example generator: the same numbers on every machine.
+static const unsigned RANDOM_MUL = 1103515245u;
+static const unsigned RANDOM_ADD = 12345u;
+static const int RANDOM_SHIFT = 16;  // the low bits of the state repeat too soon
+
+// ---------------------------------------------------------------- random numbers
+
+int logic_random(Game& game) {
+    game.rng = game.rng * RANDOM_MUL + RANDOM_ADD;
+    return (int)((game.rng >> RANDOM_SHIFT) & LOGIC_RANDOM_MAX);
+}
 
 // ---------------------------------------------------------------- the player
 
@@ -40,8 +51,8 @@ static void _player_firework(Game& game) {
     LevelData& lev = game.level;
     int m = _logic_int(mymax(1.0f, 2 * lev.view_cd));
     if (m < 1) m = 1;
-    int x = _logic_int((float)(rand() % m) - lev.view_cd + lev.view_cx);
-    int y = _logic_int((float)(rand() % m) - lev.view_cd + lev.view_cy);
+    int x = _logic_int((float)(logic_random(game) % m) - lev.view_cd + lev.view_cx);
+    int y = _logic_int((float)(logic_random(game) % m) - lev.view_cd + lev.view_cy);
     Entity* e = logic_next_entity(game);
     e->active = 1;
     e->type = D_BLAST2;
@@ -72,8 +83,8 @@ static void _player_collect(Game& game, Entity& p) {
 }
 
 static void _player_image(Game& game, Entity& p, const char* pose, bool still) {
-    snprintf(p.iname, sizeof(p.iname), "player-%s-%d-%d", pose, logic_arrow(game, p.arrow, 0),
-             still ? 0 : (p.frame / 2) % LOGIC_ANIM_FRAMES);
+    _logic_image_name(p.iname, sizeof(p.iname), "player", pose, logic_arrow(game, p.arrow, 0),
+                      still ? 0 : (p.frame / 2) % LOGIC_ANIM_FRAMES);
 }
 
 void logic_player(Game& game, Entity& p) {

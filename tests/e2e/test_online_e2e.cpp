@@ -1,8 +1,12 @@
 // The road of a shared map against the reference service: beaten cleanly from
 // the editor's share screen and shared, found in the newest maps and among its
-// author's, downloaded, played and rated from the browser; and a sign-in with
-// the wrong password.
+// author's, downloaded, played and rated from the browser; a sign-in with the
+// wrong password; and the built service program replaying the game's win.
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
@@ -256,4 +260,127 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedAndRat
     collect(&static_cast<MenuDownload2*>(_game_states[g.state])->gui,
             [](Widget* w) { Stars* s = dynamic_cast<Stars*>(w); return s && s->ignore && s->value == 4; }, shown);
     EXPECT_EQ(1u, shown.size()) << "the entry's stars show the rating";
+}
+
+namespace {
+
+// The built service program on a free loopback port, with its own store and
+// featured maps, started from the tests' folder so that it finds the game's
+// tile catalogue as `make play` has it find it.
+class ServiceProgram {
+public:
+    ServiceProgram() {
+        int fd = loopback_listen(1, &port);
+        if (fd >= 0) ::close(fd);  // the port is free again for the child
+        char tmpl[] = "/tmp/velquist-program-XXXXXX";
+        const char* d = mkdtemp(tmpl);
+        dir = d ? d : "";
+        std::string store = dir + "/store", port_text = std::to_string(port);
+        child = fork();
+        if (child == 0) {
+            execl(VELQUIST_SERVER_BIN, VELQUIST_SERVER_BIN, "--data", store.c_str(), "--port", port_text.c_str(),
+                  "--seed", VELQUIST_SEED_DB, (char*)nullptr);
+            _exit(127);
+        }
+        game_web_set_service({"127.0.0.1", port, 30, GAME_WEB_EXCHANGE_MAX});
+    }
+    ~ServiceProgram() {
+        if (child > 0) {
+            kill(child, SIGTERM);
+            waitpid(child, nullptr, 0);
+        }
+        std::string cmd = "rm -rf '" + dir + "'";
+        if (!dir.empty() && system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir.c_str());
+    }
+
+    // A POST to one of its pages, answered or not within a few seconds.
+    bool post(const char* path, const std::string& body) {
+        for (int tries = 0; tries < 100; tries++) {
+            WebRequest r;
+            r.host = "127.0.0.1";
+            r.port = port;
+            r.request = path;
+            r.post = body;
+            r.timeout = 5.0f;
+            r.exec();
+            auto end = Clock::now() + std::chrono::seconds(5);
+            while (!r.poll() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            bool answered = !r.has_error();
+            r.close();
+            if (answered) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));  // still starting
+        }
+        return false;
+    }
+
+    int port = 0;
+    pid_t child = -1;
+    std::string dir;
+};
+
+}  // namespace
+
+TEST(OnlineEndToEnd, TheServiceProgramTakesAFreshWinAndRefusesATamperedMap) {
+    ServiceProgram service;
+    ASSERT_GT(service.child, 0);
+    kv_web_init();
+    ASSERT_TRUE(service.post("/velquist/manage.php", "&do=create&name=Ann&password=secret1&again=secret1"));
+    Harness h;
+    sign_in_as(h, "Ann", "secret1");
+    h.start();
+    Game& g = h.game();
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_valid); }));
+    ASSERT_EQ(STATE_MENU_MAIN, g.state) << g.error_msg;
+
+    // A fresh map, won cleanly from its share screen with a step key under a
+    // camera turned a quarter, a bomb key without bombs, and a click: the
+    // win's replay is kept with the map, and the service plays it before it
+    // takes the map.
+    logic_new(g);
+    const int c = MAP_SIZE / 2;
+    g.next(STATE_EDIT);
+    h.tick();
+    edit_change(g, c + 2, c, 7);
+    mystrcpy(g._edit.title, sizeof(g._edit.title), "Ann's replayed map");
+    g._edit.rotate = g._edit.trotate = 90;
+    g.next(STATE_EDIT_SHARE);
+    ASSERT_TRUE(click_label(h, "Play"));
+    ASSERT_EQ(STATE_LEVEL_INTRO, g.state);
+    h.key(KEY_RETURN);
+    ASSERT_EQ(STATE_LEVEL, g.state);
+    h.key_down(KEY_d, 'd');  // screen right: the map's (-1, -1) with this camera
+    h.tick(12);
+    h.key_up(KEY_d, 'd');
+    h.key(KEY_1, '1');
+    h.tick(12);
+    const Entity* player = player_of(g);
+    ASSERT_NE(nullptr, player);
+    EXPECT_EQ(c - 1, (int)player->x);
+    EXPECT_EQ(c - 1, (int)player->y);
+    ASSERT_TRUE(h.click_cell(c + 1, c));
+    EXPECT_TRUE(h.tick_until([&] { return g.state == STATE_LEVEL_WIN; }, 240));
+    ASSERT_EQ(STATE_LEVEL_WIN, g.state);
+    h.key(KEY_RETURN);  // Continue
+    ASSERT_EQ(STATE_EDIT_SHARE, g.state);
+    EXPECT_FALSE(game_replay_find(g.userdb, g._edit.id).empty());
+    ASSERT_TRUE(click_label(h, "To Everyone"));
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_share); }, 20));
+    ASSERT_NE(STATE_MENU_ERROR, g.state) << g.error_msg;
+    mystrcpy(g.q_value, sizeof(g.q_value), "u~g:Ann");
+    g.download();
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_download); }, 20));
+    MyResult listed = net_rows(g, "u~g:Ann");
+    ASSERT_EQ(1u, listed.size());
+    EXPECT_EQ("Ann's replayed map", listed[0]["title"]);
+
+    // A game changed to skip the win: the map is walled off after it, still
+    // marked as beaten. The service sees that the replay won another map.
+    g._edit.data[c][c + 1] = 5;
+    g.next(STATE_EDIT_SHARE);
+    ASSERT_TRUE(click_label(h, "To Everyone"));
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_share); }, 20));
+    h.tick();
+    EXPECT_EQ(STATE_MENU_ERROR, g.state);
+    EXPECT_STREQ("The map differs from the one its replay won. Beat it again from the editor, then share it.",
+                 g.error_msg);
 }

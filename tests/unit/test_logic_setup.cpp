@@ -351,5 +351,37 @@ TEST(LogicSetup, FlagsMatchAPlainCellByCellPass) {
             EXPECT_EQ(w.lev().c_pillars, pillars);
             w.set(4 + (int)(rng() % 120), 4 + (int)(rng() % 120), T_HOLE);
         }
+        // Blasts of holes anywhere, the border rows included: the flags kept
+        // from the last call are brought up to date row by row.
+        for (int blast = 0; blast < 4; blast++) {
+            int bx = (int)(rng() % 128), by = blast == 3 ? 125 : (int)(rng() % 128);
+            for (int j = -5; j <= 5; j++)
+                for (int i = -5; i <= 5; i++)
+                    if (_logic_on_grid(bx + i, by + j) && rng() % 2) w.set(bx + i, by + j, blast == 2 ? (int)(rng() % kinds) : T_HOLE);
+            plain_info(w.g(), expect, &pillars);
+            logic_info(w.g());
+            ASSERT_EQ(memcmp(expect, w.g().ext.info, sizeof(expect)), 0) << "round " << round << " blast " << blast;
+            EXPECT_EQ(w.lev().c_pillars, pillars);
+        }
+    }
+}
+
+TEST(LogicSetup, ImageNamesAreWhatSnprintfWrites) {
+    const struct {
+        const char *kind, *pose;
+        int a, b;
+        size_t size;
+    } cases[] = {
+        {"guard", "walk", 3, 7, 32},        {"player", "stop", 9, 0, 32},   {"guard", "shoot", -12, 2147483647, 32},
+        {"player", "die", -2147483647 - 1, 5, 32}, {"guard", "walk", 3, 7, 9}, {"a", "b", 1, 2, 1},
+        {"a-very-long-kind-of-actor-name", "pose", 1, 2, 32},
+    };
+    for (const auto& c : cases) {
+        char want[32], got[32];
+        memset(want, '#', sizeof(want));
+        memset(got, '#', sizeof(got));
+        snprintf(want, c.size, "%s-%s-%d-%d", c.kind, c.pose, c.a, c.b);
+        _logic_image_name(got, c.size, c.kind, c.pose, c.a, c.b);
+        EXPECT_EQ(memcmp(want, got, sizeof(want)), 0) << want;
     }
 }

@@ -24,6 +24,7 @@
 #include "md5.h"
 #include "base64.h"
 #include "server.h"
+#include "test_replay.h"
 #include "test_server_pg.h"
 #include "util.h"
 #include "web.h"
@@ -142,6 +143,7 @@ LevelData sample_map(const char* name, const char* author) {
     for (int y = 60; y < 70; y++)
         for (int x = 60; x < 70; x++) lev.data[y][x] = TILE_FLOOR;
     lev.data[64][64] = TILE_START;
+    lev.data[64][65] = T_WINDOW;  // beside the start: the map wins itself
     lev.inventory[D_BOMB1] = 2;
     return lev;
 }
@@ -159,7 +161,10 @@ std::string share_body(const std::string& b64, const char* target = "1", const c
            "&intro=" + web_urlencode("Mind the guard.") + "&data=" + web_urlencode(b64);
 }
 
-std::string share_body(const LevelData& lev) { return share_body(base64_encode(pack(&lev, sizeof(lev)))); }
+// With the replay of the map's win, as the game shares a map it has beaten.
+std::string share_body(const LevelData& lev) {
+    return share_body(base64_encode(pack(&lev, sizeof(lev)))) + "&replay=" + web_urlencode(idle_win_replay(lev));
+}
 
 // Writes a downloaded list to a file and reads its rows back.
 MyResult open_list(const std::string& body, const std::string& dir, int* columns = nullptr) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base64.h"
 #include "logic.h"
 #include "mapdiff.h"
 #include "mapsource.h"
@@ -68,6 +69,24 @@ int _check(const char* file) {
     return ok ? 0 : 1;
 }
 
+// The replay (Base64) of the map's solution, recorded as the rules play it;
+// "" when the solution does not win the map cleanly (the service then
+// refuses the map, and the tests say why).
+static std::string _replay(const MapSource& src, Game& game) {
+    LogicReplay recording;
+    game.replay = &recording;
+    std::string log, bytes;
+    bool won = mapsource_replay(src, game, log);
+    bool recorded = logic_replay_finish(game, bytes);
+    game.replay = nullptr;
+    const LevelData& end = game.level;
+    if (!won || !recorded || end.t_rewind != 0 || end.c_bonus != end.t_bonus) {
+        fprintf(stderr, "mapc: %s: its solution does not win it cleanly, so it has no replay\n", src.file.c_str());
+        return std::string();
+    }
+    return base64_encode(bytes);
+}
+
 // mapc --figures FOLDER...: the difficulty figures of every map, as a table.
 int _figures(int argc, char** argv) {
     std::unique_ptr<Game> game = _rules_game();
@@ -110,11 +129,13 @@ int _build(const char* out, const char* dir) {
         // what is wrong); it is just not rated.
         float skulls = mapdiff_measure(src, *game, f, log) ? mapdiff_skulls(f) : 0.0f;
         if (skulls == 0) fprintf(stderr, "mapc: %s is not won by its solution; not rated\n", src.file.c_str());
+        std::string replay = _replay(src, *game);
         mapsource_apply(src, *game);
         game->level.skulls = game->_edit.skulls = skulls;
         logic_save(*game, game->userdb);
         game->userdb.query("update levels set skulls = ? where id = ?",
                            {std::to_string(skulls), std::string(game->level.id)});
+        if (!replay.empty()) game_replay_store(game->userdb, game->_edit.id, replay);
         if (game->userdb.error) {
             fprintf(stderr, "mapc: %s could not be stored\n", src.file.c_str());
             return 1;

@@ -247,6 +247,7 @@ struct _Run {
 
     void tick() {
         logic_info(game);
+        logic_replay_tick(game);
         logic_loop(game);
         if (on_tick) on_tick(game);
         Entity* p = logic_find(game, D_PLAYER);
@@ -291,6 +292,7 @@ static bool _replay_run(const MapSource& src, const std::vector<std::string>& li
     _Run run{game, src, log, on_tick};
     mapsource_apply(src, game);
     game.state = STATE_LEVEL;
+    logic_replay_begin(game);
     logic_init(game, 1);
     logic_rewind_reset(game);
     game.level.is_init = 1;
