@@ -214,6 +214,7 @@ struct ServerMap {
     std::string name, uid, author, title, intro, data;
     long ts = 0;
     int featured = 0;
+    float measured = 0;  // difficulty measured by the map tool (seed maps); shown until players rate it
 };
 
 struct ServerStore {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +62,9 @@ const char* const ADDED_COLUMNS[][4] = {
     {"maps", "skulls", "real not null default 0", "double precision not null default 0"},
     // Bumped whenever what a list file shows of the map changes.
     {"maps", "rev", "int not null default 0", "bigint not null default 0"},
+    // The skulls the map tool measured for a featured map: a new campaign
+    // shows its rising difficulty before anyone has rated it.
+    {"maps", "measured", "real not null default 0", "double precision not null default 0"},
 };
 
 const char* const INDEXES[] = {
@@ -122,7 +126,7 @@ bool store_schema(ServerStore& st) {
 const char RECOUNT_SQL[] =
     "players = (select count(*) from map_players p where p.lid = maps.name), "
     "stars = coalesce((select avg(r.stars) from ratings r where r.lid = maps.name and r.stars > 0), 0), "
-    "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), 0), "
+    "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), measured), "
     "rev = rev + 1";
 
 }  // namespace
@@ -183,9 +187,10 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
         mystrcpy(lev.uid, sizeof(lev.uid), map.uid.c_str());
         map.data = server_record_pack(lev);
         map.featured = (int)i + 1;
+        map.measured = lev.skulls > 0 && lev.skulls <= 5 ? lev.skulls : 0;
         // Unchanged seed maps are left as they are, so that the lists built from them stay good.
         if (!old.data.empty() && old.data == map.data && old.title == map.title && old.intro == map.intro &&
-            old.featured == map.featured) {
+            old.featured == map.featured && std::fabs(old.measured - map.measured) < 1e-4f) {
             loaded++;
             continue;
         }
@@ -237,8 +242,8 @@ bool server_account_move_over(ServerStore& st, const ServerAccount& acc, const s
 }
 
 bool server_map_find(ServerStore& st, const std::string& name, ServerMap& out) {
-    MyResult r = st.db.query("select 'm' || n as id, name, uid, author, title, intro, data, ts, featured "
-                             "from maps where name = ?",
+    MyResult r = st.db.query("select 'm' || n as id, name, uid, author, title, intro, data, ts, featured, "
+                             "measured from maps where name = ?",
                              {name});
     if (r.empty()) return false;
     MyRow& row = r[0];
@@ -251,18 +256,20 @@ bool server_map_find(ServerStore& st, const std::string& name, ServerMap& out) {
     out.data = row["data"];
     out.ts = atol(row["ts"].c_str());
     out.featured = atoi(row["featured"].c_str());
+    out.measured = (float)atof(row["measured"].c_str());
     return true;
 }
 
 bool server_map_store(ServerStore& st, const ServerMap& map, long now) {
     st.db.begin();
-    st.db.query("insert into maps (name, uid, author, title, intro, data, ts, featured) values (?,?,?,?,?,?,?,?) "
+    st.db.query("insert into maps (name, uid, author, title, intro, data, ts, featured, measured) "
+                "values (?,?,?,?,?,?,?,?,?) "
                 "on conflict (name) do update set author = excluded.author, title = excluded.title, "
-                "intro = excluded.intro, data = excluded.data, ts = excluded.ts, "
+                "intro = excluded.intro, data = excluded.data, ts = excluded.ts, measured = excluded.measured, "
                 "featured = case when excluded.featured > 0 then excluded.featured else maps.featured end "
                 "where maps.uid = excluded.uid",
                 {map.name, map.uid, map.author, map.title, map.intro, map.data, std::to_string(now),
-                 std::to_string(map.featured)},
+                 std::to_string(map.featured), std::to_string(map.measured)},
                 1u << 5);
     // Plays may come before the map: a new one starts with the players it already had.
     if (!st.db.error)
@@ -302,7 +309,7 @@ void server_rating_store(ServerStore& st, const std::string& lid, const std::str
     if (st.db.error) return;
     st.db.query("update maps set "
                 "stars = coalesce((select avg(r.stars) from ratings r where r.lid = maps.name and r.stars > 0), 0), "
-                "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), 0), "
+                "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), measured), "
                 "rev = rev + 1 where name = ?",
                 {lid});
 }

@@ -137,7 +137,7 @@ TEST(FeaturedMaps, ThirtyOfTheirOwnShapeUsingEveryTileTheEditorOffers) {
 
 // Difficulty is measured, not guessed: it rises from tier to tier, and the
 // built seed database carries it in each record, which the service lists in
-// campaign order.
+// campaign order, showing it until players rate the map.
 TEST(FeaturedMaps, MeasuredDifficultyRisesByTierAndTheServiceListsThemInOrder) {
     const std::vector<MapSource>& maps = featured();
     ASSERT_EQ(maps.size(), (size_t)CAMPAIGN_MAPS);
@@ -167,7 +167,12 @@ TEST(FeaturedMaps, MeasuredDifficultyRisesByTierAndTheServiceListsThemInOrder) {
         LevelData lev;
         ASSERT_TRUE(server_record_inflate(rows[i]["data"], lev));
         EXPECT_FLOAT_EQ(lev.skulls, skulls[i]) << maps[i].name;
+        EXPECT_NEAR(atof(rows[i]["skulls"].c_str()), skulls[i], 1e-3) << "shown until rated: " << maps[i].name;
     }
+    // Once players rate a map, their ratings are what the lists show.
+    server_rating_store(st, maps[0].name, "rater", 0, 5, 1);
+    ASSERT_TRUE(server_list(st, "c~featured", "", rows, why)) << why;
+    EXPECT_NEAR(atof(rows[0]["skulls"].c_str()), 5.0, 1e-3);
     st.db.close();
     std::string cmd = "rm -rf '" + dir + "'";
     EXPECT_EQ(system(cmd.c_str()), 0);
