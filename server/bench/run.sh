@@ -94,7 +94,7 @@ halt
 
 echo "== this service on SQLite"
 "$load" fill "$work/new" "$MAPS" "$PLAYS" "$ACCOUNTS"
-serve new "$new" --store "$work/new" --seed /nonexistent
+serve new "$new" --store "$work/new" --seed /nonexistent --tiles "$build/data/tiles.json"
 measure new-sqlite crowd
 halt
 
@@ -121,7 +121,7 @@ if [ -n "$pgbin" ] && [ -x "$pgbin/initdb" ]; then
         sleep 0.1
     done
     "$load" fill "$url" "$MAPS" "$PLAYS" "$ACCOUNTS"
-    serve pg "$new" --store "$url" --seed /nonexistent
+    serve pg "$new" --store "$url" --seed /nonexistent --tiles "$build/data/tiles.json"
     measure new-postgresql
     halt
 else
