@@ -36,6 +36,15 @@ pg_pid=""
 cleanup() {
     for p in $pids; do kill "$p" 2>/dev/null || true; done
     [ -n "$pg_pid" ] && kill -INT "$pg_pid" 2>/dev/null || true
+    # As root the server runs under runuser, which need not pass the signal
+    # on: stop the server itself, by its pid file, and wait for it to go.
+    pm="$work/pg/data/postmaster.pid"
+    if [ -f "$pm" ]; then
+        pg=$(head -n 1 "$pm")
+        kill -INT "$pg" 2>/dev/null || true
+        i=0
+        while kill -0 "$pg" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+    fi
     sleep 1
     rm -rf "$work"
 }
