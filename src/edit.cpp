@@ -4,6 +4,7 @@
 // Sections: the undo ring, the palette list, painting, the screen.
 #include "edit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -263,11 +264,18 @@ static Box* _edit_rotate(Game& game, int dir, const char* img) {
 void Edit::init() {
     edit_map_init(game);
     gui = Container();
+    // The bar and the buttons keep to the window's edges, like play's: on a
+    // wide window the palette stays at the right and the turn buttons at the
+    // left, with the map between them.
+    GfxRect view = gfx_get_view();
+    int left = (int)view.x, top = (int)view.y, bottom = (int)(view.y + view.h) - CANVAS_H;
+    int width = std::max((int)CANVAS_W, (int)view.w);
+    int right = left + width - CANVAS_W;
 
-    Widget* bar = _edit_image("white", CANVAS_W, EDIT_BAR_H);
+    Widget* bar = _edit_image("white", width, EDIT_BAR_H);
     bar->style.img_alpha = EDIT_BAR_ALPHA;
     bar->style.loop();
-    gui.add(bar, 0, CANVAS_H - EDIT_BAR_H);
+    gui.add(bar, left, bottom + CANVAS_H - EDIT_BAR_H);
 
     Label* menu = new Label(Font(font_load("font2")), "||");
     menu->style.color = EDIT_MENU_COLOR;
@@ -275,18 +283,18 @@ void Edit::init() {
     menu->onclick = EDIT_CODE_MENU;
     menu->name = "menu";
     menu->style.loop();
-    gui.add(menu, 0, 0);
+    gui.add(menu, left, top);
 
-    gui.add(_edit_rotate(game, -1, "icon-arrow4"), EDIT_ROTATE_LEFT_X, EDIT_ROTATE_Y);
-    gui.add(_edit_rotate(game, 1, "icon-arrow6"), EDIT_ROTATE_RIGHT_X, EDIT_ROTATE_Y);
+    gui.add(_edit_rotate(game, -1, "icon-arrow4"), left + EDIT_ROTATE_LEFT_X, bottom + EDIT_ROTATE_Y);
+    gui.add(_edit_rotate(game, 1, "icon-arrow6"), left + EDIT_ROTATE_RIGHT_X, bottom + EDIT_ROTATE_Y);
 
     Widget* overhead = _edit_image("icon-arrow8", EDIT_OVERHEAD_SIZE, EDIT_OVERHEAD_SIZE);
     overhead->ondown = EDIT_CODE_OVERHEAD;
     overhead->name = "overhead";
-    gui.add(overhead, EDIT_OVERHEAD_X, EDIT_OVERHEAD_Y);
+    gui.add(overhead, left + EDIT_OVERHEAD_X, bottom + EDIT_OVERHEAD_Y);
 
     palette = _edit_palette(game);
-    gui.add(palette, EDIT_PALETTE_X, CANVAS_H - palette->_rect.h);
+    gui.add(palette, right + EDIT_PALETTE_X, bottom + CANVAS_H - palette->_rect.h);
 }
 
 void Edit::deinit() { game.level = game._edit; }
@@ -372,14 +380,16 @@ void Edit::paint() {
     myview_paint(game);
     game.gfx_2d();
 
-    // Each number after a word that says what it is.
+    // Each number after a word that says what it is, against the window's
+    // top right corner.
     int f1 = font_load("font1");
+    GfxRect view = gfx_get_view();
     std::vector<LevelStatusLine> lines = edit_status_lines(game);
     for (size_t i = 0; i < lines.size(); i++) {
         const char* word = lines[i].first.c_str();
         const char* value = lines[i].second.c_str();
-        float x = (float)(CANVAS_W - EDIT_TEXT_MARGIN - font_get_width(f1, value));
-        float y = (float)((int)i * font_get_height(f1, nullptr, 0) + EDIT_TEXT_MARGIN);
+        float x = (float)((int)(view.x + view.w) - EDIT_TEXT_MARGIN - font_get_width(f1, value));
+        float y = view.y + (float)((int)i * font_get_height(f1, nullptr, 0) + EDIT_TEXT_MARGIN);
         font_draw(f1, value, x, y, 0, ALIGN_START);
         Theme::color(EDIT_WORD_COLOR);
         font_draw(f1, word, x - EDIT_WORD_GAP - font_get_width(f1, word), y, 0, ALIGN_START);
@@ -388,7 +398,10 @@ void Edit::paint() {
 
     gui.resize();
     // The help line may wrap: the palette keeps its bottom on the screen's edge.
-    if (palette) palette->_rect.y = CANVAS_H - palette->_rect.h;
+    if (palette) {
+        GfxRect edge = gfx_get_view();
+        palette->_rect.y = (int)(edge.y + edge.h) - palette->_rect.h;
+    }
     gui.paint();
     game.gfx_3d();
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "edit.h"
 #include "engine.h"
 #include "gfx.h"
 #include "harness.h"
@@ -365,6 +366,24 @@ TEST(Readable, AnyWindowShapeKeepsItsShapeAndItsClicks) {
 
         h.click(view.x + 20, view.y + 20);
         EXPECT_EQ(STATE_PAUSE, g.state) << "the pause button";
+
+        // So do the editor's palette and turn buttons: the last tile in the
+        // window's bottom right corner, a click on it chooses it.
+        g.next(STATE_EDIT);
+        h.tick(2);
+        take(h, ("editor-" + std::to_string(s.w) + "x" + std::to_string(s.h)).c_str());
+        Container& editor = static_cast<Edit*>(_game_states[STATE_EDIT])->gui;
+        Widget* palette = editor.find("palette");
+        ASSERT_TRUE(palette);
+        MyRect at = palette->get_abs_rect(true);
+        EXPECT_NEAR(at.x + at.w, view.x + view.w, 1);
+        EXPECT_NEAR(at.y + at.h, view.y + view.h, 1);
+        int last = _edit_map[EDIT_PALETTE_ROWS * (EDIT_PALETTE_COLS - 1)];
+        Widget* corner = editor.find(std::to_string(last).c_str());
+        ASSERT_TRUE(corner);
+        at = corner->get_abs_rect(true);
+        h.click(at.x + at.w / 2.0f, at.y + at.h / 2.0f);
+        EXPECT_EQ(_edit_cur, last) << "the palette's top right tile";
     }
 }
 
