@@ -117,10 +117,7 @@ void Level::init() {
     game.replay = &level_replay;
     if (!lev.is_init) {
         // A map just copied in (or restarted): set it up, then the intro first.
-        logic_replay_begin(game);
-        logic_init(game, 1);
-        logic_rewind_reset(game);
-        lev.is_init = 1;
+        logic_play_start(game);
         game.next(STATE_LEVEL_INTRO);
         return;
     }
@@ -162,9 +159,7 @@ void Level::init() {
 }
 
 void Level::loop() {
-    logic_info(game);
-    logic_replay_tick(game);
-    logic_loop(game);
+    logic_play_tick(game);
     if (game.state == STATE_LEVEL_WIN) game_replay_keep(game);
     myview_loop(game, nullptr);
     gui.loop();
@@ -278,18 +273,11 @@ static void _level_paint_countdowns(Game& game) {
     gfx_translate(-(int)view.x, -(int)view.y);
 }
 
-void Level::paint() {
-    game.gfx_3d();
-    myview_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-
+// Each number after a dimmer word that says what it counts, against the
+// window's top right corner: play's and the editor's counters.
+void level_status_paint(const std::vector<LevelStatusLine>& lines) {
     int f1 = font_load("font1");
     int lh = font_get_height(f1, "", 0);
-    // Each number after a dimmer word that says what it counts, against the
-    // window's top right corner.
-    std::vector<LevelStatusLine> lines = level_status_lines(game.level);
     GfxRect view = gfx_get_view();
     for (size_t i = 0; i < lines.size(); i++) {
         const char* word = lines[i].first.c_str();
@@ -301,6 +289,16 @@ void Level::paint() {
         font_draw(f1, word, (float)(x - HUD_WORD_GAP - font_get_width(f1, word)), y, 0, ALIGN_START);
         Theme::color(STYLE_WHITE);
     }
+}
+
+void Level::paint() {
+    game.gfx_3d();
+    myview_paint(game);
+    game.gfx_2d();
+    gui.resize();
+    gui.paint();
+
+    level_status_paint(level_status_lines(game.level));
     _level_paint_countdowns(game);
     game.gfx_3d();
 }

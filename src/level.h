@@ -14,6 +14,8 @@
 typedef std::pair<std::string, std::string> LevelStatusLine;
 // The play screen's: pillars destroyed, Data Cartridges, play time.
 std::vector<LevelStatusLine> level_status_lines(const LevelData& lev);
+// Draws status lines against the window's top right corner.
+void level_status_paint(const std::vector<LevelStatusLine>& lines);
 
 class Level : public State {
 public:

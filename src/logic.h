@@ -104,7 +104,7 @@ int logic_random(Game& game);
 // ---- map records (logic_store.cpp)
 enum { LOGIC_DATA_MAX = 65536 };
 void logic_save(Game& game, MyDB& db);
-void logic_load(Game& game, MyDB& db, const char* lid);
+bool logic_load(Game& game, MyDB& db, const char* lid);
 const char* logic_pack(Game& game, int* len);
 
 // ---- points of a win (logic_score.cpp)
@@ -199,6 +199,12 @@ void logic_replay_tick(Game& game);
 // The encoding of the recording, when it holds the whole play since set-up.
 bool logic_replay_finish(const Game& game, std::string& bytes);
 
+// The play screen's set-up of the play copy and its tick, recorder included:
+// the screen, the replay checker and the map tools share them, so that a
+// replay plays exactly as its play did.
+void logic_play_start(Game& game);
+void logic_play_tick(Game& game);
+
 std::string logic_replay_encode(const LogicReplay& r);
 // false, with a line on standard error, for anything but a well-formed
 // replay within the bounds above.
@@ -218,6 +224,10 @@ int logic_replay_check(Game& game, const LevelData& map, const std::string& byte
 // Makes a record read from a file or the network safe for the rules: every
 // text field terminated inside its width, every count and index in range.
 void logic_sanitize(LevelData& lev);
+
+// How far a guard sees, in cells: into ordinary cells, and into lit ones.
+// The view's watched-cell marks and the map tool's figures use them too.
+enum { LOGIC_SIGHT_RANGE = 10, LOGIC_SIGHT_RANGE_LIT = 20 };
 
 // ---- helpers shared by the rules' own files; not for other modules
 enum {

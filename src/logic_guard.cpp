@@ -12,8 +12,8 @@ static const double FULL_TURN = 360.0;
 static const double HALF_TURN = 180.0;
 
 enum {
-    SIGHT_RANGE = 10,        // cells a guard sees in ordinary light
-    SIGHT_RANGE_LIT = 20,    // and into lit cells
+    SIGHT_RANGE = LOGIC_SIGHT_RANGE,
+    SIGHT_RANGE_LIT = LOGIC_SIGHT_RANGE_LIT,
     SIGHT_SAMPLES = 4,       // line-of-sight samples per cell of length
     GUARD_WAKE_FRAME = 4,    // guards look only once the level has run this many ticks
     LIGHT_STEP_TICKS = 3 * LOGIC_STEP_TICKS,  // lights go at a third of the speed

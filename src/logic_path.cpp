@@ -360,7 +360,6 @@ void logic_click(Game& game, int x, int y) {
 static int _key_axis(double v) { return std::fabs(v) > KEY_AXIS_THRESHOLD ? (v > 0 ? 1 : -1) : 0; }
 
 void logic_player_walk(Game& game, int sx, int sy) {
-    if (!logic_find(game, D_PLAYER)) return;
     double a = (KEY_WALK_ANGLE - game.level.rotate) * DEG_TO_RAD;
     int dx = _key_axis(cos(a) * sx - sin(a) * sy);
     int dy = _key_axis(sin(a) * sx + cos(a) * sy);

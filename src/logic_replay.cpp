@@ -155,6 +155,19 @@ bool logic_replay_finish(const Game& game, std::string& bytes) {
     return true;
 }
 
+void logic_play_start(Game& game) {
+    logic_replay_begin(game);
+    logic_init(game, 1);
+    logic_rewind_reset(game);
+    game.level.is_init = 1;
+}
+
+void logic_play_tick(Game& game) {
+    logic_info(game);
+    logic_replay_tick(game);
+    logic_loop(game);
+}
+
 // ---------------------------------------------------------------- encoding
 
 static void _put_u32(std::string& out, unsigned v) {
@@ -340,22 +353,18 @@ int logic_replay_play(Game& game, const LevelData& start, const LogicReplay& r, 
     game.replay = nullptr;
     game.state = STATE_LEVEL;
     game.rng = r.seed;
-    // As the play screen sets a map up (Part of Level::init).
     LevelData& lev = game.level;
     lev = start;
     lev.view_cx = r.view[0];
     lev.view_cy = r.view[1];
     lev.view_cd = r.view[2];
-    logic_init(game, 1);
-    logic_rewind_reset(game);
-    lev.is_init = 1;
+    logic_play_start(game);
     size_t next = 0;
     int t = 0;
     for (; t < r.ticks && game.state == STATE_LEVEL; t++) {
         if (go_on && t % LOGIC_REPLAY_POLL_TICKS == 0 && !go_on(context)) break;
         for (; next < r.events.size() && r.events[next].tick == t; next++) _apply(game, r.events[next]);
-        logic_info(game);
-        logic_loop(game);
+        logic_play_tick(game);
     }
     game.host = host;
     game.replay = recording;

@@ -72,15 +72,15 @@ static bool _logic_decode(const std::string& data, LevelData& out) {
     return rc == Z_OK;
 }
 
-void logic_load(Game& game, MyDB& db, const char* lid) {
+bool logic_load(Game& game, MyDB& db, const char* lid) {
     MyResult r = db.query("select * from levels where id = ?", {lid ? lid : ""});
     logic_new(game);
-    if (r.empty()) return;
+    if (r.empty()) return false;
     const MyRow& row = r[0];
     if (!_logic_decode(_column(row, "data"), game._edit)) {
         fprintf(stderr, "logic_load(): zlib fail\n");
         logic_new(game);
-        return;
+        return false;
     }
     LevelData& e = game._edit;
     mystrcpy(e.id, sizeof(e.id), _column(row, "id").c_str());
@@ -97,6 +97,7 @@ void logic_load(Game& game, MyDB& db, const char* lid) {
     logic_sanitize(e);
     game.level = e;
     logic_init(game, 0);
+    return true;
 }
 
 const char* logic_pack(Game& game, int* len) {

@@ -49,8 +49,8 @@ const float WATCH_ALPHA = 0.45f;
 const Tint WATCH_TINT = {1.0f, 0.78f, 0.18f};
 const Tint SEEN_TINT = {1.0f, 0.1f, 0.1f};       // the guard sees the player now
 const float SEEN_ALPHA = 0.6f;
-const int SIGHT_REACH = 20;                       // no guard sees farther (lit cells)
-const int SIGHT_NEAR = 10;                        // nor farther into cells that are not lit
+const int SIGHT_REACH = LOGIC_SIGHT_RANGE_LIT;    // no guard sees farther (lit cells)
+const int SIGHT_NEAR = LOGIC_SIGHT_RANGE;         // nor farther into cells that are not lit
 const float CONE_COS_WIDE = 0.4067f;              // cos 66 degrees: the cone, a degree wider
 const float PANE_POP = -0.08f;                    // the glowing pane fills the opening
 const float WINDOW_SILL = 0.5f, WINDOW_LINTEL = 2.0f;

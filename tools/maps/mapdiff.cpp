@@ -11,7 +11,7 @@
 namespace {
 
 // The rules' sight ranges (cells): ordinary and into a lit cell.
-const float SIGHT_RANGE = 10, SIGHT_RANGE_LIT = 20;
+const float SIGHT_RANGE = LOGIC_SIGHT_RANGE, SIGHT_RANGE_LIT = LOGIC_SIGHT_RANGE_LIT;
 
 // How each figure weighs in the difficulty: the figure at which its share is
 // full, and that share in skulls. A hard map is long, crowded, spent close

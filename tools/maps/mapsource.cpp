@@ -246,9 +246,7 @@ struct _Run {
     bool death_told = false;
 
     void tick() {
-        logic_info(game);
-        logic_replay_tick(game);
-        logic_loop(game);
+        logic_play_tick(game);
         if (on_tick) on_tick(game);
         Entity* p = logic_find(game, D_PLAYER);
         if (!p || p->state != D_DEAD || death_told) return;
@@ -292,10 +290,7 @@ static bool _replay_run(const MapSource& src, const std::vector<std::string>& li
     _Run run{game, src, log, on_tick};
     mapsource_apply(src, game);
     game.state = STATE_LEVEL;
-    logic_replay_begin(game);
-    logic_init(game, 1);
-    logic_rewind_reset(game);
-    game.level.is_init = 1;
+    logic_play_start(game);
     char line[160];
     for (size_t i = 0; i < steps.size() && game.state == STATE_LEVEL; i++) {
         const MapStep& st = steps[i];
