@@ -98,6 +98,10 @@ std::string server_header_value(const std::string& text);
 // A stored text: cut at the first NUL and at max bytes; control characters
 // other than newlines become spaces.
 std::string server_clean_text(const std::string& text, size_t max);
+
+// The path of a file in the folder of the running program (name itself when
+// that folder cannot be told).
+std::string server_beside_binary(const char* name);
 // Letters, digits, space, '-', '_' and '.', 1..SERVER_NAME_MAX long, no space
 // at either end.
 bool server_name_ok(const std::string& name);
@@ -195,9 +199,9 @@ void server_replay_set_tiles(const std::string& path);
 // record as received) cleanly: 0, or the HTTP status of the refusal with the
 // message for the game in why.
 int server_replay_share(const ServerPairs& form, const LevelData& lev, std::string& why);
-// Whether the seed map `name` of a seed database carries a replay that wins
+// Whether `replay` (Base64; "" when the seed map `name` carries none) wins
 // `lev` cleanly; false with a line on standard error.
-bool server_replay_seed_ok(MyDB& seed, const std::string& name, const LevelData& lev);
+bool server_replay_seed_ok(const std::string& name, const std::string& replay, const LevelData& lev);
 
 // ---------------------------------------------------------------- the store (server_store.cpp)
 

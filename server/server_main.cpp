@@ -44,20 +44,10 @@ static void _usage() {
             (int)SERVER_DEFAULT_PORT, SEED_FILE, _workers_default());
 }
 
-static std::string _beside_binary(const char* name) {
-    char self[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    if (n <= 0) return name;
-    self[n] = '\0';
-    std::string dir(self);
-    size_t slash = dir.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : dir.substr(0, slash)) + "/" + name;
-}
-
 enum { MAIN_WORKERS_MAX = 256 };
 
 int main(int argc, char** argv) {
-    std::string data, listen = "127.0.0.1", seed = _beside_binary(SEED_FILE), proxy;
+    std::string data, listen = "127.0.0.1", seed = server_beside_binary(SEED_FILE), proxy;
     long port = SERVER_DEFAULT_PORT, workers = _workers_default();
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];

@@ -120,12 +120,11 @@ int server_replay_share(const ServerPairs& form, const LevelData& lev, std::stri
     return 0;
 }
 
-bool server_replay_seed_ok(MyDB& seed, const std::string& name, const LevelData& lev) {
-    MyResult r = seed.query("select replay from replays where id in (select id from levels where name = ?)", {name});
+bool server_replay_seed_ok(const std::string& name, const std::string& replay, const LevelData& lev) {
     std::string bytes;
     const char* why = nullptr;
-    if (r.empty() || r[0]["replay"].empty()) why = "it carries no replay";
-    else if (!base64_decode(r[0]["replay"], &bytes)) why = MSG_UNREADABLE;
+    if (replay.empty()) why = "it carries no replay";
+    else if (!base64_decode(replay, &bytes)) why = MSG_UNREADABLE;
     else why = _verdict_text(_verdict(lev, bytes));
     if (why) fprintf(stderr, "server: seed map '%s' is refused: %s\n", name.c_str(), why);
     return !why;

@@ -123,11 +123,13 @@ bool store_schema(ServerStore& st) {
     return !st.db.error;
 }
 
-const char RECOUNT_SQL[] =
-    "players = (select count(*) from map_players p where p.lid = maps.name), "
-    "stars = coalesce((select avg(r.stars) from ratings r where r.lid = maps.name and r.stars > 0), 0), "
-    "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), measured), "
-    "rev = rev + 1";
+// A map's ratings as the lists show them: the averages of its non-zero
+// ratings; a featured map shows its measured difficulty until rated.
+#define RATINGS_SQL \
+    "stars = coalesce((select avg(r.stars) from ratings r where r.lid = maps.name and r.stars > 0), 0), " \
+    "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), measured), " \
+    "rev = rev + 1"
+const char RECOUNT_SQL[] = "players = (select count(*) from map_players p where p.lid = maps.name), " RATINGS_SQL;
 
 }  // namespace
 
@@ -161,7 +163,7 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
     }
     MyDB seed;
     seed.open_readonly(seed_path.c_str());
-    MyResult rows = seed.query("select name, title, intro, data from levels order by name asc");
+    MyResult rows = seed.query("select id, name, title, intro, data from levels order by name asc");
     if (!seed._db || seed.error) return -1;
     int loaded = 0;
     long now = (long)time(nullptr);
@@ -174,7 +176,7 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
             fprintf(stderr, "server: seed map '%s' is not a valid map; skipped\n", map.name.c_str());
             continue;
         }
-        if (!server_replay_seed_ok(seed, map.name, lev)) continue;
+        if (!server_replay_seed_ok(map.name, game_replay_find(seed, row["id"].c_str()), lev)) continue;
         if (server_map_find(st, map.name, old) && old.uid != server_uid(SERVER_SEED_AUTHOR)) {
             fprintf(stderr, "server: seed map '%s' is taken by %s; skipped\n", map.name.c_str(), old.uid.c_str());
             continue;
@@ -307,11 +309,7 @@ void server_rating_store(ServerStore& st, const std::string& lid, const std::str
                 "ts = excluded.ts",
                 {lid, uid, std::to_string(stars), std::to_string(skulls), std::to_string(now)});
     if (st.db.error) return;
-    st.db.query("update maps set "
-                "stars = coalesce((select avg(r.stars) from ratings r where r.lid = maps.name and r.stars > 0), 0), "
-                "skulls = coalesce((select avg(r.skulls) from ratings r where r.lid = maps.name and r.skulls > 0), measured), "
-                "rev = rev + 1 where name = ?",
-                {lid});
+    st.db.query("update maps set " RATINGS_SQL " where name = ?", {lid});
 }
 
 void server_event_store(ServerStore& st, const std::string& player, const std::string& page,

@@ -1,6 +1,9 @@
 // Text helpers of the reference service: escaping, names, numbers, secrets.
 #include "server.h"
 
+#include <limits.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -153,4 +156,14 @@ bool server_equal_secret(const std::string& a, const std::string& b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; i++) diff |= (unsigned char)(a[i] ^ b[i]);
     return diff == 0;
+}
+
+std::string server_beside_binary(const char* name) {
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    if (n <= 0) return name;
+    self[n] = '\0';
+    std::string dir(self);
+    size_t slash = dir.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : dir.substr(0, slash)) + "/" + name;
 }

@@ -82,7 +82,7 @@ std::string make_record(int seed, const std::string& name, const std::string& au
 // this program. The service replays every share, so its cost is in the mix.
 struct SharedMap {
     LevelData lev;
-    std::string replay;  // Base64
+    std::string replay;  // Base64, already encoded as a form value
     bool ok = false;
 };
 
@@ -91,21 +91,17 @@ const SharedMap& shared_map() {
     static bool read = false;
     if (read) return m;
     read = true;
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    std::string dir = n > 0 ? std::string(self, (size_t)n) : std::string();
-    dir = dir.substr(0, dir.rfind('/') + 1);
+    std::string path = server_beside_binary("velquist-seed.db");
     MyDB seed;
-    seed.open_readonly((dir + "velquist-seed.db").c_str());
+    seed.open_readonly(path.c_str());
     MyResult r = seed.query("select l.data as data, r.replay as replay from levels l join replays r on r.id = l.id "
                             "order by l.name limit 1 offset 14");
     if (!seed._db || seed.error || r.empty() || !server_record_inflate(r[0]["data"], m.lev)) {
-        fprintf(stderr, "velquist_load: no featured map with a replay in %svelquist-seed.db; shares will be refused\n",
-                dir.c_str());
+        fprintf(stderr, "velquist_load: no featured map with a replay in %s; shares will be refused\n", path.c_str());
         memset(&m.lev, 0, sizeof(m.lev));
         return m;
     }
-    m.replay = r[0]["replay"];
+    m.replay = urlencode(r[0]["replay"]);
     m.ok = true;
     return m;
 }
@@ -405,7 +401,7 @@ struct Mix {
             std::string body = "&target=1&id=" + std::to_string(1700000000 + a) + "&title=" + urlencode("Shared vault") +
                                "&intro=" + urlencode("Mind the guard.") + "&data=" +
                                urlencode(base64_encode(shared_record(a, name, author))) + "&replay=" +
-                               urlencode(shared_map().replay);
+                               shared_map().replay;
             return post(port, common(a, "share"), body);
         }
         return get(port, common(a, "track") + "&page=level&category=" + map + "&action=start&value=0");
