@@ -43,8 +43,6 @@ enum {
     EDIT_OVERHEAD_SIZE = 48, EDIT_OVERHEAD_X = 72, EDIT_OVERHEAD_Y = 595,
     EDIT_TILE_SIZE = 38, EDIT_TILE_PAD = 5, EDIT_TILE_ALT_ALPHA = 85,
     EDIT_PALETTE_X = 192,
-    EDIT_TEXT_MARGIN = 10,  // the hovered cell and entity count, from the top right
-    EDIT_WORD_GAP = 6, EDIT_WORD_COLOR = 0x999999,  // the words before them
 };
 
 // Width of the palette's rows, which the help line spans.
@@ -380,27 +378,13 @@ void Edit::paint() {
     myview_paint(game);
     game.gfx_2d();
 
-    // Each number after a word that says what it is, against the window's
-    // top right corner.
-    int f1 = font_load("font1");
-    GfxRect view = gfx_get_view();
-    std::vector<LevelStatusLine> lines = edit_status_lines(game);
-    for (size_t i = 0; i < lines.size(); i++) {
-        const char* word = lines[i].first.c_str();
-        const char* value = lines[i].second.c_str();
-        float x = (float)((int)(view.x + view.w) - EDIT_TEXT_MARGIN - font_get_width(f1, value));
-        float y = view.y + (float)((int)i * font_get_height(f1, nullptr, 0) + EDIT_TEXT_MARGIN);
-        font_draw(f1, value, x, y, 0, ALIGN_START);
-        Theme::color(EDIT_WORD_COLOR);
-        font_draw(f1, word, x - EDIT_WORD_GAP - font_get_width(f1, word), y, 0, ALIGN_START);
-        Theme::color(STYLE_WHITE);
-    }
+    level_status_paint(edit_status_lines(game));
 
     gui.resize();
     // The help line may wrap: the palette keeps its bottom on the screen's edge.
     if (palette) {
-        GfxRect edge = gfx_get_view();
-        palette->_rect.y = (int)(edge.y + edge.h) - palette->_rect.h;
+        GfxRect view = gfx_get_view();
+        palette->_rect.y = (int)(view.y + view.h) - palette->_rect.h;
     }
     gui.paint();
     game.gfx_3d();

@@ -114,14 +114,20 @@ std::string menu_fit(const char* font, const std::string& text, int width) {
     return cut + ELLIPSIS;
 }
 
+// Adds w with its corner at (x, y); a negative coordinate counts from the
+// right or bottom edge of the canvas.
+static void _menu_add_at(Container& gui, Widget* w, int x, int y) {
+    menu_measure(w);
+    if (x < 0) x = CANVAS_W - w->_rect.w;
+    if (y < 0) y = CANVAS_H - w->_rect.h;
+    gui.add(w, x, y);
+}
+
 void menu_place(Container& gui, const char* name, Widget* button, int x, int y) {
     if (Widget* old = gui.find(name)) old->parent->remove(old);
     if (!button) return;
     button->name = name;
-    menu_measure(button);
-    if (x < 0) x = CANVAS_W - button->_rect.w;
-    if (y < 0) y = CANVAS_H - button->_rect.h;
-    gui.add(button, x, y);
+    _menu_add_at(gui, button, x, y);
 }
 
 // The selected row brought into range; false when there are no rows.
@@ -155,15 +161,6 @@ static void _menu_empty_message(Container& gui, const std::vector<std::string>& 
     b->style.width = CANVAS_W;
     menu_measure(b);
     gui.add(b, 0, (CANVAS_H - b->_rect.h) / 2);
-}
-
-// A standard button placed with its corner at (x, y); a negative coordinate
-// counts from the right or bottom edge of the canvas.
-static void _menu_button_at(Container& gui, Box* button, int x, int y) {
-    menu_measure(button);
-    if (x < 0) x = CANVAS_W - button->_rect.w;
-    if (y < 0) y = CANVAS_H - button->_rect.h;
-    gui.add(button, x, y);
 }
 
 // Starts play of the loaded map, returning to the current screen afterwards.
@@ -203,7 +200,6 @@ static int _menu_list_key(const Event& e, int r) {
 // The author buttons of the online lists: more by the author, and the
 // author's favourites.
 static void _menu_author_buttons(Game& game, Container& gui) {
-    if (Widget* old = gui.find("bts")) old->parent->remove(old);
     const char* author = game._edit.author;
     char favs[sizeof(game._edit.author) + 8];
     snprintf(favs, sizeof(favs), "%s's", author);
@@ -220,16 +216,8 @@ static void _menu_author_buttons(Game& game, Container& gui) {
         t->td(w_button(content, codes[i], BUTTON_W, AUTHOR_BUTTON_H));
     }
     Box* bts = new Box(t);
-    bts->name = "bts";
     bts->style.width = AUTHOR_W;
-    menu_measure(bts);
-    gui.add(bts, AUTHOR_X, CANVAS_H - bts->_rect.h);
-}
-
-// Whether the last load gave the stored map: a map that does not unpack
-// leaves a new, empty one with an id of its own.
-static bool _menu_loaded(const Game& game, const std::string& id) {
-    return id.substr(0, sizeof(game._edit.id) - 1) == std::string(game._edit.id, strnlen(game._edit.id, sizeof(game._edit.id)));
+    menu_place(gui, "bts", bts, AUTHOR_X, -1);
 }
 
 bool menu_show_lev(Game& game, Container& gui) {
@@ -241,8 +229,8 @@ bool menu_show_lev(Game& game, Container& gui) {
     const MyRow& row = _menu_levs[_menu_cur];
     bool own = game.state == STATE_MENU_EDIT;
     std::string id = menu_column(row, "id");
-    logic_load(game, own ? game.userdb : game.netdb, id.c_str());
-    bool ok = _menu_loaded(game, id);
+    // A map that does not unpack leaves a new, empty one in the editor's copy.
+    bool ok = logic_load(game, own ? game.userdb : game.netdb, id.c_str());
     const LevelData& lev = game._edit;
 
     Table* t = new Table();
@@ -501,9 +489,9 @@ static void _menu_play_buttons(Container& gui) {
     gui.add(bottom, 0, CANVAS_H - play->_rect.h);
 
     if (_menu_cur < _menu_total - 1)
-        _menu_button_at(gui, w_button_size("Next", MENU_NEXT, BUTTON_W, BUTTON_H, 0), -1, -1);
+        _menu_add_at(gui, w_button_size("Next", MENU_NEXT, BUTTON_W, BUTTON_H, 0), -1, -1);
     if (_menu_cur > 0)
-        _menu_button_at(gui, w_button_size("Previous", MENU_PREVIOUS, BUTTON_W, BUTTON_H, 0), 0, -1);
+        _menu_add_at(gui, w_button_size("Previous", MENU_PREVIOUS, BUTTON_W, BUTTON_H, 0), 0, -1);
 }
 
 void MenuPlay::init() {
@@ -543,7 +531,7 @@ void MenuPlay::init() {
     centre->style.height = CANVAS_H;
     gui.add(centre, 0, 0);
 
-    _menu_button_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
+    _menu_add_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
     // Over the centred text, which covers the whole canvas.
     if (rows) _menu_tutorial_strip(game, gui);
     if (rows) _menu_play_buttons(gui);
@@ -647,7 +635,7 @@ static void _menu_edit_list(Game& game, Container& gui) {
     scroll->style.background = LIST_BG;
     gui.add(scroll, LIST_X, LIST_Y);
 
-    _menu_button_at(gui, w_button_size("Delete", MENU_DELETE, BUTTON_W, BUTTON_H, 0), 0, -1);
+    _menu_add_at(gui, w_button_size("Delete", MENU_DELETE, BUTTON_W, BUTTON_H, 0), 0, -1);
     _menu_edit_buttons(gui, ok);
 }
 
@@ -655,7 +643,6 @@ static void _menu_edit_list(Game& game, Container& gui) {
 static std::string _menu_userdb_note(const Game& game) {
     switch (game.userdb_status) {
     case USERDB_READONLY: return "Your maps file is read-only: new maps cannot be saved.";
-    case USERDB_CLOSED: return "Your maps file user.db could not be opened: maps cannot be saved.";
     default: return game.userdb_note;  // e.g. where a damaged file was kept
     }
 }
@@ -681,18 +668,17 @@ static void _menu_userdb_message(Game& game, Container& gui) {
 
 void MenuEdit::init() {
     gui = Container();
-    _menu_levs = game.userdb.query(
-        "select id,title,author,stars,skulls,ts from levels where q is null order by ts desc", {});
     font_load("font2");
     font_load("font1");
     font_load("font3");
-    _menu_button_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
-    _menu_button_at(gui, w_button_size("New", MENU_EDIT_NEW, BUTTON_W, BUTTON_H, 0), NEW_X, 0);
+    _menu_add_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
+    _menu_add_at(gui, w_button_size("New", MENU_EDIT_NEW, BUTTON_W, BUTTON_H, 0), NEW_X, 0);
     Table* head = new Table();
     head->tr();
     head->td(menu_label("font2", "Build / Edit"));
     std::string note = _menu_userdb_note(game);
-    if (!note.empty() && game.userdb_status != USERDB_DAMAGED && game.userdb_status != USERDB_CLOSED) {
+    bool usable = game.userdb_status != USERDB_DAMAGED && game.userdb_status != USERDB_CLOSED;
+    if (!note.empty() && usable) {
         Label* l = menu_label("font3", note.c_str());
         l->name = "note";
         l->style.width = NOTE_W;
@@ -706,12 +692,17 @@ void MenuEdit::init() {
     heading->style.height = HEADING_H;
     gui.add(heading, HEADING_X, 0);
 
-    if (game.userdb_status == USERDB_DAMAGED || game.userdb_status == USERDB_CLOSED) {
+    if (!usable) {
         _menu_levs.clear();
         _menu_total = 0;
         _menu_userdb_message(game, gui);
         logic_new(game);
-    } else if (_menu_wrap_cur()) {
+        gui.resize();
+        return;
+    }
+    _menu_levs = game.userdb.query(
+        "select id,title,author,stars,skulls,ts from levels where q is null order by ts desc", {});
+    if (_menu_wrap_cur()) {
         _menu_edit_list(game, gui);
     } else {
         _menu_empty_message(gui, {"You have no maps yet", "Press New, at the top right, to build your first map."});

@@ -170,8 +170,7 @@ void MenuHelp::event(Event e) {
         // A resumed run that ended on this screen knows nowhere better than the main menu.
         int back = _menu_help_back;
         _menu_help_back = STATE_MENU_MAIN;
-        game.next(back >= STATE_MENU_MAIN && back <= STATE_MENU_HELP && back != STATE_MENU_HELP ? back
-                                                                                                : STATE_MENU_MAIN);
+        game.next(back >= STATE_MENU_MAIN && back < STATE_MENU_HELP ? back : STATE_MENU_MAIN);
         break;
     }
     case HELP_PREVIOUS:
