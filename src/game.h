@@ -314,6 +314,7 @@ public:
 
     // Not stored: what one run knows beside the record.
     int death_cause = DEATH_NONE;    // set by the rules when the player dies
+    int screen_shake = 1;            // the player's choice: blasts shake the view (kept beside settings.dat)
     int exit_status = 0;             // of the program; non-zero when no window could be opened
     int userdb_status = USERDB_OK;   // whether user.db can be read and written
     std::string userdb_note;         // what the player is told about user.db, if anything
