@@ -1,12 +1,28 @@
 // Entry point: one Game, driven at the driver's fixed rate until it quits.
+#include <clocale>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "driver.h"
 #include "game.h"
+#include "log.h"
+
+static const char USAGE[] = "usage: velquist [--verbose]\n"
+                            "  --verbose  also print what is loaded and measured (as VELQUIST_VERBOSE=1 does)\n";
 
 int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--verbose") == 0) {
+            log_set_verbose(true);
+        } else {
+            fputs(USAGE, stderr);
+            return strcmp(argv[i], "--help") == 0 ? 0 : 2;
+        }
+    }
+    // Dates as the player writes them; numbers stay in the C locale, which
+    // the data files and the service are written in.
+    setlocale(LC_TIME, "");
     // The record is about 208 KiB; the heap keeps it off small thread stacks.
     std::unique_ptr<Game> game(new Game());
     game->init();

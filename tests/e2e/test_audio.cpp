@@ -17,6 +17,7 @@
 #include "audio.h"
 #include "driver.h"
 #include "harness.h"
+#include "log.h"
 #include "mixer.h"
 
 namespace {
@@ -517,6 +518,7 @@ TEST(AudioMixer, NamesLoadOnceAndMissingMusicStillGetsANumber) {
     std::filesystem::current_path(root + "/run");
     driver_init();
     mixer_init();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     EXPECT_EQ(mixer_sample_load("ping"), 1);
     EXPECT_EQ(mixer_sample_load("ping"), 1);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "log.h"
 
 namespace {
 
@@ -277,6 +278,7 @@ TEST(Files, OversizedAndMissingFilesAreNotRead) {
     char big[64] = {};
     driver_doc_save("big.dat", big, sizeof(big));
     char buf[16];
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     EXPECT_EQ(driver_doc_load("big.dat", buf, sizeof(buf)), 0);
     EXPECT_EQ(driver_doc_load("none.dat", buf, sizeof(buf)), 0);

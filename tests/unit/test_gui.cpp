@@ -459,7 +459,14 @@ TEST(GuiScroll, WheelStepsAndLimits) {
     Scroller s;
     move(s.root, 20, 20);  // the wheel goes to the widget under the pointer
     wheel(s.root, 20, 20, 1);
-    EXPECT_EQ(s.sb->view.y, 30);
+    EXPECT_EQ(s.sb->view.y, 150) << "a list moves by three of its rows";
+    Container plain;
+    ScrollBox* text = new ScrollBox(block(100, 500), 100, 100);
+    plain.add(text);
+    plain.resize();
+    move(plain, 10, 10);
+    wheel(plain, 10, 10, 1);
+    EXPECT_EQ(text->view.y, GUI_WHEEL_STEP) << "other content by a fixed step";
     wheel(s.root, 20, 20, 100);
     EXPECT_EQ(s.sb->view.y, 400) << "500 of content in a window of 100";
     wheel(s.root, 20, 20, -100);
