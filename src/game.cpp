@@ -280,9 +280,11 @@ static unsigned int _game_notice_grab(const MyRect& r) {
 static void _game_notice_paint() {
     if (_game_notice.empty()) return;
     Box* panel = _game_notice_panel();
-    // Top right, below the screens' top row of buttons: clear of the map's
-    // centre, where the player starts.
-    MyRect r(CANVAS_W - NOTICE_MARGIN - panel->_rect.w, NOTICE_TOP, panel->_rect.w, panel->_rect.h);
+    // The window's top right corner, below the screens' top row of buttons:
+    // clear of the map's centre, where the player starts.
+    GfxRect view = gfx_get_view();
+    MyRect r((int)(view.x + view.w) - NOTICE_MARGIN - panel->_rect.w, (int)view.y + NOTICE_TOP, panel->_rect.w,
+             panel->_rect.h);
     _game_notice_rect = r;
     float opacity = _game_notice_opacity();
     unsigned int beneath = opacity < 1.0f ? _game_notice_grab(r) : 0;
