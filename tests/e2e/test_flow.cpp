@@ -61,6 +61,31 @@ void won(Game& g, int parent) {
     g.next(STATE_LEVEL_WIN);
 }
 
+// The online list of the featured maps that net.db holds, from its first row.
+void open_featured(Harness& h) {
+    Game& g = h.game();
+    mystrcpy(g.q_value, sizeof(g.q_value), "c~featured");
+    mystrcpy(g.q_title, sizeof(g.q_title), "Featured");
+    _menu_cur = 0;
+    g.next(STATE_MENU_DOWNLOAD2);
+    h.tick();
+}
+
+// A new map played for `ticks`, then the player shot and the pause screen opened.
+void die_in_play(Harness& h, int ticks) {
+    Game& g = h.game();
+    logic_new(g);
+    g.level = g._edit;
+    g.parent = STATE_MENU_MAIN;
+    g.next(STATE_LEVEL);
+    h.key(KEY_RETURN);
+    ASSERT_EQ(g.state, STATE_LEVEL);
+    h.tick(ticks);
+    logic_find(g, D_PLAYER)->state = D_DEAD;
+    g.death_cause = DEATH_SHOT;
+    h.key(KEY_ESCAPE);
+}
+
 }  // namespace
 
 TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
@@ -99,15 +124,7 @@ TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
 
     // From a death on the pause screen, which names what killed the player.
-    logic_new(g);
-    g.level = g._edit;
-    g.parent = STATE_MENU_MAIN;
-    g.next(STATE_LEVEL);
-    h.key(KEY_RETURN);
-    ASSERT_EQ(g.state, STATE_LEVEL);
-    logic_find(g, D_PLAYER)->state = D_DEAD;
-    g.death_cause = DEATH_SHOT;
-    h.key(KEY_ESCAPE);
+    die_in_play(h, 0);
     ASSERT_EQ(g.state, STATE_PAUSE);
     EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen and shot by a guard"));
     EXPECT_FALSE(find_button(&gui_at<Pause>(g), "Resume"));
@@ -228,11 +245,7 @@ TEST(FlowOnline, DamagedMapsCannotBePlayedAndLongTitlesAreCut) {
     store_map(g, g.netdb, "c~featured|bad", "bad", "Broken");
     g.netdb.query("update levels set q = 'c~featured', value = 1", {});
     g.netdb.query("update levels set value = 2, data = 'not a map' where id = 'c~featured|bad'", {});
-    mystrcpy(g.q_value, sizeof(g.q_value), "c~featured");
-    mystrcpy(g.q_title, sizeof(g.q_title), "Featured");
-    _menu_cur = 0;
-    g.next(STATE_MENU_DOWNLOAD2);
-    h.tick();
+    open_featured(h);
     Container& gui = gui_at<MenuDownload2>(g);
     EXPECT_TRUE(gui.find("play"));
     std::vector<std::string> t = texts(&gui);
@@ -335,16 +348,7 @@ TEST(FlowResume, RewindAndTheCauseOfDeathSurviveARestart) {
     Harness h;
     h.start();
     Game& g = h.game();
-    logic_new(g);
-    g.level = g._edit;
-    g.parent = STATE_MENU_MAIN;
-    g.next(STATE_LEVEL);
-    h.key(KEY_RETURN);
-    ASSERT_EQ(g.state, STATE_LEVEL);
-    h.tick(60);  // ten snapshots
-    logic_find(g, D_PLAYER)->state = D_DEAD;
-    g.death_cause = DEATH_SHOT;
-    h.key(KEY_ESCAPE);
+    die_in_play(h, 60);  // ten snapshots before the death
     ASSERT_EQ(g.state, STATE_PAUSE);
     int died_at = g.level.frame;
     h.stop();
@@ -388,11 +392,7 @@ TEST(FlowLists, TheFeaturedListKeepsItsPlaceAfterAPlayAndTheWheelMovesThreeRows)
         store_map(g, g.netdb, ("c~featured|m" + n).c_str(), ("m" + n).c_str(), ("Map " + n).c_str());
     }
     g.netdb.query("update levels set q = 'c~featured', value = rowid", {});
-    mystrcpy(g.q_value, sizeof(g.q_value), "c~featured");
-    mystrcpy(g.q_title, sizeof(g.q_title), "Featured");
-    _menu_cur = 0;
-    g.next(STATE_MENU_DOWNLOAD2);
-    h.tick();
+    open_featured(h);
     auto list = [&] { return dynamic_cast<ScrollBox2*>(gui_at<MenuDownload2>(g).find("list")); };
     ASSERT_TRUE(list());
     Widget* rows = list()->box->widgets[0];
