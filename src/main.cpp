@@ -15,9 +15,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--verbose") == 0) {
             log_set_verbose(true);
+        } else if (strcmp(argv[i], "--help") == 0) {
+            fputs(USAGE, stdout);
+            return 0;
         } else {
-            fputs(USAGE, stderr);
-            return strcmp(argv[i], "--help") == 0 ? 0 : 2;
+            // A launcher may pass what it likes: the game starts all the same.
+            fprintf(stderr, "velquist: unknown argument '%s' ignored\n%s", argv[i], USAGE);
         }
     }
     // Dates as the player writes them; numbers stay in the C locale, which
