@@ -434,6 +434,7 @@ TEST(AudioDriver, NumbersAreSharedAndStopAt255) {
     std::string fx = dir + "/t.wav";
     write_sound(fx, tone(0.05, 440, 0.5));
     driver_init();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     EXPECT_EQ(driver_audio_sample_load(fx.c_str()), 1);
     EXPECT_EQ(driver_audio_stream_load(fx.c_str(), false), 2);

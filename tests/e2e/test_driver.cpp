@@ -229,6 +229,7 @@ TEST(Video, ZeroSizeGivesTheDesktopAndNoSecondAttempt) {
     SDL_InitSubSystem(SDL_INIT_VIDEO);
     const SDL_VideoInfo* vi = SDL_GetVideoInfo();
     int desk_w = vi->current_w, desk_h = vi->current_h;
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     driver_video_init(0, 0, 640, 480, 480, 320, 0);
     std::string log = testing::internal::GetCapturedStderr();
@@ -243,6 +244,7 @@ TEST(Video, ZeroSizeGivesTheDesktopAndNoSecondAttempt) {
 
 TEST(Video, ModeBelowTheMinimumBecomesAWindowOfTheMinimum) {
     driver_init();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     driver_video_init(200, 100, 640, 480, 480, 320, 0);
     std::string log = testing::internal::GetCapturedStderr();
