@@ -27,7 +27,8 @@ appstreamcli validate --no-net "$prefix/share/metainfo/org.velquist.Velquist.met
 mkdir -p "$work/home/.Velquist" "$work/elsewhere"
 printf '\001\000\000\000' >"$work/settings.head"
 cd "$work/elsewhere"
-HOME="$work/home" "$prefix/bin/velquist" >"$work/out.log" 2>"$work/err.log" &
+# Verbose: its start-up lines tell that it found its data.
+HOME="$work/home" VELQUIST_VERBOSE=1 "$prefix/bin/velquist" >"$work/out.log" 2>"$work/err.log" &
 pid=$!
 started=""
 for _ in $(seq 1 300); do

@@ -2,7 +2,7 @@
 # Runs the game with our reference online service beside it on the loopback
 # address, and stops the service when the game ends. Used by `make play`
 # (from the build folder) and by the installed launcher.
-#   with-service.sh SERVER_BINARY GAME_BINARY HOST PORT
+#   with-service.sh SERVER_BINARY GAME_BINARY HOST PORT [GAME_ARGUMENTS...]
 # When HOST is not the loopback address the game talks to a service elsewhere
 # and no local service is started. The service keeps its store in the user's
 # folder, ~/.Velquist/service, with its process id beside it: a second game
@@ -12,6 +12,7 @@ server=$1
 game=$2
 host=$3
 port=$4
+shift 4
 
 case "$host" in
     127.0.0.1|localhost) local_service=yes ;;
@@ -73,7 +74,7 @@ fi
 # The game runs as a child so that the service can be stopped after it; a
 # request to end (TERM, INT, HUP) is passed on to the game, which then closes
 # as if its window were closed.
-"$game" &
+"$game" "$@" &
 game_pid=$!
 trap 'kill -TERM "$game_pid" 2>/dev/null' TERM INT HUP
 status=0

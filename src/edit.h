@@ -73,6 +73,9 @@ public:
 // Pages of the title-and-options screen; the page shown is kept between visits.
 enum { EDITINFO_PAGE_TEXT = 0, EDITINFO_PAGE_BOMBS = 1, EDITINFO_PAGE_NAMES = 2 };
 extern int _editinfo_page;
+// Opens the title-and-options pages; Back on the first page returns to the
+// screen `back` (the build list for a new map, else the editor's menu).
+void edit_info_open(Game& game, int back);
 // A bomb field's text as a starting stock: a decimal number, clamped to what
 // a map can hold; text that does not start with a number gives 0.
 int editinfo_bombs(const char* text);

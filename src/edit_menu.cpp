@@ -16,6 +16,9 @@
 #include "util.h"
 
 int _editinfo_page = EDITINFO_PAGE_TEXT;
+// Where Back on the first page leads; a run resumed on these pages goes to
+// the editor's menu, which keeps the map.
+static int _editinfo_back = STATE_EDIT_MENU;
 
 enum {
     EDITMENU_BOX_W = CANVAS_W, EDITMENU_BOX_H = CANVAS_H,
@@ -25,7 +28,7 @@ enum {
     EDITINFO_BOMB_W = 120,    // the bomb fields' width
     EDITINFO_BOMBS = 4,       // detonator, time, EMP and mini bombs
     EDITINFO_BOMBS_MAX = 9999,  // the largest stock a map starts with
-    EDITINFO_PREVIOUS = -1, EDITINFO_NEXT = 1, EDITINFO_DONE = 2,
+    EDITINFO_PREVIOUS = -1, EDITINFO_NEXT = 1, EDITINFO_DONE = 2, EDITINFO_BACK = 3,
     EDITSHARE_TEXT_W = 480,
     EDITMENU_NOTE_W = 640, EDITMENU_NOTE_COLOR = 0xFF8866,  // a failed save, above the buttons
 };
@@ -110,7 +113,7 @@ void EditMenu::event(Event e) {
     if (e.type == EVT_KEYDOWN && e.v == KEY_ESCAPE) r = EDITMENU_EDIT;
     switch (r) {
     case EDITMENU_EDIT: game.next(STATE_EDIT); break;
-    case EDITMENU_INFO: game.next(STATE_EDIT_INFO); break;
+    case EDITMENU_INFO: edit_info_open(game, STATE_EDIT_MENU); break;
     case EDITMENU_PLAY: _editmenu_play(game); break;
     case EDITMENU_SHARE: game.next(STATE_EDIT_SHARE); break;
     case EDITMENU_FRESH:
@@ -242,10 +245,9 @@ void EditInfo::init() {
     for (size_t i = 0; i < chain.size(); i++) chain[i]->next = chain[(i + 1) % chain.size()];
     _editmenu_frame(gui, t, EDITINFO_BOX_W, EDITINFO_BOX_H);
 
-    if (_editinfo_page > EDITINFO_PAGE_TEXT) {
-        Box* prev = _editinfo_button("Previous", EDITINFO_PREVIOUS);
-        gui.add(prev, 0, CANVAS_H - prev->_rect.h);
-    }
+    Box* prev = _editinfo_page > EDITINFO_PAGE_TEXT ? _editinfo_button("Previous", EDITINFO_PREVIOUS)
+                                                    : _editinfo_button("Back", EDITINFO_BACK);
+    gui.add(prev, 0, CANVAS_H - prev->_rect.h);
     Box* right = _editinfo_page > EDITINFO_PAGE_TEXT ? _editinfo_button("Done", EDITINFO_DONE)
                                                      : _editinfo_button("Next", EDITINFO_NEXT);
     gui.add(right, CANVAS_W - right->_rect.w, CANVAS_H - right->_rect.h);
@@ -278,7 +280,14 @@ void EditInfo::event(Event e) {
     } else if (r == EDITINFO_DONE) {
         _editinfo_page = EDITINFO_PAGE_TEXT;
         game.next(STATE_EDIT);
+    } else if (r == EDITINFO_BACK) {
+        game.next(_editinfo_back);
     }
+}
+
+void edit_info_open(Game& game, int back) {
+    _editinfo_back = back;
+    game.next(STATE_EDIT_INFO);
 }
 
 void EditInfo::loop() { gui.loop(); }

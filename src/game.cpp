@@ -17,6 +17,7 @@
 #include "gfx.h"
 #include "gui.h"
 #include "level.h"
+#include "log.h"
 #include "menu.h"
 #include "mixer.h"
 #include "myview.h"
@@ -34,10 +35,11 @@ enum {
     // A packed window size keeps each side in 12 bits; a wider one is damage
     // (asking the display for it can take many seconds before it fails).
     VIDEO_MAX_SIDE = VRES_MASK,
-    // The notice: a dark panel at the top centre, below the screens' top row
-    // of buttons, clear of the play screen's and the editor's bottom bars.
-    NOTICE_PADDING = 16, NOTICE_CORNER = 20, NOTICE_TOP = 70, NOTICE_SHADE = 200, NOTICE_TEXT_W = 800,
-    NOTICE_COLOR = 0xFFFFFF,
+    // The notice: a small dark panel in the top right corner, below the
+    // screens' top row of buttons, clear of the bottom bars.
+    NOTICE_PADDING = 12, NOTICE_CORNER = 20, NOTICE_TOP = 70, NOTICE_MARGIN = 10, NOTICE_SHADE = 200,
+    NOTICE_TEXT_W = 360, NOTICE_COLOR = 0xFFFFFF, NOTICE_HINT_COLOR = 0xAAAAAA,
+    NOTICE_FADE = TICKS_PER_SECOND,  // a timed notice fades out over its last second
 };
 
 State* _game_states[STATE_TABLE_MAX];
@@ -128,6 +130,35 @@ static void _game_state_store(Game& g) {
     free(buf);
 }
 
+static const char GAME_REWIND_FILE[] = "rewind.dat";
+
+// The rewind ring and the cause of death, for the play copy just restored;
+// a missing, damaged or foreign file leaves the ring empty.
+static void _game_rewind_restore(Game& g) {
+    // One byte more than the layout, so that a longer file is refused.
+    unsigned char* buf = (unsigned char*)malloc(GAME_REWIND_FILE_SIZE + 1);
+    if (!buf) return;
+    int n = driver_doc_load(GAME_REWIND_FILE, buf, GAME_REWIND_FILE_SIZE + 1);
+    if (n > 0 && !game_rewind_unpack(g, buf, (size_t)n))
+        fprintf(stderr, "%s does not belong to the saved play, not used\n", GAME_REWIND_FILE);
+    free(buf);
+}
+
+// Only a run that resumes on the pause screen can rewind; otherwise the
+// file would only take room (and is removed).
+static void _game_rewind_store(Game& g) {
+    bool playing = g.state == STATE_LEVEL || g.state == STATE_PAUSE || g.state == STATE_REWIND;
+    if (!playing || !game_rewind_worth_keeping(g)) {
+        remove(driver_doc_fname(GAME_REWIND_FILE));
+        return;
+    }
+    unsigned char* buf = (unsigned char*)malloc(GAME_REWIND_FILE_SIZE);
+    if (!buf) return;
+    game_rewind_pack(g, buf);
+    driver_doc_save(GAME_REWIND_FILE, buf, GAME_REWIND_FILE_SIZE);
+    free(buf);
+}
+
 int game_vres_safe(int vres) {
     if (vres < 1) return vres;
     int w = vres >> VRES_SHIFT, h = vres & VRES_MASK;
@@ -143,11 +174,33 @@ static void _game_settings_restore(Game& g) {
     g.settings.vres = game_vres_safe(g.settings.vres);
 }
 
+// Choices that settings.dat has no room for, in a file of their own beside
+// it: a version, then whether blasts shake the view. Anything else in the
+// file's place leaves the defaults.
+static const char GAME_OPTIONS_FILE[] = "options.dat";
+enum { GAME_OPTIONS_VERSION = 1 };
+struct GameOptions {
+    int version;
+    int screen_shake;
+};
+
+static void _game_options_restore(Game& g) {
+    GameOptions o = {0, 1};
+    if (driver_doc_load(GAME_OPTIONS_FILE, &o, sizeof(o)) == (int)sizeof(o) && o.version == GAME_OPTIONS_VERSION)
+        g.screen_shake = o.screen_shake ? 1 : 0;
+    else g.screen_shake = 1;
+}
+
+static void _game_options_store(const Game& g) {
+    GameOptions o = {GAME_OPTIONS_VERSION, g.screen_shake ? 1 : 0};
+    driver_doc_save(GAME_OPTIONS_FILE, &o, sizeof(o));
+}
+
 // ---------------------------------------------------------------- notices
 
 static std::string _game_notice;
-static int _game_notice_ticks = 0;
-static MyRect _game_notice_rect;  // where the notice was last drawn, canvas units
+static int _game_notice_ticks = 0;  // left to show; GAME_NOTICE_STICKY: until clicked
+static MyRect _game_notice_rect;    // where the notice was last drawn, canvas units
 
 void game_notice(const std::string& text, int ticks) {
     _game_notice = text;
@@ -157,25 +210,41 @@ void game_notice(const std::string& text, int ticks) {
 
 const std::string& game_notice_text() { return _game_notice; }
 
+bool game_notice_area(int* x, int* y, int* w, int* h) {
+    const MyRect& r = _game_notice_rect;
+    *x = r.x, *y = r.y, *w = r.w, *h = r.h;
+    return !_game_notice.empty() && r.w > 0;
+}
+
 static void _game_notice_clear() { game_notice(std::string(), 0); }
 
-// The notice as a dark panel at the top centre of the canvas, one label a line.
-static void _game_notice_paint() {
-    if (_game_notice.empty()) return;
+// How opaque the notice is now: whole, then fading out over its last ticks.
+static float _game_notice_opacity() {
+    if (_game_notice_ticks == GAME_NOTICE_STICKY || _game_notice_ticks >= NOTICE_FADE) return 1.0f;
+    return (float)_game_notice_ticks / NOTICE_FADE;
+}
+
+static void _game_notice_line(Table* t, Font f, const std::string& line, int color) {
+    Label* l = new Label(f, line.c_str());
+    l->style.color = color;
+    if (f.get_width(l->txt) > NOTICE_TEXT_W) l->style.width = NOTICE_TEXT_W;
+    t->tr();
+    t->td(l);
+}
+
+// The notice as a small dark panel, one label a line; one that stays says
+// how it goes away.
+static Box* _game_notice_panel() {
     Font f(font_load("font1"));
     Table* t = new Table();
     size_t start = 0;
     while (start <= _game_notice.size()) {
         size_t end = _game_notice.find('\n', start);
         if (end == std::string::npos) end = _game_notice.size();
-        std::string line = _game_notice.substr(start, end - start);
-        Label* l = new Label(f, line.c_str());
-        l->style.color = NOTICE_COLOR;
-        if (f.get_width(l->txt) > NOTICE_TEXT_W) l->style.width = NOTICE_TEXT_W;
-        t->tr();
-        t->td(l);
+        _game_notice_line(t, f, _game_notice.substr(start, end - start), NOTICE_COLOR);
         start = end + 1;
     }
+    if (_game_notice_ticks == GAME_NOTICE_STICKY) _game_notice_line(t, f, "(click to close)", NOTICE_HINT_COLOR);
     // A framed dark box, as the buttons have, over a shade that keeps the
     // text readable on any map.
     Box* frame = new Box(t);
@@ -183,23 +252,60 @@ static void _game_notice_paint() {
     frame->style.box_size = NOTICE_CORNER;
     frame->style.box_color = STYLE_WHITE;
     frame->style.set_padding(NOTICE_PADDING);
-    Box panel(frame);
-    panel.style.img = gfx_img_load("black");
-    panel.style.img_alpha = NOTICE_SHADE;
-    panel.style.loop();
-    panel._resize();
-    int x = (CANVAS_W - panel._rect.w) / 2, y = NOTICE_TOP;
-    _game_notice_rect = MyRect(x, y, panel._rect.w, panel._rect.h);
-    gfx_translate(x, y);
-    panel._paint();
-    gfx_translate(-x, -y);
+    Box* panel = new Box(frame);
+    panel->style.img = gfx_img_load("black");
+    panel->style.img_alpha = NOTICE_SHADE;
+    panel->style.loop();
+    panel->_resize();
+    return panel;
+}
+
+// Fading: what lay beneath the panel is copied before the panel is drawn,
+// then laid back over it, the more opaque the further the fade has gone.
+static unsigned int _game_notice_grab(const MyRect& r) {
+    GfxRect hw = gfx_rect_to_hwrect(GfxRect((float)r.x, (float)r.y, (float)r.w, (float)r.h));
+    hw.normalize();
+    int ww = 0, wh = 0;
+    driver_get_size(&ww, &wh);
+    GLuint tex = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, (GLint)hw.x, (GLint)(wh - hw.y - hw.h), (GLsizei)hw.w,
+                     (GLsizei)hw.h, 0);
+    return tex;
+}
+
+static void _game_notice_paint() {
+    if (_game_notice.empty()) return;
+    Box* panel = _game_notice_panel();
+    // The window's top right corner, below the screens' top row of buttons:
+    // clear of the map's centre, where the player starts.
+    GfxRect view = gfx_get_view();
+    MyRect r((int)(view.x + view.w) - NOTICE_MARGIN - panel->_rect.w, (int)view.y + NOTICE_TOP, panel->_rect.w,
+             panel->_rect.h);
+    _game_notice_rect = r;
+    float opacity = _game_notice_opacity();
+    unsigned int beneath = opacity < 1.0f ? _game_notice_grab(r) : 0;
+    gfx_translate(r.x, r.y);
+    panel->_paint();
+    gfx_translate(-r.x, -r.y);
+    delete panel;
+    if (!beneath) return;
+    glColor4f(1, 1, 1, 1.0f - opacity);
+    // Rows of the copy run from the bottom up.
+    gfx_tex_blit2((int)beneath, 0, 1, 1, -1, (float)r.x, (float)r.y, (float)r.w, (float)r.h);
+    glColor4f(1, 1, 1, 1);
+    GLuint tex = beneath;
+    glDeleteTextures(1, &tex);
 }
 
 void game_notice_paint(Game& game) {
     if (_game_notice.empty()) return;
     // Drawn over the screen without changing what the screen left behind
     // (picking reads the matrices of the last frame).
-    glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
+    glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glMatrixMode(GL_MODELVIEW);
@@ -233,6 +339,7 @@ void Game::init() {
     driver_set_caption(GAME_NAME);
     _game_state_restore(*this);
     _game_settings_restore(*this);
+    _game_options_restore(*this);
     settings_check();
     version = 1;
     quit = 0;
@@ -259,13 +366,14 @@ void Game::init() {
     _game_tiles_init(*this);
     free(_rewind);
     _rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
+    _game_rewind_restore(*this);
     if (state == STATE_NONE) state = STATE_MENU_MAIN;
     if (state == STATE_LEVEL) state = STATE_PAUSE;
     next(state);
     valid();
-    fprintf(stderr, "sizeof(level) = %dk\n", (int)(sizeof(LevelData) / KIB));
-    fprintf(stderr, "sizeof(_rewind) = %dk\n", (int)(sizeof(_rewind) / KIB));
-    fprintf(stderr, "sizeof(game) = %dk\n", (int)(GAME_STATE_FILE_SIZE / KIB));
+    log_info("sizeof(level) = %dk\n", (int)(sizeof(LevelData) / KIB));
+    log_info("sizeof(_rewind) = %dk\n", (int)(sizeof(_rewind) / KIB));
+    log_info("sizeof(game) = %dk\n", (int)(GAME_STATE_FILE_SIZE / KIB));
     play_music("menus");
     running = 1;
 }
@@ -276,7 +384,9 @@ void Game::deinit() {
     running = 0;
     if (State* s = _game_screen(state)) s->deinit();
     driver_doc_save("settings.dat", &settings, sizeof(settings));
+    _game_options_store(*this);
     _game_state_store(*this);
+    _game_rewind_store(*this);
     userdb.close();
     gamedb.close();
     free(_rewind);

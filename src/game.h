@@ -385,12 +385,20 @@ void game_settings_mend(Settings& s);
 // -1 (the desktop's size) for a packed size below the game's minimum or
 // beyond what the picker offers.
 int game_vres_safe(int vres);
-// A short message over whatever screen is shown, for `ticks` ticks or until
-// it is clicked; lines are separated by '\n'. A new notice replaces the old.
-enum { GAME_NOTICE_SHORT = 3 * TICKS_PER_SECOND, GAME_NOTICE_LONG = 60 * TICKS_PER_SECOND };
+// A short message in a corner over whatever screen is shown, for `ticks`
+// ticks (fading out at the end) or until it is clicked; GAME_NOTICE_STICKY
+// keeps it until it is clicked. Lines are separated by '\n'. A new notice
+// replaces the old.
+enum {
+    GAME_NOTICE_STICKY = 0,
+    GAME_NOTICE_SHORT = 3 * TICKS_PER_SECOND,
+    GAME_NOTICE_LONG = 60 * TICKS_PER_SECOND,
+};
 void game_notice(const std::string& text, int ticks);
 // The notice shown now; empty when none.
 const std::string& game_notice_text();
+// Where it was last drawn, in canvas units; false when none is shown.
+bool game_notice_area(int* x, int* y, int* w, int* h);
 // Draws it over the current screen (Game::paint does, after the screen).
 void game_notice_paint(Game& game);
 
@@ -432,6 +440,17 @@ enum { GAME_STATE_FILE_SIZE = 213308 };
 void game_state_pack(const Game& game, unsigned char* out);
 // Reads the state.dat layout over the record's stored fields.
 void game_state_unpack(Game& game, const unsigned char* in);
+
+// ---- rewind.dat (game_rewind.cpp, the core)
+enum { GAME_REWIND_FILE_SIZE = 32 + REWIND_MAX * (int)sizeof(LevelData) };
+// Writes the rewind ring, its count and the cause of death, marked with the
+// play copy they belong to, into out (GAME_REWIND_FILE_SIZE bytes).
+void game_rewind_pack(const Game& game, unsigned char* out);
+// Whether there is anything to keep: a snapshot, or a cause of death.
+bool game_rewind_worth_keeping(const Game& game);
+// Takes them back when the file is whole, of this layout and of this very
+// play copy (read from state.dat before); false, with nothing changed, else.
+bool game_rewind_unpack(Game& game, const unsigned char* in, size_t len);
 
 // ---- C embedding interface (gamewrap.cpp)
 extern Game* _game;

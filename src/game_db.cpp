@@ -18,6 +18,7 @@
 
 #include "base64.h"
 #include "game.h"
+#include "log.h"
 #include "logic.h"
 #include "util.h"
 
@@ -34,7 +35,7 @@ static int _game_db_columns(MyDB& db, const char* table) {
 // Adds what the schema of an older layout lacks, reporting the counts.
 static void _game_db_migrate(MyDB& db, const char* fname) {
     int n = _game_db_columns(db, "levels");
-    fprintf(stderr, "levels %s has %d \n", fname, n);
+    log_info("levels %s has %d \n", fname, n);
     if (n < LEVELS_COLUMNS_V1)
         db.query("create table levels (id text primary key, name text, data blob, ts int, author text, title text)");
     if (n < LEVELS_COLUMNS_V2) db.query("alter table levels add q text");
@@ -45,11 +46,11 @@ static void _game_db_migrate(MyDB& db, const char* fname) {
         db.query("alter table levels add intro text");
     }
     if (n < LEVELS_COLUMNS) db.query("alter table levels add value int");
-    fprintf(stderr, "levels %s now has %d \n", fname, _game_db_columns(db, "levels"));
+    log_info("levels %s now has %d \n", fname, _game_db_columns(db, "levels"));
     int r = _game_db_columns(db, "ratings");
-    fprintf(stderr, "ratings %s has %d \n", fname, r);
+    log_info("ratings %s has %d \n", fname, r);
     if (r < RATINGS_COLUMNS) db.query("create table ratings (lid text primary key, stars int, skulls int)");
-    fprintf(stderr, "ratings %s has %d \n", fname, _game_db_columns(db, "ratings"));
+    log_info("ratings %s has %d \n", fname, _game_db_columns(db, "ratings"));
 }
 
 void game_db_open(Game& game, MyDB& db, const char* fname) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "game.h"
+#include "log.h"
 #include "util.h"
 
 int _game_def_map(const char* name) {
@@ -63,7 +64,7 @@ bool game_tiles_parse(Game& game, const std::string& text) {
         t.shadow = _tile_int(el, "shadow");
         t.editor = _tile_int(el, "editor");
         mystrcpy(t.help, sizeof(t.help), _tile_str(el, "help").c_str());
-        fprintf(stderr, "_game_tile_init %d %s : %d,%d,%d %d,%d,%d\n", n, t.name, t.type,
+        log_info("_game_tile_init %d %s : %d,%d,%d %d,%d,%d\n", n, t.name, t.type,
                 t.value, t.view, t.solid, t.opaque, t.shadow);
     }
     return true;

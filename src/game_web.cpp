@@ -17,6 +17,7 @@
 #include "base64.h"
 #include "driver.h"
 #include "engine.h"
+#include "log.h"
 #include "logic.h"
 #include "md5.h"
 #include "menu.h"
@@ -145,17 +146,39 @@ void Game::download() {
     _game_web_start(w_download, q, "");
 }
 
-// The title of the map on its way to the service, for the word that it arrived.
-static std::string _game_web_shared;
+// The share on its way to the service: the map's title, for the word of how
+// it went, and what is needed to send it again after the player signs in.
+struct GameWebShare {
+    std::string title;
+    int target = 0;
+    std::string id;       // the editor's map it was
+    std::string account;  // name and password it was sent with
+    bool refused = false; // the service said no: sent again once the account changed
+};
+static GameWebShare _game_web_shared;
+
+static std::string _game_web_account(const Game& g) {
+    return GAME_WEB_FIELD(g.settings.name) + "\n" + GAME_WEB_FIELD(g.settings.passwd);
+}
 
 void Game::share(int target) {
+    _game_web_shared = GameWebShare();
+    _game_web_shared.title = GAME_WEB_FIELD(_edit.title);
+    if (_game_web_shared.title.empty()) _game_web_shared.title = "your map";
+    _game_web_shared.target = target;
+    _game_web_shared.id = GAME_WEB_FIELD(_edit.id);
+    _game_web_shared.account = _game_web_account(*this);
     mystrcpy(_edit.uid, sizeof(_edit.uid), GAME_WEB_FIELD(settings.uid).c_str());
     mystrcpy(_edit.author, sizeof(_edit.author), GAME_WEB_FIELD(settings.name).c_str());
     if (!_edit.name[0]) mystrcpy(_edit.name, sizeof(_edit.name), GAME_WEB_FIELD(_edit.id).c_str());
     std::string q = game_core_request(*this, GAME_WEB_SCRIPT, "share");
     int len = 0;
     const char* packed = logic_pack(*this, &len);
-    if (!packed) return;
+    if (!packed) {
+        game_notice("Could not share " + _game_web_shared.title + ": the map could not be packed.",
+                    GAME_NOTICE_LONG);
+        return;
+    }
     std::string body = _game_web_pair("target", std::to_string(target));
     body += _game_web_pair("id", GAME_WEB_FIELD(_edit.id));
     body += _game_web_pair("title", GAME_WEB_FIELD(_edit.title));
@@ -165,9 +188,40 @@ void Game::share(int target) {
     std::string replay = game_replay_find(userdb, GAME_WEB_FIELD(_edit.id).c_str());
     if (!replay.empty()) body += _game_web_pair("replay", replay);
     _game_web_start(w_share, q, body);
-    _game_web_shared = GAME_WEB_FIELD(_edit.title);
-    if (_game_web_shared.empty()) _game_web_shared = "your map";
-    game_notice("Sharing " + _game_web_shared + "...", GAME_NOTICE_LONG);
+    game_notice("Sharing " + _game_web_shared.title + "...", GAME_NOTICE_LONG);
+}
+
+void game_web_signed_in(Game& game) {
+    GameWebShare& s = _game_web_shared;
+    // One try per refusal, and only with another account: a map the service
+    // refused for what it is would be refused again. Only the map that was
+    // refused, still beaten cleanly, goes.
+    bool again = s.refused && s.account != _game_web_account(game) && s.id == GAME_WEB_FIELD(game._edit.id) &&
+                 !game._edit.dirty;
+    s.refused = false;
+    if (again) game.share(s.target);
+}
+
+// The service's answer to a share: its word on screen, and a refusal kept
+// for a retry once the player has signed in.
+static void _game_web_share_done(Game& game) {
+    GameWebShare& s = _game_web_shared;
+    if (w_share.has_error()) {
+        game_notice("Could not share " + s.title + ": the service did not answer.", GAME_NOTICE_LONG);
+        return;
+    }
+    std::string why = w_share.get_header("X-Error");
+    if (w_share.get_header("X-Response").empty()) why = GAME_WEB_INVALID;
+    if (why.empty()) {
+        game_notice("Shared: " + s.title, GAME_NOTICE_SHORT);
+        return;
+    }
+    // The error screen tells a player with an account why; a guest sees
+    // only the form, so the reason goes above it.
+    s.refused = true;
+    _menu_error_why = "Could not share " + s.title + ": " + why + "\nSign in, and the map is shared at once.";
+    game_notice(std::string(), 0);
+    game_web_error(game, w_share);
 }
 
 void game_web_track(Game& game, const char* page, const char* category, const char* action, int value) {
@@ -220,13 +274,7 @@ void game_web_poll(Game& game) {
     _game_web_expire(kv_web_get_ticks());
     if (w_track.poll()) w_track.close();
     if (w_share.poll()) {
-        // The error screen tells of the service's refusals; the player hears
-        // of a map that arrived, and of one that never reached the service.
-        bool lost = w_share.has_error();
-        if (!game_web_error(game, w_share)) game_notice("Shared: " + _game_web_shared, GAME_NOTICE_SHORT);
-        else if (lost) game_notice("Could not share " + _game_web_shared + ": the service did not answer.",
-                                   GAME_NOTICE_LONG);
-        else game_notice(std::string(), 0);
+        _game_web_share_done(game);
         w_share.close();
     }
     if (w_download.poll()) {
@@ -389,7 +437,7 @@ void game_handle_download(Game& game) {
     }
     // Atomic: a crash mid-write never leaves half a list behind.
     if (!driver_doc_save(GAME_WEB_TMP_DB, body, len)) return;
-    fprintf(stderr, "saving download data ... %d - %d\n", len, total);
+    log_info("saving download data ... %d - %d\n", len, total);
     std::string path = driver_doc_fname(GAME_WEB_TMP_DB);
     // Journals beside the file belong to an older download; SQLite would
     // otherwise replay them into this one.
@@ -410,7 +458,7 @@ void Game::open_url(const char* url) {
     if (!driver_open_url(url)) {
         // Nothing opened: the game stays as it is, with the address to copy.
         game_notice(std::string("No web browser could be started. Open this address yourself:\n") + url,
-                    GAME_NOTICE_LONG);
+                    GAME_NOTICE_STICKY);
         return;
     }
     game_notice("Opening your web browser...", GAME_NOTICE_SHORT);

@@ -41,6 +41,9 @@ bool game_web_error(Game& game, WebRequest& request);
 // Stores the finished download into net.db; a list that cannot be read
 // leaves the stored one as it was.
 void game_handle_download(Game& game);
+// The player signed in on the error screen: a share the service refused is
+// sent again when the name or password changed since, for the same map.
+void game_web_signed_in(Game& game);
 // Finishes the exchanges that are over, in the slot order; once a tick.
 void game_web_poll(Game& game);
 // Abandons every exchange in flight (at shut-down).

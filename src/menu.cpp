@@ -6,6 +6,8 @@
 // menu, tutorial list, build list.
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "edit.h"
 #include "game_web.h"
 #include "gfx.h"
 #include "logic.h"
@@ -80,11 +83,19 @@ void menu_measure(Widget* w) {
     w->_resize();
 }
 
+// Whether dates are written as the player's locale says: not under the C
+// locale (no locale chosen), whose dates keep the game's own form.
+static bool _menu_date_localized() {
+    const char* loc = setlocale(LC_TIME, nullptr);
+    return loc && strcmp(loc, "C") != 0 && strcmp(loc, "POSIX") != 0 && strncmp(loc, "C.", 2) != 0;
+}
+
 std::string menu_date(const char* ts) {
     time_t t = (time_t)strtoll(ts ? ts : "", nullptr, 10);
     struct tm tm;
     if (!localtime_r(&t, &tm)) return "";
     char buf[48];
+    if (_menu_date_localized() && strftime(buf, sizeof(buf), "%x", &tm) > 0) return buf;
     snprintf(buf, sizeof(buf), "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
     return buf;
 }
@@ -97,6 +108,26 @@ void menu_paint_preview(Game& game, const GfxRect& canvas_rect) {
     glViewport((GLint)r.x, (GLint)(wh - r.y - r.h), (GLsizei)r.w, (GLsizei)r.h);
     myview_paint(game);
     glViewport(0, 0, ww, wh);
+}
+
+int menu_list_scroll(Container& gui) {
+    ScrollBox2* list = dynamic_cast<ScrollBox2*>(gui.find("list"));
+    return list ? list->box->view.y : 0;
+}
+
+ScrollBox2* menu_list(Table* entries, int w, int h, int scroll) {
+    ScrollBox* box = new ScrollBox(entries, w, h);
+    ScrollBox2* list = new ScrollBox2(box);
+    list->name = "list";
+    menu_measure(list);  // where each entry lies
+    box->view.y = scroll;
+    for (Widget* e : entries->widgets) {
+        if (e->onclick != MENU_ROW + _menu_cur) continue;
+        if (e->_rect.y < box->view.y) box->view.y = e->_rect.y;
+        if (e->_rect.y + e->_rect.h > box->view.y + h) box->view.y = e->_rect.y + e->_rect.h - h;
+    }
+    box->clamp_view();
+    return list;
 }
 
 std::string menu_column(const MyRow& row, const char* name) {
@@ -380,11 +411,17 @@ void MenuMain::paint() {
     gui.paint();
 }
 
+static int _menu_tutorial_first_open(Game& game);
+
 void MenuMain::event(Event e) {
     int r = gui.event(&e);
     if (e.type == EVT_KEYDOWN && e.v == KEY_F1) r = MENU_HELP;
     switch (r) {
-    case MENU_PLAY: game.next(STATE_MENU_PLAY); break;
+    case MENU_PLAY:
+        // Where the player stands in the tutorial: the first one not won yet.
+        _menu_cur = std::max(0, _menu_tutorial_first_open(game));
+        game.next(STATE_MENU_PLAY);
+        break;
     case MENU_DOWNLOAD:
         mystrcpy(game.q_value, sizeof(game.q_value), "c~featured");
         mystrcpy(game.q_title, sizeof(game.q_title), "Featured");
@@ -431,11 +468,17 @@ bool menu_tutorial_won(Game& game) {
     return false;
 }
 
-bool menu_tutorial_complete(Game& game) {
+// Row of the first tutorial without a recorded win; -1 when every one has
+// one (or there are none).
+static int _menu_tutorial_first_open(Game& game) {
     MyResult rows = _menu_tutorials(game);
-    for (const MyRow& r : rows)
-        if (game_db_best(game, menu_column(r, "name").c_str()) <= 0) return false;
-    return !rows.empty();
+    for (size_t i = 0; i < rows.size(); i++)
+        if (game_db_best(game, menu_column(rows[i], "name").c_str()) <= 0) return (int)i;
+    return -1;
+}
+
+bool menu_tutorial_complete(Game& game) {
+    return _menu_tutorial_first_open(game) < 0 && !_menu_tutorials(game).empty();
 }
 
 // One small numbered button per tutorial, green when it has been won; the
@@ -623,7 +666,7 @@ static void _menu_edit_buttons(Container& gui, bool ok) {
 
 // The list of the user's maps, the detail panel of the selected one and
 // the buttons that act on it.
-static void _menu_edit_list(Game& game, Container& gui) {
+static void _menu_edit_list(Game& game, Container& gui, int scroll) {
     bool ok = menu_show_lev(game, gui);
 
     Table* list = new Table();
@@ -631,9 +674,9 @@ static void _menu_edit_list(Game& game, Container& gui) {
         list->tr();
         list->td(_menu_edit_entry(_menu_levs[i], i));
     }
-    ScrollBox2* scroll = new ScrollBox2(new ScrollBox(list, LIST_W, LIST_H));
-    scroll->style.background = LIST_BG;
-    gui.add(scroll, LIST_X, LIST_Y);
+    ScrollBox2* box = menu_list(list, LIST_W, LIST_H, scroll);
+    box->style.background = LIST_BG;
+    gui.add(box, LIST_X, LIST_Y);
 
     _menu_add_at(gui, w_button_size("Delete", MENU_DELETE, BUTTON_W, BUTTON_H, 0), 0, -1);
     _menu_edit_buttons(gui, ok);
@@ -667,6 +710,7 @@ static void _menu_userdb_message(Game& game, Container& gui) {
 }
 
 void MenuEdit::init() {
+    int scroll = menu_list_scroll(gui);
     gui = Container();
     font_load("font2");
     font_load("font1");
@@ -703,7 +747,7 @@ void MenuEdit::init() {
     _menu_levs = game.userdb.query(
         "select id,title,author,stars,skulls,ts from levels where q is null order by ts desc", {});
     if (_menu_wrap_cur()) {
-        _menu_edit_list(game, gui);
+        _menu_edit_list(game, gui, scroll);
     } else {
         _menu_empty_message(gui, {"You have no maps yet", "Press New, at the top right, to build your first map."});
         logic_new(game);
@@ -760,7 +804,7 @@ void MenuEdit::event(Event e) {
         break;
     case MENU_EDIT_NEW:
         logic_new(game);
-        game.next(STATE_EDIT_INFO);
+        edit_info_open(game, STATE_MENU_EDIT);
         _menu_cur = 0;
         break;
     case MENU_SHARE: game.next(STATE_EDIT_SHARE); break;

@@ -41,11 +41,19 @@ Label* menu_label(const char* font, const char* text);
 // Steps w's style and lays it out, so that its outer box (_rect) is known
 // before it is placed.
 void menu_measure(Widget* w);
-// A stored time stamp (seconds since 1970, decimal text) as local
-// month/day/year without leading zeros, e.g. "3/7/2011".
+// A stored time stamp (seconds since 1970, decimal text) as a local date in
+// the form of the player's locale (LC_TIME); without one, month/day/year
+// without leading zeros, e.g. "3/7/2011".
 std::string menu_date(const char* ts);
 // Draws the map view into a rectangle of the canvas (the turning previews).
 void menu_paint_preview(Game& game, const GfxRect& canvas_rect);
+// How far the list (named "list") of a screen's tree is scrolled; 0 when it
+// has none. Read before the tree is rebuilt, for menu_list.
+int menu_list_scroll(Container& gui);
+// A list's entries (each clicked as MENU_ROW + its row) in a scroll box of
+// w x h with its bar, named "list": scrolled as before (`scroll`), with the
+// selected row (_menu_cur) brought into view.
+ScrollBox2* menu_list(Table* entries, int w, int h, int scroll);
 // Value of a column of a list row; "" when the row lacks it.
 std::string menu_column(const MyRow& row, const char* name);
 // text as it fits in width pixels of the named font: cut, with "..." at its

@@ -140,14 +140,14 @@ static Widget* _menu_entry(const MyRow& row, int i, Font f1, Font f3) {
     return b;
 }
 
-// The list of _menu_levs in a scroll box with its bar.
-static Widget* _menu_list(Font f1, Font f3) {
+// The list of _menu_levs in a scroll box with its bar, scrolled as before.
+static Widget* _menu_list(Font f1, Font f3, int scroll) {
     Table* list = new Table();
     for (int i = 0; i < _menu_total; i++) {
         list->tr();
         list->td(_menu_entry(_menu_levs[i], i, f1, f3));
     }
-    return new ScrollBox2(new ScrollBox(list, LIST_W, LIST_H));
+    return menu_list(list, LIST_W, LIST_H, scroll);
 }
 
 // Play at the bottom right, while the selected map unpacked.
@@ -162,6 +162,8 @@ void MenuDownload2::init() {
     _menu_total = (int)_menu_levs.size();
     Font f1(font_load("font1")), f2(font_load("font2")), f3(font_load("font3"));
 
+    // Back from a play, the list stays where it was.
+    int scroll = menu_list_scroll(gui);
     gui = Container();
     gui.add(w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
     std::string title(game.q_title, strnlen(game.q_title, sizeof(game.q_title)));
@@ -180,7 +182,7 @@ void MenuDownload2::init() {
     } else {
         _menu_cur = ((_menu_cur % _menu_total) + _menu_total) % _menu_total;
         bool ok = menu_show_lev(game, gui);
-        gui.add(_menu_list(f1, f3), 0, LIST_Y);
+        gui.add(_menu_list(f1, f3, scroll), 0, LIST_Y);
         _menu_play_button(gui, ok);
     }
     gui.resize();

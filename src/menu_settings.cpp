@@ -24,6 +24,7 @@ enum {
     VRES_MIN_W = 480, VRES_MIN_H = 320,  // the smallest window the game opens
     MODES_MAX = 64,            // platform modes read for the picker
     VRES_AUTO = -1, FULL_OFF = -1, FULL_ON = 1,
+    SHAKE_OFF = -1, SHAKE_ON = 1,  // a picker's values are its items' click codes: never 0
     ERROR_SHADE = 204,         // the screen beneath keeps a fifth of its brightness
     ERROR_BAR_CORNER = 40, ERROR_BAR_PADDING = 20,
     ERROR_TEXT_MAX_W = 720,    // a longer message wraps
@@ -33,10 +34,14 @@ enum {
 
 // Codes of the settings buttons and value widgets.
 enum {
-    SET_PREVIOUS = -1, SET_NEXT = 1, SET_DONE = 2, SET_MUSIC = 3, SET_SFX = 4, SET_VIDEO = 5,
+    SET_PREVIOUS = -1, SET_NEXT = 1, SET_DONE = 2, SET_MUSIC = 3, SET_SFX = 4, SET_VIDEO = 5, SET_SHAKE = 6,
 };
 // Codes of the error screen.
 enum { ERR_SIGN_IN = 1, ERR_ACCOUNT = 2, ERR_DOWNLOAD = 4, ERR_LATER = 5 };
+
+// The account is the game's own, whatever the service's client tag says.
+const char* const ACCOUNT_NAME_LABEL = "Velquist name";
+const char* const ACCOUNT_PASSWORD_LABEL = "Password";
 
 // The fixed window sizes offered before the platform's own modes.
 const int FIXED_SIZES[][2] = {{1280, 720}, {1024, 768}, {960, 640}, {480, 320}};
@@ -93,16 +98,21 @@ static void _menu_settings_sound(Game& game, Table* t) {
     _menu_row(t, sfx);
 }
 
-static void _menu_settings_account(Game& game, Table* t) {
+// The account's name and password fields under their labels, Tab moving
+// between them; onchange is what Return in either field gives.
+static void _menu_account_fields(Game& game, Table* t, const char* font, int onchange) {
     TextInput* name = w_textinput("name", game.settings.name, 0, 0);
     TextInput* passwd = w_textinput("passwd", game.settings.passwd, 0, 1);
     name->next = passwd;
     passwd->next = name;
-    _menu_row(t, menu_label("font2", "KAVODEL Username"));
+    name->onchange = passwd->onchange = onchange;
+    _menu_row(t, menu_label(font, ACCOUNT_NAME_LABEL));
     _menu_row(t, name);
-    _menu_row(t, menu_label("font2", "KAVODEL Password"));
+    _menu_row(t, menu_label(font, ACCOUNT_PASSWORD_LABEL));
     _menu_row(t, passwd);
 }
+
+static void _menu_settings_account(Game& game, Table* t) { _menu_account_fields(game, t, "font2", 0); }
 
 static void _menu_settings_video(Game& game, Table* t) {
     GridPicker* vres = new GridPicker(PICKER_COLS);
@@ -120,10 +130,20 @@ static void _menu_settings_video(Game& game, Table* t) {
     vfull->item("On", FULL_ON, FULLSCREEN_ITEM_W);
     vfull->set_value_i(game.settings.vfull);
 
+    // Not a video mode: changing it reopens nothing.
+    GridPicker* shake = new GridPicker(PICKER_COLS);
+    shake->name = "shake";
+    shake->onchange = SET_SHAKE;
+    shake->item("Off", SHAKE_OFF, FULLSCREEN_ITEM_W);
+    shake->item("On", SHAKE_ON, FULLSCREEN_ITEM_W);
+    shake->set_value_i(game.screen_shake ? SHAKE_ON : SHAKE_OFF);
+
     _menu_row(t, menu_label("font2", "Video Resolution"));
     _menu_row(t, vres);
     _menu_row(t, menu_label("font2", "Fullscreen"));
     _menu_row(t, vfull);
+    _menu_row(t, menu_label("font2", "Shake the view on blasts"));
+    _menu_row(t, shake);
 }
 
 void MenuSettings::init() {
@@ -148,11 +168,11 @@ void MenuSettings::init() {
     form->style.height = SETTINGS_H;
     gui.add(form, 0, 0);
 
-    if (_MenuSettings_page > MENU_SETTINGS_SOUND) {
-        Box* prev = _MenuSettings_button("Previous", SET_PREVIOUS);
-        menu_measure(prev);
-        gui.add(prev, 0, CANVAS_H - prev->_rect.h);
-    }
+    // The first page leads back to the main menu, the others to the page before.
+    bool first = _MenuSettings_page == MENU_SETTINGS_SOUND;
+    Box* prev = first ? _MenuSettings_button("Back", SET_DONE) : _MenuSettings_button("Previous", SET_PREVIOUS);
+    menu_measure(prev);
+    gui.add(prev, 0, CANVAS_H - prev->_rect.h);
     bool last = _MenuSettings_page == MENU_SETTINGS_PAGES - 1;
     Box* next = last ? _MenuSettings_button("Done", SET_DONE) : _MenuSettings_button("Next", SET_NEXT);
     menu_measure(next);
@@ -198,6 +218,7 @@ void MenuSettings::event(Event e) {
         game.video_reset();
         init();
         break;
+    case SET_SHAKE: menu_settings_sync(game, gui); break;
     default: break;
     }
 }
@@ -224,6 +245,7 @@ void menu_settings_sync(Game& game, Container& gui) {
     for (auto& v : values) {
         if (Widget* w = gui.find(v.name)) *v.field = w->get_value_i();
     }
+    if (Widget* w = gui.find("shake")) game.screen_shake = w->get_value_i() == SHAKE_ON ? 1 : 0;
     game.settings_check();
 }
 
@@ -254,16 +276,8 @@ static Box* _menu_boxed(Widget* w) { return new Box(w); }
 static void _menu_error_form(Game& game, Table* t) {
     bool named = game.settings.name[0] != 0;
     Table* form = new Table();
-    TextInput* name = w_textinput("name", game.settings.name, 0, 0);
-    TextInput* passwd = w_textinput("passwd", game.settings.passwd, 0, 1);
-    name->next = passwd;
-    passwd->next = name;
     // Return in either field signs in.
-    name->onchange = passwd->onchange = ERR_SIGN_IN;
-    _menu_row(form, menu_label("font1", "KAVODEL Username"));
-    _menu_row(form, name);
-    _menu_row(form, menu_label("font1", "KAVODEL Password"));
-    _menu_row(form, passwd);
+    _menu_account_fields(game, form, "font1", ERR_SIGN_IN);
     _menu_row(t, new Box(form));  // centred above the buttons
     _menu_row(t, menu_label("font2", ""));
 
@@ -351,6 +365,8 @@ void MenuError::event(Event e) {
         menu_error_form_sync(game, gui);
         game.valid();
         game.next(_menu_error_context(game));
+        // What the service refused before the player signed in goes on now.
+        game_web_signed_in(game);
         break;
     case ERR_ACCOUNT:
         menu_error_form_sync(game, gui);

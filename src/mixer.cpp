@@ -9,6 +9,7 @@
 #include <string>
 
 #include "driver.h"
+#include "log.h"
 
 struct _MixerData {
     Json::Value sample_json;
@@ -53,9 +54,9 @@ static int _mixer_load(const Json::Value& catalogue, std::map<std::string, int>&
                        const char* name, const char* kind, bool stream) {
     auto it = numbers.find(name);
     if (it != numbers.end()) return it->second;
-    fprintf(stderr, "trying load %s %s\n", kind, name);
+    log_info("trying load %s %s\n", kind, name);
     if (!catalogue.isMember(name)) return 0;
-    fprintf(stderr, "doing load %s %s\n", kind, name);
+    log_info("doing load %s %s\n", kind, name);
     const Json::Value& entry = catalogue[name];
     std::string file;
     if (entry.isObject() && entry["fname"].isString()) file = entry["fname"].asString();

@@ -20,7 +20,7 @@ const char* pause_death_text(int cause) {
     case DEATH_FIRE: return "Burned by a mini bomb's fire";
     case DEATH_FELL: return "Fell where there is no floor";
     case DEATH_SOLID: return "Crushed inside a wall";
-    default: return "You died";  // a run resumed after a death: the cause was not kept
+    default: return "You died";  // a resumed run whose rewind.dat was missing or damaged
     }
 }
 

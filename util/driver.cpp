@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "log.h"
 #include "util.h"
 
 struct _DriverData {
@@ -91,17 +92,8 @@ const char* _driver_gamename() { return _d().gamename; }
 
 // ---------------------------------------------------------------- lifecycle
 
-void driver_init() {
-    if (_driver) return;
-    _driver = new _DriverData();
-    _driver_quit_pending = 0;
-    _driver_signals_install();
-    // With a display named, only X11 can give us an OpenGL window. Left to
-    // itself, SDL falls back to a text-mode driver when the X server is slow to
-    // answer, and that driver's terminal library takes over SIGTERM and ends
-    // the game with status 1 instead of letting it close and save.
-    if (getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "x11", 0);
-    SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO);
+// The libraries' versions, on standard output.
+static void _driver_versions() {
     const SDL_version* sv = SDL_Linked_Version();
     printf("SDL Runtime Version: %u.%u.%u\n", sv->major, sv->minor, sv->patch);
     printf("SDL Compile Version: %u.%u.%u\n", SDL_MAJOR_VERSION, SDL_MINOR_VERSION, SDL_PATCHLEVEL);
@@ -114,6 +106,21 @@ void driver_init() {
 #else
     printf("SDL_BYTEORDER == SDL_BIG_ENDIAN\n");
 #endif
+}
+
+void driver_init() {
+    if (_driver) return;
+    _driver = new _DriverData();
+    _driver_quit_pending = 0;
+    _driver_signals_install();
+    // With a display named, only X11 can give us an OpenGL window. Left to
+    // itself, SDL falls back to a text-mode driver when the X server is slow to
+    // answer, and that driver's terminal library takes over SIGTERM and ends
+    // the game with status 1 instead of letting it close and save.
+    if (getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "x11", 0);
+    SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO);
+    // Start-up and version lines, for whoever asks (--verbose).
+    if (log_verbose()) _driver_versions();
     _timer_init = 0;
     _timer_frame = 0;
     driver_audio_init();
@@ -154,7 +161,7 @@ static bool _driver_video_subsystem() {
 }
 
 static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
-    fprintf(stderr, "_try_init_video(%d,%d,%d)\n", w, h, fullscreen);
+    log_info("_try_init_video(%d,%d,%d)\n", w, h, fullscreen);
     if (!_driver_video_subsystem()) {
         mystrcpy(_driver_video_error, sizeof(_driver_video_error), SDL_GetError());
         fprintf(stderr, "SDL video: %s\n", _driver_video_error);
@@ -165,10 +172,10 @@ static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
     if (_d().caption[0]) SDL_WM_SetCaption(_d().caption, _d().caption);
     Uint32 flags = SDL_OPENGL | (fullscreen ? SDL_FULLSCREEN : 0);
     const SDL_VideoInfo* vi = SDL_GetVideoInfo();
-    fprintf(stderr, "VideoInfo->vfmt->BitsPerPixel:%d\n", vi && vi->vfmt ? vi->vfmt->BitsPerPixel : 0);
+    log_info("VideoInfo->vfmt->BitsPerPixel:%d\n", vi && vi->vfmt ? vi->vfmt->BitsPerPixel : 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, DEPTH_BITS);
     SDL_Surface* s = SDL_SetVideoMode(w, h, 0, flags);
-    fprintf(stderr, "res: %d\n", s ? 1 : 0);
+    log_info("res: %d\n", s ? 1 : 0);
     if (!s) {
         mystrcpy(_driver_video_error, sizeof(_driver_video_error), SDL_GetError());
         fprintf(stderr, "SDL_SetVideoMode: %s\n", _driver_video_error);
@@ -182,7 +189,7 @@ static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
         for (int i = 0; i < (int)MY_COUNT(attrs); i++) {
             int v = 0;
             SDL_GL_GetAttribute(attrs[i], &v);
-            fprintf(stderr, "%s:%d\n", names[i], v);
+            log_info("%s:%d\n", names[i], v);
         }
     }
     return s;
@@ -191,29 +198,29 @@ static SDL_Surface* _try_init_video(int w, int h, int fullscreen) {
 static void _video_record(SDL_Surface* s) {
     driver_set_size(s->w, s->h);
     _d().orient = 0;
-    fprintf(stderr, "res: %d x %d\n", s->w, s->h);
+    log_info("res: %d x %d\n", s->w, s->h);
     const SDL_VideoInfo* vi = SDL_GetVideoInfo();
-    if (vi) fprintf(stderr, "vinfo: %d x %d\n", vi->current_w, vi->current_h);
+    if (vi) log_info("vinfo: %d x %d\n", vi->current_w, vi->current_h);
 }
 
 int driver_video_init(int ww, int hh, int dw, int dh, int mw, int mh, int full) {
     _driver_video_error[0] = 0;
-    fprintf(stderr, "init_video: %d %d %d %d %d %d %d\n", ww, hh, dw, dh, mw, mh, full);
+    log_info("init_video: %d %d %d %d %d %d %d\n", ww, hh, dw, dh, mw, mh, full);
     int want_w = ww, want_h = hh, want_full = full;
     SDL_Surface* s = _try_init_video(ww, hh, full);
     if (!s) {
-        fprintf(stderr, "trying at default res ...\n");
+        log_info("trying at default res ...\n");
         want_w = dw;
         want_h = dh;
         s = _try_init_video(dw, dh, full);
     }
     if (!s) {
-        fprintf(stderr, "trying w/o fullscreen ...\n");
+        log_info("trying w/o fullscreen ...\n");
         want_full = 0;
         s = _try_init_video(dw, dh, 0);
     }
     if (s && (s->w < mw || s->h < mh)) {
-        fprintf(stderr, "trying at minimum-sized windowed ...\n");
+        log_info("trying at minimum-sized windowed ...\n");
         want_w = mw;
         want_h = mh;
         want_full = 0;
@@ -230,7 +237,7 @@ int driver_video_init(int ww, int hh, int dw, int dh, int mw, int mh, int full) 
         return 1;
     }
     // The last attempt restarted the subsystem and lost the window it had.
-    fprintf(stderr, "trying w/o fullscreen ...\n");
+    log_info("trying w/o fullscreen ...\n");
     s = _try_init_video(got_w, got_h, 0);
     if (s) _video_record(s);
     return s ? 1 : 0;
@@ -445,7 +452,7 @@ static bool _driver_spawn(const char* program, const char* url) {
 }
 
 int driver_open_url(const char* url) {
-    printf("Driver::weblink: %s\n", url);
+    log_info("Driver::weblink: %s\n", url);
     if (_url_handler) {
         _url_handler(url);
         return 1;

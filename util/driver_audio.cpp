@@ -9,6 +9,7 @@
 
 #include "audio.h"
 #include "driver.h"
+#include "log.h"
 
 enum { AUDIO_SLOTS = 256, AUDIO_VOICES = 2 };
 
@@ -75,7 +76,7 @@ void driver_audio_deinit() {
 int driver_audio_sample_load(const char* fname) {
     if (!_audio_on() || !fname) return 0;
     if (_audio->samples_n >= AUDIO_SLOTS) return _audio_take_number(fname);
-    fprintf(stderr, "loading: %s\n", fname);
+    log_info("loading: %s\n", fname);
     AudioSource* src = _audio->engine->add_source_from_file(fname);
     if (!src) {
         fprintf(stderr, "error loading: %s\n", fname);
@@ -159,7 +160,7 @@ int driver_audio_stream_load(const char* fname, bool preload) {
     } else {
         fprintf(stderr, "stream_load (soundSource) error: %s\n", fname);
     }
-    fprintf(stderr, "stream_load in ticks: %d\n", (int)(_now_ms() - start));
+    log_info("stream_load in ticks: %d\n", (int)(_now_ms() - start));
     return sid;
 }
 
@@ -176,15 +177,15 @@ void driver_audio_stream_play(int sid, float vol, float pos) {
     if (!s) return;
     long t = _now_ms();
     s->set_volume(vol);
-    fprintf(stderr, "setvol: %d\n", (int)(_now_ms() - t));
+    log_info("setvol: %d\n", (int)(_now_ms() - t));
     t = _now_ms();
     int ms = (int)truncf(pos * MS_PER_SECOND);
     s->set_play_position(ms);
-    fprintf(stderr, "setplayposition: %d\n", (int)(_now_ms() - t));
+    log_info("setplayposition: %d\n", (int)(_now_ms() - t));
     t = _now_ms();
     s->set_paused(false);
-    fprintf(stderr, "setispaused: %d\n", (int)(_now_ms() - t));
-    fprintf(stderr, "Pos: set: %d get: %d\n", ms, s->play_position());
+    log_info("setispaused: %d\n", (int)(_now_ms() - t));
+    log_info("Pos: set: %d get: %d\n", ms, s->play_position());
 }
 
 void driver_audio_stream_stop(int sid) {

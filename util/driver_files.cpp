@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "driver.h"
+#include "log.h"
 
 enum { FNAME_MAX = 512, USER_FILE_MODE = 0600, USER_DIR_MODE = 0755 };
 
@@ -86,7 +87,8 @@ int driver_doc_load(const char* name, void* buf, int max) {
     // file after the check above must not hang the start either.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        fprintf(stderr, "file not found: %s\n", path);
+        // A user file that is not there yet is the first run's normal case.
+        log_info("file not found: %s\n", path);
         return 0;
     }
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (long)st.st_size > max) {
@@ -137,7 +139,7 @@ int driver_doc_save(const char* name, const void* buf, int n) {
 
 int driver_tex_load(const char* name) {
     const char* path = driver_data_fname(name);
-    fprintf(stderr, "driver_tex_load %s\n", path);
+    log_info("driver_tex_load %s\n", path);
     SDL_Surface* loaded = IMG_Load(path);
     if (!loaded) {
         fprintf(stderr, "unable to load %s\n", path);
@@ -175,6 +177,6 @@ int driver_tex_load(const char* name) {
     gluBuild2DMipmaps(GL_TEXTURE_2D, 4, rgba->w, rgba->h, GL_RGBA, GL_UNSIGNED_BYTE, rgba->pixels);
     SDL_UnlockSurface(rgba);
     SDL_FreeSurface(rgba);
-    fprintf(stderr, "loaded %s as %d\n", path, (int)tex);
+    log_info("loaded %s as %d\n", path, (int)tex);
     return (int)tex;
 }

@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 
+#include "log.h"
 #include "util.h"
 
 // ---- record and loading
@@ -63,7 +64,7 @@ int font_load(const char* name) {
     if (!_font || !name) return 0;
     auto it = _font->map.find(name);
     if (it != _font->map.end()) return it->second;
-    fprintf(stderr, "trying load font %s\n", name);
+    log_info("trying load font %s\n", name);
     const Json::Value& json = _font->json;
     if (!json.isObject() || !json.isMember(name)) return 0;
     if (_font->n >= FONT_MAX) {
@@ -71,7 +72,7 @@ int font_load(const char* name) {
         return 0;
     }
     int n = _font->n;
-    fprintf(stderr, "doing load font %s (%d)\n", name, n);
+    log_info("doing load font %s (%d)\n", name, n);
     _font->map[name] = n;
     FontInfo& f = _font->data[n];
     const Json::Value& entry = json[name];

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "driver.h"
+#include "log.h"
 
 // ---- record and lifecycle
 
@@ -167,7 +168,7 @@ int gfx_tex_load(const char* name) {
     if (!_gfx || !name) return 0;
     auto it = _gfx->tex_map.find(name);
     if (it != _gfx->tex_map.end()) return it->second;
-    fprintf(stderr, "trying load tex %s\n", name);
+    log_info("trying load tex %s\n", name);
     const Json::Value& json = _gfx->tex_json;
     if (!json.isObject() || !json.isMember(name)) return 0;
     if (_gfx->tex_n >= GFX_TEX_MAX) {
@@ -175,7 +176,7 @@ int gfx_tex_load(const char* name) {
         return 0;
     }
     int n = _gfx->tex_n;
-    fprintf(stderr, "doing load tex %s (%d)\n", name, n);
+    log_info("doing load tex %s (%d)\n", name, n);
     _gfx->tex_map[name] = n;
     GfxTexture& t = _gfx->tex_data[n];
     const Json::Value& entry = json[name];
@@ -196,7 +197,7 @@ int gfx_img_load(const char* name) {
     if (!_gfx || !name) return 0;
     auto it = _gfx->img_map.find(name);
     if (it != _gfx->img_map.end()) return it->second;
-    fprintf(stderr, "trying load img %s\n", name);
+    log_info("trying load img %s\n", name);
     const Json::Value& json = _gfx->img_json;
     if (!json.isObject() || !json.isMember(name)) return 0;
     if (_gfx->img_n >= GFX_IMG_MAX) {
@@ -204,7 +205,7 @@ int gfx_img_load(const char* name) {
         return 0;
     }
     int n = _gfx->img_n;
-    fprintf(stderr, "doing load img %s (%d)\n", name, n);
+    log_info("doing load img %s (%d)\n", name, n);
     _gfx->img_map[name] = n;
     const Json::Value& entry = json[name];
     const Json::Value& tname = _gfx_json_get(entry, "texture");

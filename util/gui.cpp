@@ -545,6 +545,13 @@ void ScrollBox::clamp_view() {
     view.y = std::max(0, std::min(view.y, ch - rect.h));
 }
 
+int ScrollBox::wheel_step() const {
+    const Table* list = widgets.empty() ? nullptr : dynamic_cast<const Table*>(widgets[0]);
+    int rows = list ? list->row + 1 : 0;
+    if (rows <= 0 || list->_rect.h <= 0) return GUI_WHEEL_STEP;
+    return std::max(1, GUI_WHEEL_ROWS * list->_rect.h / rows);
+}
+
 void ScrollBox::loop() {
     if (state) return;
     view.y -= ay;
@@ -564,7 +571,7 @@ int ScrollBox::event(Event* e) {
         Container::event(&c);
         return 0;
     case EVT_WHEEL:
-        view.y += (int)(e->dy * GUI_WHEEL_STEP);
+        view.y += (int)(e->dy * wheel_step());
         clamp_view();
         return 0;
     case EVT_MOTION:

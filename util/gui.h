@@ -287,10 +287,13 @@ public:
     void paint() override;
     // Keeps view inside the child.
     void clamp_view();
+    // Pixels one wheel step scrolls the child as it is laid out now.
+    int wheel_step() const;
 };
 
-// Pixels one wheel step scrolls.
-enum { GUI_WHEEL_STEP = 30 };
+// One wheel step scrolls a list (a table) by GUI_WHEEL_ROWS of its rows,
+// anything else by GUI_WHEEL_STEP pixels.
+enum { GUI_WHEEL_STEP = 30, GUI_WHEEL_ROWS = 3 };
 
 // ---------------------------------------------------------------- text input (textinput.cpp)
 

@@ -10,6 +10,7 @@
 #include "driver.h"
 #include "gfx.h"
 #include "gui.h"
+#include "log.h"
 
 static std::string (*_textinput_clip_get)() = driver_clipboard_get_text;
 static void (*_textinput_clip_set)(const std::string&) = driver_clipboard_set_text;
@@ -167,7 +168,7 @@ int TextInput::event(Event* e) {
         return 0;
     }
     case EVT_FOCUS:
-        fprintf(stderr, "evt_focus\n");
+        log_info("evt_focus\n");
         if (!wrap) {
             _pos = 0;
             pos = (int)txt.size();
@@ -182,7 +183,7 @@ int TextInput::event(Event* e) {
         _adjust(false, false);
         return 0;
     case EVT_DOWN:
-        fprintf(stderr, "evt_down\n");
+        log_info("evt_down\n");
         _click(view.x + (int)e->x, view.y + (int)e->y, true);
         _adjust(true, true);
         return 0;

@@ -17,6 +17,7 @@
 #include "audio.h"
 #include "driver.h"
 #include "harness.h"
+#include "log.h"
 #include "mixer.h"
 
 namespace {
@@ -433,6 +434,7 @@ TEST(AudioDriver, NumbersAreSharedAndStopAt255) {
     std::string fx = dir + "/t.wav";
     write_sound(fx, tone(0.05, 440, 0.5));
     driver_init();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     EXPECT_EQ(driver_audio_sample_load(fx.c_str()), 1);
     EXPECT_EQ(driver_audio_stream_load(fx.c_str(), false), 2);
@@ -517,6 +519,7 @@ TEST(AudioMixer, NamesLoadOnceAndMissingMusicStillGetsANumber) {
     std::filesystem::current_path(root + "/run");
     driver_init();
     mixer_init();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     EXPECT_EQ(mixer_sample_load("ping"), 1);
     EXPECT_EQ(mixer_sample_load("ping"), 1);

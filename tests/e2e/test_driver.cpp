@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "log.h"
 
 namespace {
 
@@ -228,6 +229,7 @@ TEST(Video, ZeroSizeGivesTheDesktopAndNoSecondAttempt) {
     SDL_InitSubSystem(SDL_INIT_VIDEO);
     const SDL_VideoInfo* vi = SDL_GetVideoInfo();
     int desk_w = vi->current_w, desk_h = vi->current_h;
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     driver_video_init(0, 0, 640, 480, 480, 320, 0);
     std::string log = testing::internal::GetCapturedStderr();
@@ -242,6 +244,7 @@ TEST(Video, ZeroSizeGivesTheDesktopAndNoSecondAttempt) {
 
 TEST(Video, ModeBelowTheMinimumBecomesAWindowOfTheMinimum) {
     driver_init();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     driver_video_init(200, 100, 640, 480, 480, 320, 0);
     std::string log = testing::internal::GetCapturedStderr();
@@ -277,6 +280,7 @@ TEST(Files, OversizedAndMissingFilesAreNotRead) {
     char big[64] = {};
     driver_doc_save("big.dat", big, sizeof(big));
     char buf[16];
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     EXPECT_EQ(driver_doc_load("big.dat", buf, sizeof(buf)), 0);
     EXPECT_EQ(driver_doc_load("none.dat", buf, sizeof(buf)), 0);

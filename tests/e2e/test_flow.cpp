@@ -4,6 +4,7 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@
 #include "edit.h"
 #include "gfx.h"
 #include "level.h"
+#include "log.h"
+#include "screenshots.h"
 #include "test_menu.h"
 
 using namespace menu_test;
@@ -58,6 +61,31 @@ void won(Game& g, int parent) {
     g.next(STATE_LEVEL_WIN);
 }
 
+// The online list of the featured maps that net.db holds, from its first row.
+void open_featured(Harness& h) {
+    Game& g = h.game();
+    mystrcpy(g.q_value, sizeof(g.q_value), "c~featured");
+    mystrcpy(g.q_title, sizeof(g.q_title), "Featured");
+    _menu_cur = 0;
+    g.next(STATE_MENU_DOWNLOAD2);
+    h.tick();
+}
+
+// A new map played for `ticks`, then the player shot and the pause screen opened.
+void die_in_play(Harness& h, int ticks) {
+    Game& g = h.game();
+    logic_new(g);
+    g.level = g._edit;
+    g.parent = STATE_MENU_MAIN;
+    g.next(STATE_LEVEL);
+    h.key(KEY_RETURN);
+    ASSERT_EQ(g.state, STATE_LEVEL);
+    h.tick(ticks);
+    logic_find(g, D_PLAYER)->state = D_DEAD;
+    g.death_cause = DEATH_SHOT;
+    h.key(KEY_ESCAPE);
+}
+
 }  // namespace
 
 TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
@@ -96,15 +124,7 @@ TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
 
     // From a death on the pause screen, which names what killed the player.
-    logic_new(g);
-    g.level = g._edit;
-    g.parent = STATE_MENU_MAIN;
-    g.next(STATE_LEVEL);
-    h.key(KEY_RETURN);
-    ASSERT_EQ(g.state, STATE_LEVEL);
-    logic_find(g, D_PLAYER)->state = D_DEAD;
-    g.death_cause = DEATH_SHOT;
-    h.key(KEY_ESCAPE);
+    die_in_play(h, 0);
     ASSERT_EQ(g.state, STATE_PAUSE);
     EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen and shot by a guard"));
     EXPECT_FALSE(find_button(&gui_at<Pause>(g), "Resume"));
@@ -122,8 +142,12 @@ TEST(FlowTutorials, WinsAreMarkedWithTheBestScoreAndContinueGoesOnToTheNext) {
     store_map(g, g.gamedb, "id-a", "t01", "First");
     store_map(g, g.gamedb, "id-b", "t02", "Second");
     store_map(g, g.gamedb, "id-c", "t03", "Third");
-    _menu_cur = 1;
-    g.next(STATE_MENU_PLAY);
+    // The list opens where the player stands: the first tutorial not won yet.
+    game_db_record_best(g, "t01", 100);
+    _menu_cur = 2;
+    g.next(STATE_MENU_MAIN);
+    ASSERT_TRUE(click_button(h, gui_at<MenuMain>(g), "Tutorial"));
+    ASSERT_EQ(g.state, STATE_MENU_PLAY);
     h.tick();
     EXPECT_EQ(label_text(gui_at<MenuPlay>(g), "status"), "Tutorial 2 of 3: not finished yet");
     Widget* strip = gui_at<MenuPlay>(g).find("strip");
@@ -161,7 +185,10 @@ TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
     ASSERT_TRUE(click_code(h, gui_at<MenuMain>(g), MENU_STATS));
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(game_notice_text(), "Opening your web browser...");
-    h.tick(GAME_NOTICE_SHORT);
+    h.tick(GAME_NOTICE_SHORT - TICKS_PER_SECOND / 2);  // half way through its fade
+    EXPECT_EQ(game_notice_text(), "Opening your web browser...");
+    screenshot(h, "notice-fading");
+    h.tick(TICKS_PER_SECOND / 2);
     EXPECT_EQ(game_notice_text(), "") << "a short notice goes by itself";
 
     // Where no browser starts, the address stays on screen to be copied.
@@ -175,9 +202,15 @@ TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
     EXPECT_NE(game_notice_text().find("Open this address yourself:\nhttp://"), std::string::npos)
         << game_notice_text();
-    h.tick(GAME_NOTICE_SHORT);
-    EXPECT_NE(game_notice_text(), "");
-    h.click(CANVAS_W / 2, 100);  // on the notice: it goes, nothing beneath reacts
+    h.tick(GAME_NOTICE_LONG + 1);
+    EXPECT_NE(game_notice_text(), "") << "an address to copy stays until it is closed";
+    int x, y, w, hh;
+    ASSERT_TRUE(game_notice_area(&x, &y, &w, &hh));
+    EXPECT_EQ(x + w, CANVAS_W - 10) << "in the top right corner";
+    EXPECT_LE(w, CANVAS_W / 2);
+    EXPECT_FALSE(x <= CANVAS_W / 2 && y <= CANVAS_H / 2 && y + hh > CANVAS_H / 2) << "never over the centre";
+    screenshot(h, "notice-sticky");
+    h.click(x + w / 2.0f, y + hh / 2.0f);  // on the notice: it goes, nothing beneath reacts
     EXPECT_EQ(game_notice_text(), "");
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
 
@@ -212,11 +245,7 @@ TEST(FlowOnline, DamagedMapsCannotBePlayedAndLongTitlesAreCut) {
     store_map(g, g.netdb, "c~featured|bad", "bad", "Broken");
     g.netdb.query("update levels set q = 'c~featured', value = 1", {});
     g.netdb.query("update levels set value = 2, data = 'not a map' where id = 'c~featured|bad'", {});
-    mystrcpy(g.q_value, sizeof(g.q_value), "c~featured");
-    mystrcpy(g.q_title, sizeof(g.q_title), "Featured");
-    _menu_cur = 0;
-    g.next(STATE_MENU_DOWNLOAD2);
-    h.tick();
+    open_featured(h);
     Container& gui = gui_at<MenuDownload2>(g);
     EXPECT_TRUE(gui.find("play"));
     std::vector<std::string> t = texts(&gui);
@@ -313,4 +342,140 @@ TEST(FlowQuit, WithoutAnyVideoModeTheGameSaysWhyAndLeavesTheFilesAlone) {
     EXPECT_EQ(bytes_of(h.user_file("settings.dat")), settings);
     for (const char* f : {"state.dat", "user.db", "net.db"})
         EXPECT_FALSE(std::filesystem::exists(h.user_file(f))) << f;
+}
+
+TEST(FlowResume, RewindAndTheCauseOfDeathSurviveARestart) {
+    Harness h;
+    h.start();
+    Game& g = h.game();
+    die_in_play(h, 60);  // ten snapshots before the death
+    ASSERT_EQ(g.state, STATE_PAUSE);
+    int died_at = g.level.frame;
+    h.stop();
+    std::string ring = bytes_of(h.user_file("rewind.dat"));
+    ASSERT_EQ(ring.size(), (size_t)GAME_REWIND_FILE_SIZE);
+
+    {
+        // A side file of another play: today's pause screen, without a crash.
+        std::string other = ring;
+        other[20] ^= 1;
+        std::ofstream(h.user_file("rewind.dat"), std::ios::binary) << other;
+        Harness damaged(h.home());
+        testing::internal::CaptureStderr();
+        damaged.start();
+        std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find("rewind.dat does not belong to the saved play"), std::string::npos) << log;
+        ASSERT_EQ(damaged.game().state, STATE_PAUSE);
+        EXPECT_TRUE(shows(&gui_at<Pause>(damaged.game()), "You died"));
+    }
+    std::ofstream(h.user_file("rewind.dat"), std::ios::binary) << ring;
+
+    Harness again(h.home());
+    again.start();
+    Game& a = again.game();
+    ASSERT_EQ(a.state, STATE_PAUSE);
+    EXPECT_TRUE(shows(&gui_at<Pause>(a), "Seen and shot by a guard"));
+    ASSERT_TRUE(click_button(again, gui_at<Pause>(a), "Rewind"));
+    EXPECT_LT(a.level.frame, died_at) << "the first snapshot is already back";
+    ASSERT_TRUE(again.tick_until([&] { return a.state == STATE_LEVEL; }, 100));
+    EXPECT_EQ(a.level.t_rewind, 1);
+    EXPECT_NE(logic_find(a, D_PLAYER)->state, D_DEAD) << "back before the death";
+}
+
+TEST(FlowLists, TheFeaturedListKeepsItsPlaceAfterAPlayAndTheWheelMovesThreeRows) {
+    Harness h;
+    h.start();
+    Game& g = h.game();
+    const int maps = 12;
+    for (int i = 0; i < maps; i++) {
+        std::string n = std::to_string(i);
+        store_map(g, g.netdb, ("c~featured|m" + n).c_str(), ("m" + n).c_str(), ("Map " + n).c_str());
+    }
+    g.netdb.query("update levels set q = 'c~featured', value = rowid", {});
+    open_featured(h);
+    auto list = [&] { return dynamic_cast<ScrollBox2*>(gui_at<MenuDownload2>(g).find("list")); };
+    ASSERT_TRUE(list());
+    Widget* rows = list()->box->widgets[0];
+    int row_h = rows->_rect.h / maps;
+    h.move(160, 300);
+    h.wheel(160, 300, 1);
+    EXPECT_NEAR(list()->box->view.y, 3 * row_h, 1) << "one notch, three rows";
+    h.wheel(160, 300, 1);
+    int scrolled = list()->box->view.y;
+    ASSERT_TRUE(click_code(h, gui_at<MenuDownload2>(g), MENU_ROW + 8));
+    ASSERT_EQ(_menu_cur, 8);
+    screenshot(h, "featured-scrolled");
+
+    ASSERT_TRUE(click_button(h, gui_at<MenuDownload2>(g), "Play"));
+    h.key(KEY_RETURN);
+    ASSERT_EQ(g.state, STATE_LEVEL);
+    h.key(KEY_ESCAPE);
+    ASSERT_TRUE(click_button(h, gui_at<Pause>(g), "Quit"));
+    ASSERT_EQ(g.state, STATE_MENU_DOWNLOAD2);
+    h.tick();
+    EXPECT_EQ(_menu_cur, 8);
+    EXPECT_EQ(list()->box->view.y, scrolled) << "the list stays where it was";
+    EXPECT_STREQ(g._edit.title, "Map 8");
+}
+
+TEST(FlowMenus, BackButtonsTheAccountsLabelsAndTheShakeSwitch) {
+    Harness h;
+    h.start();
+    Game& g = h.game();
+    g.next(STATE_MENU_SETTINGS);
+    ASSERT_TRUE(click_button(h, gui_at<MenuSettings>(g), "Back"));
+    EXPECT_EQ(g.state, STATE_MENU_MAIN);
+
+    g.next(STATE_MENU_SETTINGS);
+    ASSERT_TRUE(click_button(h, gui_at<MenuSettings>(g), "Next"));
+    g.context = STATE_MENU_MAIN;
+    for (int screen : {STATE_MENU_SETTINGS, STATE_MENU_ERROR}) {
+        if (screen == STATE_MENU_ERROR) g.next(screen);
+        Container& gui = screen == STATE_MENU_ERROR ? gui_at<MenuError>(g) : gui_at<MenuSettings>(g);
+        EXPECT_TRUE(shows(&gui, "Velquist name") && shows(&gui, "Password")) << screen;
+        for (const std::string& t : texts(&gui)) EXPECT_EQ(t.find("KAVODEL"), std::string::npos) << t;
+    }
+    g.next(STATE_MENU_SETTINGS);
+    ASSERT_TRUE(click_button(h, gui_at<MenuSettings>(g), "Next"));
+    EXPECT_TRUE(shows(&gui_at<MenuSettings>(g), "Shake the view on blasts"));
+    screenshot(h, "settings-video");
+    Widget* shake = gui_at<MenuSettings>(g).find("shake");
+    ASSERT_TRUE(shake);
+    ASSERT_TRUE(click_button(h, *static_cast<Container*>(shake), "Off"));
+    EXPECT_EQ(g.screen_shake, 0);
+    EXPECT_EQ(g.state, STATE_MENU_SETTINGS) << "no video mode change";
+
+    // The title page of a new map leads back to the build list; opened from
+    // the editor's menu, back to that menu.
+    g.next(STATE_MENU_EDIT);
+    ASSERT_TRUE(click_button(h, gui_at<MenuEdit>(g), "New"));
+    ASSERT_EQ(g.state, STATE_EDIT_INFO);
+    ASSERT_TRUE(click_button(h, gui_at<EditInfo>(g), "Back"));
+    EXPECT_EQ(g.state, STATE_MENU_EDIT);
+    g.next(STATE_EDIT_MENU);
+    ASSERT_TRUE(click_button(h, gui_at<EditMenu>(g), "Title & Options"));
+    ASSERT_TRUE(click_button(h, gui_at<EditInfo>(g), "Back"));
+    EXPECT_EQ(g.state, STATE_EDIT_MENU);
+    h.stop();
+
+    Harness again(h.home());
+    again.start();
+    EXPECT_EQ(again.game().screen_shake, 0) << "kept beside settings.dat";
+    EXPECT_EQ(bytes_of(h.user_file("settings.dat")).size(), sizeof(Settings));
+}
+
+TEST(FlowQuiet, AStartPrintsOnlyWarningsUnlessAskedToBeVerbose) {
+    for (bool verbose : {false, true}) {
+        log_set_verbose(verbose);
+        Harness h;
+        testing::internal::CaptureStderr();
+        h.start();
+        h.tick(10);
+        h.stop();
+        std::string log = testing::internal::GetCapturedStderr();
+        int lines = (int)std::count(log.begin(), log.end(), '\n');
+        if (verbose) EXPECT_GT(lines, 100) << "what was loaded, tile by tile";
+        else EXPECT_LT(lines, 10) << log;
+    }
+    log_set_verbose(false);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gfx_window.h"
+#include "log.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ TEST_F(FontTest, MeasuresFilteredTextAndCutsItAtTheFilterLimit) {
 }
 
 TEST_F(FontTest, UnknownFontsMeasureAsNothing) {
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     int none = font_load("no-such-font");
     int again = font_load("even");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gfx_window.h"
+#include "log.h"
 
 namespace {
 
@@ -145,6 +146,7 @@ TEST(Gfx, CatalogueLoadsEachNameOnceAndSharesTextures) {
     textures["sheet"] = texture_json("font3.png", 256, 128);
     _gfx_catalog_set(images, textures);
 
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     int a = gfx_img_load("a");
     int again = gfx_img_load("a");

@@ -8,7 +8,10 @@
 #include "base64.h"
 #include "driver.h"
 #include "engine.h"
+#include "edit.h"
 #include "md5.h"
+#include "menu.h"
+#include "test_menu.h"
 #include "test_online_service.h"
 
 using namespace onlinetest;
@@ -240,4 +243,48 @@ TEST(OnlineAnswer, OpeningAPageHandsItToTheBrowser) {
     // Windowed: nothing to leave.
     EXPECT_EQ(0, g.fs_toggle_tmp);
     EXPECT_EQ(STATE_MENU_MAIN, g.state);
+}
+
+TEST(OnlineShare, ARefusedShareGoesOnAfterSigningInAndEveryShareSaysHowItWent) {
+    // A guest's share is refused; so is a map the service finds wanting.
+    std::atomic<bool> wanting{false};
+    Service svc([&](const std::string& r) {
+        if (action_of(r) != "share") return ok();
+        if (r.find("&_name=&") != std::string::npos) return error("Sign in to share your maps.");
+        return wanting ? error("The replay does not win the map.") : ok();
+    });
+    Harness h;
+    start_signed_in(h, svc, "", "");
+    Game& g = h.game();
+    logic_new(g);
+    mystrcpy(g._edit.title, sizeof(g._edit.title), "Two rooms");
+    g._edit.dirty = 0;  // beaten cleanly
+    auto share = [&](int n) {
+        g.next(STATE_EDIT_SHARE);
+        EXPECT_TRUE(menu_test::click_button(h, menu_test::gui_of<EditShare>(STATE_EDIT_SHARE), "To Everyone"));
+        EXPECT_TRUE(loop_until(g, [&] { return svc.count("share") >= n && idle(w_share); }));
+    };
+    share(1);
+    ASSERT_EQ(STATE_MENU_ERROR, g.state);
+    Container& form = menu_test::gui_of<MenuError>(STATE_MENU_ERROR);
+    Label* why = dynamic_cast<Label*>(form.find("why"));
+    ASSERT_TRUE(why);
+    EXPECT_EQ(0u, std::string(why->txt).find("Could not share Two rooms: Sign in to share your maps.")) << why->txt;
+    form.find("name")->set_value_s("Ann");
+    form.find("passwd")->set_value_s("pw");
+    ASSERT_TRUE(menu_test::click_button(h, form, "Sign In"));
+    EXPECT_EQ(STATE_EDIT, g.state);
+    EXPECT_TRUE(loop_until(g, [&] { return svc.count("share") == 2 && idle(w_share); }));
+    EXPECT_EQ("Shared: Two rooms", game_notice_text()) << "shared without asking again";
+
+    share(3);
+    EXPECT_EQ("Shared: Two rooms", game_notice_text()) << "a second share says so too";
+
+    // A refusal of the map itself is not sent again by signing in unchanged.
+    wanting = true;
+    share(4);
+    ASSERT_EQ(STATE_MENU_ERROR, g.state);
+    ASSERT_TRUE(menu_test::click_button(h, menu_test::gui_of<MenuError>(STATE_MENU_ERROR), "Sign In"));
+    loop_until(g, [] { return false; }, 0.3);
+    EXPECT_EQ(4, svc.count("share"));
 }

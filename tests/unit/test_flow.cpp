@@ -1,6 +1,6 @@
 // The player's flow without a window: what kills the player, the labels of
 // the status corners, the user's maps file never lost, the files read at
-// start-up, and the editor's gapless strokes.
+// start-up, the editor's gapless strokes, and the dates of the lists.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -22,6 +23,7 @@
 #include "edit.h"
 #include "level.h"
 #include "logic_world.h"
+#include "menu.h"
 #include "temp_dir.h"
 #include "util.h"
 
@@ -267,4 +269,24 @@ TEST(EditStroke, ALineOfEdgeNeighboursEachCellItsOwnChange) {
             }
         }
     }
+}
+
+// ---------------------------------------------------------------- dates
+
+TEST(Dates, ListsWriteThemAsThePlayersLocaleDoes) {
+    const char* ts = "1299499200";  // 7 March 2011, noon UTC
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(menu_date(ts), "3/7/2011") << "no locale chosen: the game's own form";
+    // A German locale built for this test alone (the machine may have none).
+    TempDir dir;
+    std::string build = "localedef -i de_DE -f ISO-8859-1 " + dir.file("de_DE") + " >/dev/null 2>&1";
+    setenv("LOCPATH", dir.path.c_str(), 1);
+    if (system(build.c_str()) != 0 || !setlocale(LC_TIME, "de_DE")) {
+        unsetenv("LOCPATH");
+        GTEST_SKIP() << "no locale can be built here";
+    }
+    EXPECT_EQ(menu_date(ts), "07.03.2011");
+    setlocale(LC_TIME, "C");
+    unsetenv("LOCPATH");
 }

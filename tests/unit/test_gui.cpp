@@ -433,6 +433,15 @@ struct Scroller {
         root.resize();
     }
 };
+
+// A 100 x 100 scroll box of content at the root's corner, under the pointer.
+ScrollBox* pointed_box(Container& root, Widget* content) {
+    ScrollBox* b = new ScrollBox(content, 100, 100);
+    root.add(b);
+    root.resize();
+    move(root, 10, 10);
+    return b;
+}
 }  // namespace
 
 TEST(GuiScroll, DragScrollsAndSwallowsTheClick) {
@@ -459,17 +468,18 @@ TEST(GuiScroll, WheelStepsAndLimits) {
     Scroller s;
     move(s.root, 20, 20);  // the wheel goes to the widget under the pointer
     wheel(s.root, 20, 20, 1);
-    EXPECT_EQ(s.sb->view.y, 30);
+    EXPECT_EQ(s.sb->view.y, 150) << "a list moves by three of its rows";
+    Container plain;
+    ScrollBox* text = pointed_box(plain, block(100, 500));
+    wheel(plain, 10, 10, 1);
+    EXPECT_EQ(text->view.y, GUI_WHEEL_STEP) << "other content by a fixed step";
     wheel(s.root, 20, 20, 100);
     EXPECT_EQ(s.sb->view.y, 400) << "500 of content in a window of 100";
     wheel(s.root, 20, 20, -100);
     EXPECT_EQ(s.sb->view.y, 0);
 
     Container root;
-    ScrollBox* small = new ScrollBox(block(50, 50), 100, 100);
-    root.add(small);
-    root.resize();
-    move(root, 10, 10);
+    ScrollBox* small = pointed_box(root, block(50, 50));
     wheel(root, 10, 10, 3);
     press(root, 10, 10);
     move(root, 10, 0, 1, 0, -10);

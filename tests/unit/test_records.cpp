@@ -1,6 +1,7 @@
 // The map record's codes and the state.dat layout the stored files depend on.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -115,4 +116,49 @@ TEST(Util, FixedWidthCopiesAlwaysTerminate) {
     EXPECT_STREQ(field, "");
     char buf[12];
     EXPECT_STREQ(myitoa(-2147483647 - 1, buf), "-2147483648");
+}
+
+TEST(Records, RewindFileComesBackOnlyWholeAndForTheSamePlay) {
+    std::unique_ptr<Game> g(new Game());
+    g->_rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
+    mystrcpy(g->level.title, sizeof(g->level.title), "Two rooms");
+    g->level.frame = 400;
+    for (int i = 0; i < REWIND_MAX; i++) g->_rewind[i].frame = 100 + 6 * i;
+    g->_rewind_n = 57;
+    g->death_cause = DEATH_FIRE;
+    EXPECT_TRUE(game_rewind_worth_keeping(*g));
+    std::vector<unsigned char> file(GAME_REWIND_FILE_SIZE);
+    game_rewind_pack(*g, file.data());
+
+    auto put_int = [](std::vector<unsigned char>& f, int off, int v) { memcpy(&f[off], &v, 4); };
+    const struct {
+        const char* what;
+        int offset, value;  // an int written over the file; offset -1: none
+        size_t size;
+        bool other_play, taken;
+    } cases[] = {
+        {"whole", -1, 0, GAME_REWIND_FILE_SIZE, false, true},
+        {"cut short", -1, 0, GAME_REWIND_FILE_SIZE - 1, false, false},
+        {"missing", -1, 0, 0, false, false},
+        {"another version", 0, 2, GAME_REWIND_FILE_SIZE, false, false},
+        {"an unknown cause", 4, 99, GAME_REWIND_FILE_SIZE, false, false},
+        {"a negative count", 8, -1, GAME_REWIND_FILE_SIZE, false, false},
+        {"another ring size", 12, 10, GAME_REWIND_FILE_SIZE, false, false},
+        {"another play", -1, 0, GAME_REWIND_FILE_SIZE, true, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<unsigned char> f = file;
+        if (c.offset >= 0) put_int(f, c.offset, c.value);
+        std::unique_ptr<Game> back(new Game());
+        back->_rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
+        back->level = g->level;
+        if (c.other_play) back->level.frame++;
+        EXPECT_EQ(game_rewind_unpack(*back, f.data(), c.size), c.taken) << c.what;
+        EXPECT_EQ(back->_rewind[REWIND_MAX - 1].frame, c.taken ? 100 + 6 * (REWIND_MAX - 1) : 0) << c.what;
+        EXPECT_EQ(back->death_cause, c.taken ? DEATH_FIRE : DEATH_NONE) << c.what;
+        EXPECT_EQ(back->_rewind_n, c.taken ? 57 : 0) << c.what;
+    }
+    memset(g->_rewind, 0, REWIND_MAX * sizeof(LevelData));
+    g->death_cause = DEATH_NONE;
+    EXPECT_FALSE(game_rewind_worth_keeping(*g)) << "nothing to keep after a fresh set-up";
 }

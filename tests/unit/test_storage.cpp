@@ -12,6 +12,7 @@
 #include <string>
 
 #include "game.h"
+#include "log.h"
 #include "logic.h"
 #include "temp_dir.h"
 #include "util.h"
@@ -60,6 +61,7 @@ TEST(Migration, EmptyDatabaseGetsTheWholeSchemaWithFourDiagnostics) {
     TempDir dir;
     std::string path = dir.file("user.db");
     auto g = new_game();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     game_db_open(*g, g->userdb, path.c_str());
     std::string log = testing::internal::GetCapturedStderr();
@@ -83,6 +85,7 @@ TEST(Migration, OlderLayoutsGainExactlyTheMissingColumns) {
         std::string path = dir.file(("v" + std::to_string(c.before) + ".db").c_str());
         raw_sql(path, c.create);
         auto g = new_game();
+        log_set_verbose(true);  // the lines below are the chatty ones
         testing::internal::CaptureStderr();
         game_db_open(*g, g->userdb, path.c_str());
         std::string log = testing::internal::GetCapturedStderr();
@@ -103,6 +106,7 @@ TEST(Migration, ShippedMapsAreNeverWrittenEvenWhenTheirSchemaIsOld) {
                   "insert into levels (id, name) values ('1', 't01');");
     std::string before = file_bytes(path);
     auto g = new_game();
+    log_set_verbose(true);  // the lines below are the chatty ones
     testing::internal::CaptureStderr();
     game_db_open_shipped(*g, g->gamedb, path.c_str());
     std::string log = testing::internal::GetCapturedStderr();
