@@ -4,8 +4,13 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "server.h"
 #include "test_replay.h"
@@ -141,4 +146,47 @@ TEST(ServerReplay, FeaturedMapsComeInOnlyWithWinningReplays) {
     EXPECT_FALSE(server_map_find(fresh.s.store, "vq01", m));
     EXPECT_FALSE(server_map_find(fresh.s.store, "vq03", m));
     EXPECT_TRUE(server_map_find(fresh.s.store, "vq02", m));
+}
+
+TEST(ServerReplay, FeaturedReplaysPlayTheSameOnSeveralThreadsAtOnce) {
+    struct Featured {
+        std::unique_ptr<LevelData> map, end;
+        std::string replay;
+    };
+    std::vector<Featured> maps;
+    MyDB db;
+    db.open_readonly(VELQUIST_SEED_DB);
+    for (MyRow& row : db.query("select l.data as data, r.replay as replay from levels l join replays r on r.id = l.id "
+                               "order by l.name")) {
+        Featured f;
+        f.map.reset(new LevelData());
+        ASSERT_TRUE(server_record_inflate(row["data"], *f.map));
+        ASSERT_TRUE(base64_decode(row["replay"], &f.replay));
+        maps.push_back(std::move(f));
+    }
+    ASSERT_GE(maps.size(), 10u);
+    // One thread first: the end of every play, as one Game after another leaves it.
+    Game alone;
+    ASSERT_TRUE(server_tiles_copy(alone));
+    for (Featured& f : maps) {
+        ASSERT_EQ(logic_replay_check(alone, *f.map, f.replay), LOGIC_REPLAY_WON);
+        f.end.reset(new LevelData(alone.level));
+    }
+    // Then three Games on three threads at once, each going through the maps
+    // from another one: every end equal to the one alone, byte for byte.
+    enum { THREADS = 3 };
+    std::atomic<int> differ{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; t++)
+        threads.emplace_back([&, t] {
+            std::unique_ptr<Game> g(new Game());
+            if (!server_tiles_copy(*g)) return (void)differ++;
+            for (size_t k = 0; k < maps.size(); k++) {
+                const Featured& f = maps[(k + t * maps.size() / THREADS) % maps.size()];
+                int verdict = logic_replay_check(*g, *f.map, f.replay);
+                if (verdict != LOGIC_REPLAY_WON || memcmp(&g->level, f.end.get(), sizeof(LevelData)) != 0) differ++;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(differ, 0);
 }

@@ -1,0 +1,170 @@
+// Costly checks off the request path: a few checking threads with a bounded
+// queue, and the CPU budgets that every check is paid from, so that no
+// account or address can keep the service busy checking for everyone else.
+#include "server.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+static const char MSG_STOPPING[] = "The service is stopping; try again.";
+static const char MSG_BUSY[] = "The service is busy checking other maps. Try again in a few seconds.";
+static const char MSG_ONE_AT_ONCE[] = "A map of yours is being checked; wait for its answer, then try again.";
+
+enum {
+    CHECK_NICE = 5,           // checking threads yield to the request workers
+    CHECK_ADDRESS_AT_ONCE = 4 // checks one address may have waiting or running
+};
+
+double server_thread_cpu() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+// ---------------------------------------------------------------- budgets
+
+static std::string _budget_key(const char* kind, const std::string& who) { return std::string("check|") + kind + who; }
+
+bool server_check_reserve(Server& s, ServerStore& st, ServerCheck& c, double* wait) {
+    const ServerLimits& lim = s.limits;
+    double need = lim.check_cpu_max;
+    std::string account = _budget_key("a|", c.account), address = _budget_key("ip|", c.address);
+    double left_account = server_limit_level(s, st, lim.check_account, account, need, need);
+    if (left_account < need) {
+        *wait = (need - left_account) / lim.check_account.per_second;
+        return false;
+    }
+    double left_address = server_limit_level(s, st, lim.check_address, address, need, need);
+    if (left_address < need) {
+        server_limit_level(s, st, lim.check_account, account, SERVER_LEVEL_ANY, -need);  // given back
+        *wait = (need - left_address) / lim.check_address.per_second;
+        return false;
+    }
+    c.reserved = need;
+    // The poorer an account and address are in checking time, the later their checks run.
+    c.priority = std::min(left_account, left_address) - need;
+    return true;
+}
+
+void server_check_settle(Server& s, ServerStore& st, const ServerCheck& c) {
+    if (c.reserved == 0 && c.cpu == 0) return;
+    // What it took beyond what was set aside is owed: the next check waits longer.
+    double back = c.reserved - c.cpu;
+    server_limit_level(s, st, s.limits.check_account, _budget_key("a|", c.account), SERVER_LEVEL_ANY, -back);
+    server_limit_level(s, st, s.limits.check_address, _budget_key("ip|", c.address), SERVER_LEVEL_ANY, -back);
+}
+
+// ---------------------------------------------------------------- running one
+
+namespace {
+
+// Runs c on this thread with g (null: no tile catalogue), timing its CPU.
+void check_run(ServerCheck& c, Game* g) {
+    double t0 = server_thread_cpu();
+    c.result = c.run(g);
+    c.cpu = server_thread_cpu() - t0;
+    c.ran = true;
+}
+
+}  // namespace
+
+void server_check_run_here(ServerCheck& c) {
+    std::unique_ptr<Game> g(new Game());
+    bool tiles = server_tiles_copy(*g);
+    check_run(c, tiles ? g.get() : nullptr);
+}
+
+ServerReply server_check_answer(Server& s, ServerStore& st, const ServerCheck& c) {
+    server_check_settle(s, st, c);
+    if (!c.ran) return server_refusal(SERVER_SCRIPT, 503, MSG_STOPPING);
+    return c.answer(s, st, c);
+}
+
+// ---------------------------------------------------------------- the pool
+
+namespace {
+
+void pool_work(ServerCheckPool* p) {
+    setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), CHECK_NICE);
+    std::unique_ptr<Game> g(new Game());
+    bool tiles = server_tiles_copy(*g);
+    for (;;) {
+        ServerCheckPtr c;
+        {
+            std::unique_lock<std::mutex> hold(p->lock);
+            p->wake.wait(hold, [p] { return p->stopping || !p->queue.empty(); });
+            if (p->stopping) break;
+            // The richest in checking time first: an honest share never waits
+            // behind a crowd of costly ones.
+            auto best = std::max_element(p->queue.begin(), p->queue.end(),
+                                         [](const ServerCheckPtr& a, const ServerCheckPtr& b) {
+                                             return a->priority < b->priority ||
+                                                    (a->priority == b->priority && a->serial > b->serial);
+                                         });
+            c = *best;
+            p->queue.erase(best);
+        }
+        check_run(*c, tiles ? g.get() : nullptr);
+        {
+            std::lock_guard<std::mutex> hold(p->lock);
+            p->running_done(*c);
+        }
+        if (c->done) c->done(c);
+    }
+}
+
+}  // namespace
+
+void ServerCheckPool::running_done(const ServerCheck& c) {
+    if (--at_once[c.account] <= 0) at_once.erase(c.account);
+    if (--at_once["ip|" + c.address] <= 0) at_once.erase("ip|" + c.address);
+}
+
+void server_checks_start(Server& s) {
+    ServerCheckPool& p = s.checks;
+    p.stopping = false;
+    int n = p.threads > 0 ? p.threads : (int)std::max(1u, std::thread::hardware_concurrency());
+    for (int i = 0; i < n; i++) p.workers.emplace_back(pool_work, &p);
+}
+
+void server_checks_stop(Server& s) {
+    ServerCheckPool& p = s.checks;
+    std::vector<ServerCheckPtr> dropped;
+    {
+        std::lock_guard<std::mutex> hold(p.lock);
+        p.stopping = true;
+        dropped.swap(p.queue);
+        for (const ServerCheckPtr& c : dropped) p.running_done(*c);
+    }
+    p.wake.notify_all();
+    for (std::thread& t : p.workers) t.join();
+    p.workers.clear();
+    // Those never run are answered all the same, as dropped.
+    for (const ServerCheckPtr& c : dropped)
+        if (c->done) c->done(c);
+}
+
+int server_check_submit(Server& s, ServerCheckPtr c, std::string& why) {
+    ServerCheckPool& p = s.checks;
+    {
+        std::lock_guard<std::mutex> hold(p.lock);
+        if (p.stopping || p.workers.empty()) return why = MSG_STOPPING, 503;
+        if (p.at_once.count(c->account)) return why = MSG_ONE_AT_ONCE, 429;
+        auto address = p.at_once.find("ip|" + c->address);
+        if (address != p.at_once.end() && address->second >= CHECK_ADDRESS_AT_ONCE) return why = MSG_ONE_AT_ONCE, 429;
+        if ((int)p.queue.size() >= p.queue_max) return why = MSG_BUSY, 503;
+        c->serial = ++p.serial;
+        p.at_once[c->account]++;
+        p.at_once["ip|" + c->address]++;
+        p.queue.push_back(c);
+    }
+    p.wake.notify_one();
+    return 0;
+}
