@@ -255,7 +255,8 @@ static int _search_run(LogicSearch& s, const unsigned char* info, int start_i, i
     return expanded;
 }
 
-std::vector<Point> astar(Point start, Point goal) {
+// The way from start to goal when it is at most `longest` cells long, else none.
+static std::vector<Point> _astar_within(Point start, Point goal, size_t longest) {
     std::vector<Point> out;
     if (!start.valid() || !goal.valid()) return out;
     Game* game = start.game;
@@ -266,10 +267,13 @@ std::vector<Point> astar(Point start, Point goal) {
     const std::vector<unsigned short>* cells = &found;
     if (const FarSearch* kept = _far_find(s, info, start_i, goal_i)) cells = &kept->cells;
     else if (_search_run(s, info, start_i, goal_i, found) >= FAR_SEARCH) _far_keep(s, info, start_i, goal_i, found);
+    if (cells->size() > longest) return out;
     out.reserve(cells->size());
     for (unsigned short i : *cells) out.push_back(Point(game, i % MAP_SIZE, i / MAP_SIZE));
     return out;
 }
+
+std::vector<Point> astar(Point start, Point goal) { return _astar_within(start, goal, MAP_SIZE * MAP_SIZE); }
 
 // ---------------------------------------------------------------- entity paths
 
@@ -281,7 +285,8 @@ void logic_path(Game& game, int slot, int x, int y, bool reset) {
         e.path_n = 0;
         memset(e.path, 0, sizeof(e.path));
     }
-    std::vector<Point> route = astar(Point(&game, e.tx, e.ty), Point(&game, x, y));
+    // A way longer than an entity's path is no way: it is not even written out.
+    std::vector<Point> route = _astar_within(Point(&game, e.tx, e.ty), Point(&game, x, y), PATH_CELLS_MAX);
     int size = (int)route.size();
     if (size < 2 || size > PATH_CELLS_MAX) return;
     memset(e.path, 0, sizeof(e.path));
