@@ -64,6 +64,14 @@ enum {
     SERVER_PER_ADDRESS_MAX = 16,       // connections one address may hold at once
     SERVER_CONNECTIONS_MAX = 1024,
 };
+// Checking shares' replays (ServerLimits, ServerCheckPool): the CPU time one
+// check may take (ten honest minutes on a crowded map take about a fifth of
+// it), the CPU seconds of checking an account and an address may use a
+// minute, and the checks that may wait for a checking thread.
+static const double SERVER_CHECK_CPU_MAX_S = 0.25;
+static const double SERVER_CHECK_ACCOUNT_S = 5;
+static const double SERVER_CHECK_ADDRESS_S = 10;
+enum { SERVER_CHECK_QUEUE = 32 };
 static_assert(SERVER_NAME_MAX == 29, "a name plus \"g:\" fills the record's uid field");
 static_assert(SERVER_NAME_MAX < (int)sizeof(LevelData::author), "a name fits the author field");
 
@@ -316,9 +324,9 @@ struct ServerLimits {
     // Seconds of checking (a share's replay): one check may take check_cpu_max
     // of its thread's CPU time, and every check is paid for, refused or not,
     // from a budget per account and one per address, in CPU seconds.
-    double check_cpu_max = 0.5;
-    ServerRate check_account{5, 5.0 / 60};
-    ServerRate check_address{10, 10.0 / 60};
+    double check_cpu_max = SERVER_CHECK_CPU_MAX_S;
+    ServerRate check_account{SERVER_CHECK_ACCOUNT_S, SERVER_CHECK_ACCOUNT_S / 60};
+    ServerRate check_address{SERVER_CHECK_ADDRESS_S, SERVER_CHECK_ADDRESS_S / 60};
     ServerRate share{10, 1.0 / 60};       // maps shared
     ServerRate plays{30, 1.0 / 10};       // play reports
     ServerRate track{120, 1.0 / 2};       // usage events
@@ -407,7 +415,7 @@ typedef std::shared_ptr<ServerCheck> ServerCheckPtr;
 // has at most one check waiting or running, each address a few.
 struct ServerCheckPool {
     int threads = 0;     // 0: one per processor core
-    int queue_max = 32;  // checks waiting; beyond, a share is answered 503 at once
+    int queue_max = SERVER_CHECK_QUEUE;  // checks waiting; beyond, a share is answered 503 at once
     std::mutex lock;
     std::condition_variable wake;
     std::vector<ServerCheckPtr> queue;

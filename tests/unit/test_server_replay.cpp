@@ -119,6 +119,53 @@ TEST(ServerReplay, ASharedMapIsTakenOnlyWithAReplayThatWinsItCleanly) {
     }
 }
 
+TEST(ServerReplay, ChecksArePaidForByTheAccountRefusedOrNot) {
+    Store st;
+    static double now = 1000;
+    st.s.clock = [] { return now; };
+    st.s.limits.check_cpu_max = 0.05;
+    st.s.limits.check_account = {0.09, 0.09 / 60};  // one costly check a minute
+    ASSERT_TRUE(server_account_create(st.s.store, "alice", "secret1"));
+    ASSERT_TRUE(server_account_create(st.s.store, "bob", "secret2"));
+    const char* passwords[] = {"secret1", "secret2"};
+    LevelData maze = hostile_maze();
+    std::string costly = base64_encode(hostile_replay(maze, LOGIC_REPLAY_PATHS_MAX, 32));
+    World w;
+    w.draw(60, 60, {"@W"});
+    LevelData honest = w.lev();
+    std::string won = idle_win_replay(honest);
+    struct Step {
+        const char* what;
+        int who;        // 0 alice, 1 bob
+        bool hostile;
+        double later;   // seconds before it
+        int status;
+        const char* error;  // the start of the X-Error
+    } steps[] = {
+        {"a costly share is checked, and refused", 0, true, 0, 400, "The replay takes too long to check."},
+        {"the next is refused before any checking", 0, true, 0, 429, "Your maps have taken the service long"},
+        {"so is an honest one of the same account", 0, false, 0, 429, "Your maps have taken the service long"},
+        {"another account is not held up", 1, false, 0, 200, ""},
+        {"two minutes later the budget is back", 0, false, 120, 200, ""},
+    };
+    int n = 0;
+    for (const Step& c : steps) {
+        SCOPED_TRACE(c.what);
+        now += c.later;
+        LevelData lev = c.hostile ? maze : honest;
+        mystrcpy(lev.name, sizeof(lev.name), ("map" + std::to_string(n++)).c_str());
+        std::string body = "&target=1&id=1700000123&title=T&intro=&data=" + web_urlencode(packed(lev)) +
+                           "&replay=" + web_urlencode(c.hostile ? costly : won);
+        const char* who = c.who ? "bob" : "alice";
+        ServerReply r = server_handle(st.s, "POST", share_target(who, passwords[c.who]), body, "127.0.0.1");
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(error_of(r).compare(0, strlen(c.error), c.error), 0) << error_of(r);
+        bool retry = false;
+        for (const auto& h : r.headers) retry |= h.first == "Retry-After" && atoi(h.second.c_str()) >= 1;
+        EXPECT_EQ(retry, c.status == 429);
+    }
+}
+
 TEST(ServerReplay, FeaturedMapsComeInOnlyWithWinningReplays) {
     Store st;
     std::string seed = st.dir + "/seed.db";
