@@ -216,10 +216,16 @@ bool server_tiles_copy(Game& g);
 // The share form's "replay", decoded into bytes: 0, or the HTTP status of
 // the refusal with the message for the game in why.
 int server_replay_bytes(const ServerPairs& form, std::string& bytes, std::string& why);
-// The check that `bytes` win `lev` (the record as received) cleanly, stopped
-// after cpu_max seconds of its thread's CPU time; its result goes to
-// server_replay_refusal.
-std::function<int(Game*)> server_replay_job(const LevelData& lev, const std::string& bytes, double cpu_max);
+// Asked now and then by a running check, with the CPU seconds this run has
+// used: false stops it.
+typedef std::function<bool(double used)> ServerCheckGoOn;
+// A costly check (server_check.cpp), run from its start with cpu_left seconds
+// of its thread's CPU time, asking go_on (when given) now and then; a null
+// Game when there is no tile catalogue. Returns its result.
+typedef std::function<int(Game*, double cpu_left, const ServerCheckGoOn& go_on)> ServerCheckRun;
+// The check that `bytes` win `lev` (the record as received) cleanly; its
+// result goes to server_replay_refusal.
+ServerCheckRun server_replay_job(const LevelData& lev, const std::string& bytes);
 // 0 for a clean win, else the HTTP status of the refusal with its message in why.
 int server_replay_refusal(int result, std::string& why);
 // Whether `replay` (Base64; "" when the seed map `name` carries none) wins
@@ -396,9 +402,10 @@ struct ServerListCache {
 // The request that asked for it is answered by `answer`, on a request worker
 // with its store, once it has run.
 struct ServerCheck {
-    std::string account, address;   // who pays: "g:" + name, and the player's address
-    std::function<int(Game*)> run;  // the check itself; a null Game when there is no tile catalogue
+    std::string account, address;  // who pays: "g:" + name, and the player's address
+    ServerCheckRun run;
     std::function<ServerReply(Server&, ServerStore&, const ServerCheck&)> answer;
+    double cpu_max = SERVER_CHECK_CPU_MAX_S;  // CPU seconds it may take, every run together
     // Filled on the way.
     double reserved = 0;  // CPU seconds set aside from both budgets before it ran
     double priority = 0;  // budget left after that: the poorer wait behind the richer
@@ -406,16 +413,18 @@ struct ServerCheck {
     // Called on the checking thread once it has run, or unrun when dropped.
     std::function<void(std::shared_ptr<ServerCheck>)> done;
     int result = 0;       // what run returned
-    double cpu = 0;       // CPU seconds it took
+    double cpu = 0;       // CPU seconds it took, every run together
     bool ran = false;     // false when dropped unrun (the service stopping)
+    bool gave_way = false;  // its last run stopped to let another check go first
 };
 typedef std::shared_ptr<ServerCheck> ServerCheckPtr;
 
 // The checking threads and their queue, started by the daemon. Each account
 // has at most one check waiting or running, each address a few.
 struct ServerCheckPool {
-    int threads = 0;     // 0: one per processor core
+    int threads = 0;     // 0: two per processor core
     int queue_max = SERVER_CHECK_QUEUE;  // checks waiting; beyond, a share is answered 503 at once
+    double give_way_cpu = 0;  // CPU seconds after which a running check gives way to a richer one
     std::mutex lock;
     std::condition_variable wake;
     std::vector<ServerCheckPtr> queue;
@@ -428,7 +437,8 @@ struct ServerCheckPool {
 
 // CPU seconds this thread has used.
 double server_thread_cpu();
-// Sets check_cpu_max aside from the budgets of c's account and address:
+// Sets check_cpu_max aside from the budgets of c's account and address (and
+// makes it c's cpu_max):
 // false, with the seconds to wait in *wait, when either has not that much left.
 bool server_check_reserve(Server& s, ServerStore& st, ServerCheck& c, double* wait);
 // Gives back to both budgets what c did not use of what was set aside, or

@@ -276,7 +276,7 @@ ServerReply api_share(Server& s, ServerStore& st, const ServerPairs& form, bool 
     if (!server_check_reserve(s, st, *check, &wait))
         return api_wait(429, "Your maps have taken the service long to check. Wait " +
                                  std::to_string((long)std::ceil(wait)) + " seconds and try again.", wait);
-    check->run = server_replay_job(lev, replay, s.limits.check_cpu_max);
+    check->run = server_replay_job(lev, replay);
     check->answer = [map, bucket](Server& s2, ServerStore& st2, const ServerCheck& done) {
         return api_share_stored(s2, st2, map, bucket, done.result);
     };

@@ -18,7 +18,7 @@ static const char MSG_BUSY[] = "The service is busy checking other maps. Try aga
 static const char MSG_ONE_AT_ONCE[] = "A map of yours is being checked; wait for its answer, then try again.";
 
 enum {
-    CHECK_NICE = 5,           // checking threads yield to the request workers
+    CHECK_NICE_COSTLY = 10,   // a check past a quarter of its CPU time yields to everything else
     CHECK_ADDRESS_AT_ONCE = 4 // checks one address may have waiting or running
 };
 
@@ -47,7 +47,7 @@ bool server_check_reserve(Server& s, ServerStore& st, ServerCheck& c, double* wa
         *wait = (need - left_address) / lim.check_address.per_second;
         return false;
     }
-    c.reserved = need;
+    c.reserved = c.cpu_max = need;
     // The poorer an account and address are in checking time, the later their checks run.
     c.priority = std::min(left_account, left_address) - need;
     return true;
@@ -65,12 +65,14 @@ void server_check_settle(Server& s, ServerStore& st, const ServerCheck& c) {
 
 namespace {
 
-// Runs c on this thread with g (null: no tile catalogue), timing its CPU.
-void check_run(ServerCheck& c, Game* g) {
+// Runs c once on this thread with g (null: no tile catalogue), within what is
+// left of its CPU time, timing it; go_on may stop it to let another go first.
+void check_run(ServerCheck& c, Game* g, const ServerCheckGoOn& go_on) {
     double t0 = server_thread_cpu();
-    c.result = c.run(g);
-    c.cpu = server_thread_cpu() - t0;
-    c.ran = true;
+    c.gave_way = false;
+    c.result = c.run(g, c.cpu_max - c.cpu, go_on);
+    c.cpu += server_thread_cpu() - t0;
+    c.ran = !c.gave_way;
 }
 
 }  // namespace
@@ -78,7 +80,7 @@ void check_run(ServerCheck& c, Game* g) {
 void server_check_run_here(ServerCheck& c) {
     std::unique_ptr<Game> g(new Game());
     bool tiles = server_tiles_copy(*g);
-    check_run(c, tiles ? g.get() : nullptr);
+    check_run(c, tiles ? g.get() : nullptr, ServerCheckGoOn());
 }
 
 ServerReply server_check_answer(Server& s, ServerStore& st, const ServerCheck& c) {
@@ -89,10 +91,39 @@ ServerReply server_check_answer(Server& s, ServerStore& st, const ServerCheck& c
 
 // ---------------------------------------------------------------- the pool
 
+// Under load a check gets a share of the cores only, so a costly one would
+// hold its thread for many times its CPU time while honest shares wait. A
+// check that has run past a quarter of its CPU time (no honest one does)
+// runs below the others' priority, and gives way to a waiting check whose
+// account and address have more checking time left than it would have: it
+// goes back into the queue and runs again later from its start, with what
+// is left of its CPU time, every run paid for. Among the waiting, those with
+// the most checking time left go first.
+
 namespace {
 
+// The waiting check to run next: the most checking time left, the first come of equals.
+std::vector<ServerCheckPtr>::iterator pool_pick(ServerCheckPool* p) {
+    return std::max_element(p->queue.begin(), p->queue.end(), [](const ServerCheckPtr& a, const ServerCheckPtr& b) {
+        return a->priority < b->priority || (a->priority == b->priority && a->serial > b->serial);
+    });
+}
+
+// Asked by a running check: whether it goes on.
+bool pool_go_on(ServerCheckPool* p, ServerCheck& c, double used, bool& reniced) {
+    if (used < p->give_way_cpu) return true;
+    if (!reniced) {
+        setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), CHECK_NICE_COSTLY);
+        reniced = true;
+    }
+    std::lock_guard<std::mutex> hold(p->lock);
+    if (p->stopping || p->queue.empty()) return true;
+    if ((*pool_pick(p))->priority <= c.priority - c.cpu - used) return true;
+    c.gave_way = true;
+    return false;
+}
+
 void pool_work(ServerCheckPool* p) {
-    setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), CHECK_NICE);
     std::unique_ptr<Game> g(new Game());
     bool tiles = server_tiles_copy(*g);
     for (;;) {
@@ -101,17 +132,22 @@ void pool_work(ServerCheckPool* p) {
             std::unique_lock<std::mutex> hold(p->lock);
             p->wake.wait(hold, [p] { return p->stopping || !p->queue.empty(); });
             if (p->stopping) break;
-            // The richest in checking time first: an honest share never waits
-            // behind a crowd of costly ones.
-            auto best = std::max_element(p->queue.begin(), p->queue.end(),
-                                         [](const ServerCheckPtr& a, const ServerCheckPtr& b) {
-                                             return a->priority < b->priority ||
-                                                    (a->priority == b->priority && a->serial > b->serial);
-                                         });
-            c = *best;
-            p->queue.erase(best);
+            auto next = pool_pick(p);
+            c = *next;
+            p->queue.erase(next);
         }
-        check_run(*c, tiles ? g.get() : nullptr);
+        bool reniced = false;
+        double spent = c->cpu;
+        check_run(*c, tiles ? g.get() : nullptr,
+                  [p, &c, &reniced](double used) { return pool_go_on(p, *c, used, reniced); });
+        if (reniced) setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 0);
+        if (c->gave_way) {
+            // Back among the waiting, poorer by what this run took.
+            std::lock_guard<std::mutex> hold(p->lock);
+            c->priority -= c->cpu - spent;
+            p->queue.push_back(c);
+            continue;
+        }
         {
             std::lock_guard<std::mutex> hold(p->lock);
             p->running_done(*c);
@@ -130,7 +166,9 @@ void ServerCheckPool::running_done(const ServerCheck& c) {
 void server_checks_start(Server& s) {
     ServerCheckPool& p = s.checks;
     p.stopping = false;
-    int n = p.threads > 0 ? p.threads : (int)std::max(1u, std::thread::hardware_concurrency());
+    int cores = (int)std::max(1u, std::thread::hardware_concurrency());
+    int n = p.threads > 0 ? p.threads : 2 * cores;
+    p.give_way_cpu = s.limits.check_cpu_max / 4;
     for (int i = 0; i < n; i++) p.workers.emplace_back(pool_work, &p);
 }
 
@@ -165,6 +203,6 @@ int server_check_submit(Server& s, ServerCheckPtr c, std::string& why) {
         p.at_once["ip|" + c->address]++;
         p.queue.push_back(c);
     }
-    p.wake.notify_one();
+    p.wake.notify_all();
     return 0;
 }

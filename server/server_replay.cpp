@@ -47,13 +47,24 @@ Catalogue& _catalogue() {
     return c;
 }
 
-bool _within_budget(void* context) { return server_thread_cpu() < *(const double*)context; }
+// What a check in progress asks before going on.
+struct Budget {
+    double start, until;
+    const ServerCheckGoOn* go_on;
+};
+
+bool _within_budget(void* context) {
+    const Budget& b = *(const Budget*)context;
+    double now = server_thread_cpu();
+    return now < b.until && (!*b.go_on || (*b.go_on)(now - b.start));
+}
 
 // A LOGIC_REPLAY_ verdict, or VERDICT_NO_CATALOGUE.
-int _verdict(Game* g, const LevelData& lev, const std::string& bytes, double cpu_max) {
+int _verdict(Game* g, const LevelData& lev, const std::string& bytes, double cpu_left, const ServerCheckGoOn& go_on) {
     if (!g) return VERDICT_NO_CATALOGUE;
-    double until = server_thread_cpu() + cpu_max;
-    return logic_replay_check(*g, lev, bytes, _within_budget, &until);
+    double now = server_thread_cpu();
+    Budget b = {now, now + cpu_left, &go_on};
+    return logic_replay_check(*g, lev, bytes, _within_budget, &b);
 }
 
 const char* _verdict_text(int verdict) {
@@ -105,9 +116,11 @@ int server_replay_bytes(const ServerPairs& form, std::string& bytes, std::string
     return 0;
 }
 
-std::function<int(Game*)> server_replay_job(const LevelData& lev, const std::string& bytes, double cpu_max) {
+ServerCheckRun server_replay_job(const LevelData& lev, const std::string& bytes) {
     std::shared_ptr<const LevelData> map = std::make_shared<const LevelData>(lev);
-    return [map, bytes, cpu_max](Game* g) { return _verdict(g, *map, bytes, cpu_max); };
+    return [map, bytes](Game* g, double cpu_left, const ServerCheckGoOn& go_on) {
+        return _verdict(g, *map, bytes, cpu_left, go_on);
+    };
 }
 
 int server_replay_refusal(int result, std::string& why) {
@@ -128,7 +141,8 @@ bool server_replay_seed_ok(const std::string& name, const std::string& replay, c
         // The featured maps are ours: checked at start, on this thread, with
         // the time an honest half-hour play may take.
         ServerCheck c;
-        c.run = server_replay_job(lev, bytes, SEED_CPU_MAX_S);
+        c.run = server_replay_job(lev, bytes);
+        c.cpu_max = SEED_CPU_MAX_S;
         server_check_run_here(c);
         why = _verdict_text(c.result);
     }

@@ -746,7 +746,7 @@ TEST(ServerDaemon, ChecksRunOffTheRequestPathAndAFullQueueIsToldAtOnce) {
         ServerCheckPtr c = std::make_shared<ServerCheck>();
         c->account = "g:holder" + std::to_string(i);
         c->address = "10.0.0." + std::to_string(50 + i);
-        c->run = [&started, released](Game*) { return started++, released.wait(), 0; };
+        c->run = [&started, released](Game*, double, const ServerCheckGoOn&) { return started++, released.wait(), 0; };
         c->done = [&finished](ServerCheckPtr) { finished++; };
         std::string why;
         ASSERT_EQ(server_check_submit(svc.s, c, why), 0) << why;
