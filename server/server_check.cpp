@@ -93,10 +93,11 @@ ServerReply server_check_answer(Server& s, ServerStore& st, const ServerCheck& c
 
 // Under load a check gets a share of the cores only, so a costly one would
 // hold its thread for many times its CPU time while honest shares wait. A
-// check that has run past a quarter of its CPU time (no honest one does)
-// runs below the others' priority, and gives way to a waiting check whose
-// account and address have more checking time left than it would have: it
-// goes back into the queue and runs again later from its start, with what
+// running check gives way to a waiting one whose account and address have
+// more checking time left than it would have, once it has run past a quarter
+// of its CPU time (no honest one does; from then on it also runs below the
+// others' priority), or at once when the other is richer by a whole check:
+// it goes back into the queue and runs again later from its start, with what
 // is left of its CPU time, every run paid for. Among the waiting, those with
 // the most checking time left go first.
 
@@ -111,14 +112,17 @@ std::vector<ServerCheckPtr>::iterator pool_pick(ServerCheckPool* p) {
 
 // Asked by a running check: whether it goes on.
 bool pool_go_on(ServerCheckPool* p, ServerCheck& c, double used, bool& reniced) {
-    if (used < p->give_way_cpu) return true;
-    if (!reniced) {
+    bool long_run = used >= p->give_way_cpu;
+    if (long_run && !reniced) {
         setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), CHECK_NICE_COSTLY);
         reniced = true;
     }
     std::lock_guard<std::mutex> hold(p->lock);
     if (p->stopping || p->queue.empty()) return true;
-    if ((*pool_pick(p))->priority <= c.priority - c.cpu - used) return true;
+    // What its account and address would have left if it ended now.
+    double left = c.priority - c.cpu - used, richer = (*pool_pick(p))->priority - left;
+    // A long run gives way to anyone richer; any run to one richer by a whole check.
+    if (richer <= 0 || (!long_run && richer < c.cpu_max)) return true;
     c.gave_way = true;
     return false;
 }

@@ -219,11 +219,12 @@ MHD_Result daemon_head_value(void* cls, MHD_ValueKind /*kind*/, const char* key,
     return MHD_YES;
 }
 
-// Called on a checking thread: the request goes back to the workers for its answer.
+// Called on a checking thread: the request goes back to the workers for its
+// answer, ahead of those not yet begun.
 void daemon_checked(ServerDaemon* d, DaemonRequest* req) {
     {
         std::lock_guard<std::mutex> hold(d->queue_lock);
-        d->queue.push_back(req);
+        d->queue.push_front(req);
     }
     d->queue_wait.notify_one();
 }

@@ -47,7 +47,7 @@ static void _usage() {
             "  --trusted-proxy ADDR  a reverse proxy whose X-Forwarded-For names the player's address\n"
             "  --tiles FILE          the game's tile catalogue, to replay wins with\n"
             "                        (default ../data/tiles.json from the working folder)\n"
-            "  --check-threads N     threads that check shared maps' replays (default: one a core)\n"
+            "  --check-threads N     threads that check shared maps' replays (default: two a core)\n"
             "  --check-queue N       checks that may wait for them; beyond, shares are told to come back\n"
             "                        (default %d)\n"
             "  --check-cpu SECONDS   CPU time one check may take (default %g)\n"

@@ -112,11 +112,12 @@ measure() {
 # The hostile crowd against the service of BASE_REV, then this one, on the SQLite store in $work/new.
 hostile() {
     echo "== the hostile crowd: the service of $BASE_REV, then this one, on SQLite"
-    for run in "before $base" "now $new"; do
+    # "alone": this service without the crowd, for the machine's own figures.
+    for run in "before $base $HOSTILE" "now $new $HOSTILE" "alone $new 0"; do
         set -- $run
         serve "$1" "$2" --store "$work/new" --seed /nonexistent --tiles "$build/data/tiles.json"
         VELQUIST_LOAD_PID=$pid "$load" hostile "$1" "$PORT" "$HOSTILE_SECONDS" "$ACCOUNTS" "$MAPS" \
-            "$HOSTILE_CLIENTS" "$HOSTILE" >>"$work/hostile.txt"
+            "$HOSTILE_CLIENTS" "$3" >>"$work/hostile.txt"
         halt
     done
 }

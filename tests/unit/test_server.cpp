@@ -19,6 +19,7 @@
 #include <future>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -763,6 +764,45 @@ TEST(ServerDaemon, ChecksRunOffTheRequestPathAndAFullQueueIsToldAtOnce) {
     EXPECT_TRUE(within_5s([&] { return finished == 2; }));
     EXPECT_EQ(ask(svc.port, alice.query("share"), body).error, "");
     EXPECT_EQ(svc.maps(), 1);
+}
+
+// A check that has run long gives way to a waiting one with more checking
+// time left, and runs again after it, within its CPU time in all.
+TEST(ServerChecks, ALongCheckGivesWayToARicherOne) {
+    Server s;
+    s.checks.threads = 1;
+    s.limits.check_cpu_max = 0.2;
+    server_checks_start(s);
+    std::mutex lock;
+    std::vector<std::string> order;
+    std::atomic<bool> running{false};
+    auto submit = [&](const std::string& who, double priority, double cpu) {
+        ServerCheckPtr c = std::make_shared<ServerCheck>();
+        c->account = c->address = who;
+        c->priority = priority;
+        c->cpu_max = s.limits.check_cpu_max;
+        c->run = [&running, cpu](Game*, double left, const ServerCheckGoOn& go_on) {
+            running = true;
+            for (double t0 = server_thread_cpu(), used = 0; used < std::min(cpu, left); used = server_thread_cpu() - t0)
+                if (go_on && !go_on(used)) return 1;
+            return 0;
+        };
+        c->done = [&lock, &order, who](ServerCheckPtr done) {
+            std::lock_guard<std::mutex> hold(lock);
+            order.push_back(who + (done->cpu < 0.3 ? "" : " past its time"));
+        };
+        std::string why;
+        EXPECT_EQ(server_check_submit(s, c, why), 0) << why;
+    };
+    submit("costly", 0, 10);
+    ASSERT_TRUE(within_5s([&] { return running.load(); }));
+    submit("honest", 5, 0.001);
+    EXPECT_TRUE(within_5s([&] {
+        std::lock_guard<std::mutex> hold(lock);
+        return order.size() == 2;
+    }));
+    server_checks_stop(s);
+    EXPECT_EQ(order, (std::vector<std::string>{"honest", "costly"}));
 }
 
 // Two services on one PostgreSQL database, as two processes behind one proxy
