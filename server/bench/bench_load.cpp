@@ -529,7 +529,10 @@ int cmd_hostile(const std::string& label, int port, double seconds, int accounts
     printf("%-14s %-9s %9s %9s %9s %9s %8s %8s   %s\n", "service", "kind", "answers/s", "p50 ms", "p99 ms", "max ms",
            "refused", "failed", "status:answers (0: none in 5 s)");
     for (int k = 0; k < KINDS; k++) print_kind(label, KIND_NAMES[k], seconds, d.kinds[k]);
-    if (hostile == 0) return 0;
+    if (hostile == 0) {
+        printf("%-14s the service used %.1f s of CPU in %.0f s\n", label.c_str(), cpu, seconds);
+        return 0;
+    }
     std::map<int, long>& st = d.kinds[KIND_HOSTILE].statuses;
     printf("%-14s hostile shares: %ld checked and refused (400), %ld over budget (429), %ld told to come back "
            "(503), %ld unanswered; %.1f checked an account a minute; the service used %.1f s of CPU in %.0f s\n",
