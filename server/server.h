@@ -405,7 +405,7 @@ struct ServerCheck {
     std::string account, address;  // who pays: "g:" + name, and the player's address
     ServerCheckRun run;
     std::function<ServerReply(Server&, ServerStore&, const ServerCheck&)> answer;
-    double cpu_max = SERVER_CHECK_CPU_MAX_S;  // CPU seconds it may take, every run together
+    double cpu_max = SERVER_CHECK_CPU_MAX_S;  // CPU seconds one run may take
     // Filled on the way.
     double reserved = 0;  // CPU seconds set aside from both budgets before it ran
     double priority = 0;  // budget left after that: the poorer wait behind the richer

@@ -18,8 +18,9 @@ static const char MSG_BUSY[] = "The service is busy checking other maps. Try aga
 static const char MSG_ONE_AT_ONCE[] = "A map of yours is being checked; wait for its answer, then try again.";
 
 enum {
-    CHECK_NICE_COSTLY = 10,   // a check past a quarter of its CPU time yields to everything else
-    CHECK_ADDRESS_AT_ONCE = 4 // checks one address may have waiting or running
+    CHECK_NICE_COSTLY = 10,    // a check past a quarter of its CPU time yields to everything else
+    CHECK_ADDRESS_AT_ONCE = 4, // checks one address may have waiting or running
+    CHECK_RUNS_CPU = 2         // all runs of one check may take this many times its CPU time
 };
 
 double server_thread_cpu() {
@@ -65,12 +66,14 @@ void server_check_settle(Server& s, ServerStore& st, const ServerCheck& c) {
 
 namespace {
 
-// Runs c once on this thread with g (null: no tile catalogue), within what is
-// left of its CPU time, timing it; go_on may stop it to let another go first.
+// Runs c once on this thread with g (null: no tile catalogue), timing it;
+// go_on may stop it to let another go first. Each run may take the check's
+// CPU time, and all runs together twice that: a check that gave way keeps
+// room to play to its end.
 void check_run(ServerCheck& c, Game* g, const ServerCheckGoOn& go_on) {
     double t0 = server_thread_cpu();
     c.gave_way = false;
-    c.result = c.run(g, c.cpu_max - c.cpu, go_on);
+    c.result = c.run(g, std::min(c.cpu_max, CHECK_RUNS_CPU * c.cpu_max - c.cpu), go_on);
     c.cpu += server_thread_cpu() - t0;
     c.ran = !c.gave_way;
 }
@@ -97,9 +100,9 @@ ServerReply server_check_answer(Server& s, ServerStore& st, const ServerCheck& c
 // more checking time left than it would have, once it has run past a quarter
 // of its CPU time (no honest one does; from then on it also runs below the
 // others' priority), or at once when the other is richer by a whole check:
-// it goes back into the queue and runs again later from its start, with what
-// is left of its CPU time, every run paid for. Among the waiting, those with
-// the most checking time left go first.
+// it goes back into the queue and plays again later from its start, every
+// run paid for. Among the waiting, those with the most checking time left go
+// first.
 
 namespace {
 
