@@ -98,8 +98,9 @@ ServerReply server_check_answer(Server& s, ServerStore& st, const ServerCheck& c
 // hold its thread for many times its CPU time while honest shares wait. A
 // running check gives way to a waiting one whose account and address have
 // more checking time left than it would have, once it has run past a quarter
-// of its CPU time (no honest one does; from then on it also runs below the
-// others' priority), or at once when the other is richer by a whole check:
+// of its CPU time, its runs together (no honest one does; from then on it
+// also runs below the others' priority), or at once when the other is richer
+// by a whole check:
 // it goes back into the queue and plays again later from its start, every
 // run paid for. Among the waiting, those with the most checking time left go
 // first.
@@ -115,7 +116,7 @@ std::vector<ServerCheckPtr>::iterator pool_pick(ServerCheckPool* p) {
 
 // Asked by a running check: whether it goes on.
 bool pool_go_on(ServerCheckPool* p, ServerCheck& c, double used, bool& reniced) {
-    bool long_run = used >= p->give_way_cpu;
+    bool long_run = c.cpu + used >= p->give_way_cpu;  // every run so far
     if (long_run && !reniced) {
         setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), CHECK_NICE_COSTLY);
         reniced = true;
