@@ -1,12 +1,15 @@
 // Speed of checking a replay as the service does (decode, set-up, every tick
 // of the play, the verdict): ten minutes of play on a busy map must check in
-// well under 50 ms of CPU. Run from the build folder, so that
-// ../data/tiles.json is found.
+// well under 50 ms of CPU, and a hostile replay must not cost a search per
+// click. Run from the build folder's bench/, so that ../data/tiles.json and
+// the featured maps in ../server are found.
 #include <benchmark/benchmark.h>
+#include <zlib.h>
 
 #include <memory>
 #include <string>
 
+#include "mydb.h"
 #include "test_replay.h"
 
 namespace {
@@ -97,6 +100,49 @@ void BM_ReplayCheckTenMinutes(benchmark::State& state) {
     state.counters["events"] = (double)decoded.events.size();
 }
 BENCHMARK(BM_ReplayCheckTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The longest replay of a featured map (by its ticks), from the service's
+// seed file beside the build's server: the honest check that the service's
+// limit on one check's CPU time must leave room for.
+void BM_ReplayCheckLongestFeatured(benchmark::State& state) {
+    MyDB seed;
+    seed.open_readonly("../server/velquist-seed.db");
+    std::string packed, bytes;
+    int ticks = 0;
+    for (MyRow& row : seed.query("select l.data as data, r.replay as replay from levels l join replays r on r.id = l.id")) {
+        std::string replay;
+        LogicReplay r;
+        if (!base64_decode(row["replay"], &replay) || !logic_replay_decode(replay, r) || r.ticks <= ticks) continue;
+        ticks = r.ticks;
+        bytes = replay;
+        packed = row["data"];
+    }
+    std::unique_ptr<LevelData> map(new LevelData());
+    uLongf len = sizeof(LevelData);
+    if (bytes.empty() || uncompress((Bytef*)map.get(), &len, (const Bytef*)packed.data(), (uLong)packed.size()) != Z_OK) {
+        state.SkipWithError("no featured map with a replay in ../server/velquist-seed.db");
+        return;
+    }
+    World w;
+    int verdict = -1;
+    for (auto _ : state) verdict = logic_replay_check(w.g(), *map, bytes);
+    if (verdict != LOGIC_REPLAY_WON) state.SkipWithError("the featured replay should win its map");
+    state.counters["ticks"] = ticks;
+}
+BENCHMARK(BM_ReplayCheckLongestFeatured)->Unit(benchmark::kMillisecond);
+
+// A hostile share: a maze over the whole map and 8,192 clicks alternating
+// between its two ends, checked in full (no limit on its time). Argument:
+// the far cells the clicks go round; 1 repeats one far search over and over.
+void BM_ReplayCheckHostile(benchmark::State& state) {
+    LevelData maze = hostile_maze();
+    std::string bytes = hostile_replay(maze, LOGIC_REPLAY_PATHS_MAX, (int)state.range(0));
+    World w;
+    int verdict = -1;
+    for (auto _ : state) verdict = logic_replay_check(w.g(), maze, bytes);
+    if (verdict != LOGIC_REPLAY_NOT_WON) state.SkipWithError("the hostile replay should play to its end and lose");
+}
+BENCHMARK(BM_ReplayCheckHostile)->Arg(1)->Arg(32)->Unit(benchmark::kMillisecond);
 
 // The decoder alone, on the same replay.
 void BM_ReplayDecode(benchmark::State& state) {

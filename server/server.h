@@ -8,11 +8,14 @@
 // web pages (server_pages.cpp), the daemon (server_daemon.cpp).
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -61,6 +64,14 @@ enum {
     SERVER_PER_ADDRESS_MAX = 16,       // connections one address may hold at once
     SERVER_CONNECTIONS_MAX = 1024,
 };
+// Checking shares' replays (ServerLimits, ServerCheckPool): the CPU time one
+// check may take (ten honest minutes on a crowded map take about a fifth of
+// it), the CPU seconds of checking an account and an address may use a
+// minute, and the checks that may wait for a checking thread.
+static const double SERVER_CHECK_CPU_MAX_S = 0.25;
+static const double SERVER_CHECK_ACCOUNT_S = 5;
+static const double SERVER_CHECK_ADDRESS_S = 10;
+enum { SERVER_CHECK_QUEUE = 32 };
 static_assert(SERVER_NAME_MAX == 29, "a name plus \"g:\" fills the record's uid field");
 static_assert(SERVER_NAME_MAX < (int)sizeof(LevelData::author), "a name fits the author field");
 
@@ -73,12 +84,16 @@ static_assert(SERVER_NAME_MAX < (int)sizeof(LevelData::author), "a name fits the
 // ---------------------------------------------------------------- requests and replies (server_http.cpp)
 
 typedef std::vector<std::pair<std::string, std::string>> ServerPairs;
+struct ServerCheck;
 
 struct ServerReply {
     int status = 200;
     std::string type = "text/plain; charset=utf-8";
     ServerPairs headers;  // sent exactly as named
     std::string body;
+    // Set when the answer waits for a costly check (server_check.cpp): the
+    // rest of the reply is then made by the check's own answer.
+    std::shared_ptr<ServerCheck> check;
 };
 
 // Decodes percent escapes and '+' (a space); a malformed escape stays as it is.
@@ -195,10 +210,24 @@ bool server_is_postgres_url(const std::string& where);
 // The tile catalogue the replays are played with (the game's tiles.json);
 // until set, ../data/tiles.json from the working folder, as the game finds it.
 void server_replay_set_tiles(const std::string& path);
-// Whether the share's form carries, as "replay", a replay that wins `lev` (the
-// record as received) cleanly: 0, or the HTTP status of the refusal with the
-// message for the game in why.
-int server_replay_share(const ServerPairs& form, const LevelData& lev, std::string& why);
+// Copies the catalogue, read on first use, into g.tiles; false (with a line
+// on standard error, once) when it cannot be read.
+bool server_tiles_copy(Game& g);
+// The share form's "replay", decoded into bytes: 0, or the HTTP status of
+// the refusal with the message for the game in why.
+int server_replay_bytes(const ServerPairs& form, std::string& bytes, std::string& why);
+// Asked now and then by a running check, with the CPU seconds this run has
+// used: false stops it.
+typedef std::function<bool(double used)> ServerCheckGoOn;
+// A costly check (server_check.cpp), run from its start with cpu_left seconds
+// of its thread's CPU time, asking go_on (when given) now and then; a null
+// Game when there is no tile catalogue. Returns its result.
+typedef std::function<int(Game*, double cpu_left, const ServerCheckGoOn& go_on)> ServerCheckRun;
+// The check that `bytes` win `lev` (the record as received) cleanly; its
+// result goes to server_replay_refusal.
+ServerCheckRun server_replay_job(const LevelData& lev, const std::string& bytes);
+// 0 for a clean win, else the HTTP status of the refusal with its message in why.
+int server_replay_refusal(int result, std::string& why);
 // Whether `replay` (Base64; "" when the seed map `name` carries none) wins
 // `lev` cleanly; false with a line on standard error.
 bool server_replay_seed_ok(const std::string& name, const std::string& replay, const LevelData& lev);
@@ -298,6 +327,12 @@ struct ServerRateTable {
 };
 
 struct ServerLimits {
+    // Seconds of checking (a share's replay): one check may take check_cpu_max
+    // of its thread's CPU time, and every check is paid for, refused or not,
+    // from a budget per account and one per address, in CPU seconds.
+    double check_cpu_max = SERVER_CHECK_CPU_MAX_S;
+    ServerRate check_account{SERVER_CHECK_ACCOUNT_S, SERVER_CHECK_ACCOUNT_S / 60};
+    ServerRate check_address{SERVER_CHECK_ADDRESS_S, SERVER_CHECK_ADDRESS_S / 60};
     ServerRate share{10, 1.0 / 60};       // maps shared
     ServerRate plays{30, 1.0 / 10};       // play reports
     ServerRate track{120, 1.0 / 2};       // usage events
@@ -309,10 +344,26 @@ struct ServerLimits {
     ServerRateTable table;
 };
 
-// Takes one token from the bucket of key under rule; false when empty.
+// Takes one token from the bucket of key under rule in the table; false when empty.
 bool server_rate_take(ServerLimits& lim, const ServerRate& rule, const std::string& key, double now);
+// The level of the bucket in the table, filled up to now, before this call;
+// `cost` is taken from it when the level is at least `need` (a negative cost
+// gives back, never above the burst; the level may fall below 0).
+double server_rate_level(ServerLimits& lim, const ServerRate& rule, const std::string& key, double now, double need,
+                         double cost);
+
+struct Server;
+// The limits of the service as a whole: in the table of this process on an
+// SQLite store, in the store itself on PostgreSQL, where every process that
+// shares the database counts against the same buckets.
+enum { SERVER_LEVEL_ANY = -1000000000 };  // a `need` that every level meets
+double server_limit_level(Server& s, ServerStore& st, const ServerRate& rule, const std::string& key, double need,
+                          double cost);
+bool server_limit_take(Server& s, ServerStore& st, const ServerRate& rule, const std::string& key);
 // Whether the bucket still has a token, without taking one.
-bool server_rate_peek(ServerLimits& lim, const ServerRate& rule, const std::string& key, double now);
+bool server_limit_peek(Server& s, ServerStore& st, const ServerRate& rule, const std::string& key);
+// Forgets the buckets in the store that have refilled (PostgreSQL; nothing on SQLite).
+void server_limits_prune(Server& s, ServerStore& st);
 
 // Tokens proven right, so that a signed-in player's every request does not
 // pay for the slow hash: account -> fast digest of the token, forgotten all
@@ -344,6 +395,67 @@ struct ServerListCache {
     void keep(const std::string& key, const std::string& print, std::shared_ptr<const std::string> file);
 };
 
+// ---------------------------------------------------------------- costly checks (server_check.cpp)
+
+// One costly check, run off the request path on a checking thread with a
+// Game of its own, and paid for in CPU seconds by an account and an address.
+// The request that asked for it is answered by `answer`, on a request worker
+// with its store, once it has run.
+struct ServerCheck {
+    std::string account, address;  // who pays: "g:" + name, and the player's address
+    ServerCheckRun run;
+    std::function<ServerReply(Server&, ServerStore&, const ServerCheck&)> answer;
+    double cpu_max = SERVER_CHECK_CPU_MAX_S;  // CPU seconds one run may take
+    // Filled on the way.
+    double reserved = 0;  // CPU seconds set aside from both budgets before it ran
+    double priority = 0;  // budget left after that: the poorer wait behind the richer
+    uint64_t serial = 0;  // order of arrival among equals
+    // Called on the checking thread once it has run, or unrun when dropped.
+    std::function<void(std::shared_ptr<ServerCheck>)> done;
+    int result = 0;       // what run returned
+    double cpu = 0;       // CPU seconds it took, every run together
+    bool ran = false;     // false when dropped unrun (the service stopping)
+    bool gave_way = false;  // its last run stopped to let another check go first
+};
+typedef std::shared_ptr<ServerCheck> ServerCheckPtr;
+
+// The checking threads and their queue, started by the daemon. Each account
+// has at most one check waiting or running, each address a few.
+struct ServerCheckPool {
+    int threads = 0;     // 0: two per processor core
+    int queue_max = SERVER_CHECK_QUEUE;  // checks waiting; beyond, a share is answered 503 at once
+    double give_way_cpu = 0;  // CPU seconds after which a running check gives way to a richer one
+    std::mutex lock;
+    std::condition_variable wake;
+    std::vector<ServerCheckPtr> queue;
+    std::map<std::string, int> at_once;  // checks waiting or running per account, and per "ip|" + address
+    uint64_t serial = 0;
+    bool stopping = false;
+    std::vector<std::thread> workers;
+    void running_done(const ServerCheck& c);
+};
+
+// CPU seconds this thread has used.
+double server_thread_cpu();
+// Sets check_cpu_max aside from the budgets of c's account and address (and
+// makes it c's cpu_max):
+// false, with the seconds to wait in *wait, when either has not that much left.
+bool server_check_reserve(Server& s, ServerStore& st, ServerCheck& c, double* wait);
+// Gives back to both budgets what c did not use of what was set aside, or
+// takes what it used beyond.
+void server_check_settle(Server& s, ServerStore& st, const ServerCheck& c);
+// Queues c for the checking threads: 0, or the status of a refusal (503: the
+// queue is full or the pool stopped; 429: the account or address has enough
+// checks on their way) with its message in why.
+int server_check_submit(Server& s, ServerCheckPtr c, std::string& why);
+// Runs c on the calling thread (no pool: the tests, the fuzzer).
+void server_check_run_here(ServerCheck& c);
+// Settles c and makes the reply of its request.
+ServerReply server_check_answer(Server& s, ServerStore& st, const ServerCheck& c);
+void server_checks_start(Server& s);
+// Lets the running checks finish; the waiting ones are handed to their done unrun.
+void server_checks_stop(Server& s);
+
 // ---------------------------------------------------------------- the service
 
 struct Server {
@@ -351,6 +463,7 @@ struct Server {
     ServerLimits limits;
     ServerTokenCache tokens;
     ServerListCache lists;
+    ServerCheckPool checks;
     std::mutex lock;    // one request at a time reaches `store`
     double (*clock)() = nullptr;  // seconds; null = the wall clock
     // The daemon's settings.
@@ -364,9 +477,13 @@ double server_now(Server& s);
 
 // One request: method, path with its query, body and the peer's address,
 // answered on store st (a worker's own connection). Never fails: every input
-// gets a reply.
+// gets a reply. A costly check runs on the calling thread.
 ServerReply server_handle(Server& s, ServerStore& st, const std::string& method, const std::string& target,
                           const std::string& body, const std::string& peer);
+// The same, but a reply that waits for a costly check comes back with its
+// `check` set, not run: the daemon hands it to the checking threads.
+ServerReply server_handle_begin(Server& s, ServerStore& st, const std::string& method, const std::string& target,
+                                const std::string& body, const std::string& peer);
 // The same on s.store, one request at a time.
 ServerReply server_handle(Server& s, const std::string& method, const std::string& target,
                           const std::string& body, const std::string& peer);

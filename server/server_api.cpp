@@ -2,6 +2,8 @@
 // maps as SQLite files, shared maps and usage events.
 #include "server.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "util.h"
@@ -76,11 +78,10 @@ bool api_caller(Server& s, ServerStore& st, const ServerPairs& q, const std::str
     c.rate_key = "ip:" + peer;
     c.player = "d:" + udid;
     if (name.empty()) return true;  // a guest: plays and browses, shares nothing
-    double now = server_now(s);
     ServerAccount acc;
     if (!server_name_ok(name) || !server_account_find(st, name, acc)) {
         // Telling which names exist is worth a little, so asking is limited.
-        if (!server_rate_take(s.limits, s.limits.names, "names|" + peer, now))
+        if (!server_limit_take(s, st, s.limits.names, "names|" + peer))
             *refusal = api_error(429, MSG_NAMES);
         else if (!server_name_ok(name))
             *refusal = api_error(403, MSG_BAD_NAME);
@@ -92,14 +93,14 @@ bool api_caller(Server& s, ServerStore& st, const ServerPairs& q, const std::str
     // this address: while either is out of tries, even a right guess is not
     // confirmed. Other accounts are never held up by them.
     std::string pair = "login|" + peer + "|" + acc.name, account = "login-account|" + acc.name;
-    if (!server_rate_peek(s.limits, s.limits.login, pair, now) ||
-        !server_rate_peek(s.limits, s.limits.login_account, account, now)) {
+    if (!server_limit_peek(s, st, s.limits.login, pair) ||
+        !server_limit_peek(s, st, s.limits.login_account, account)) {
         *refusal = api_error(429, MSG_TOO_MANY_WRONG);
         return false;
     }
     if (!api_token_ok(s, st, acc, server_param(q, "_token"))) {
-        server_rate_take(s.limits, s.limits.login, pair, now);
-        server_rate_take(s.limits, s.limits.login_account, account, now);
+        server_limit_take(s, st, s.limits.login, pair);
+        server_limit_take(s, st, s.limits.login_account, account);
         *refusal = api_error(403, MSG_WRONG);
         return false;
     }
@@ -115,7 +116,7 @@ bool api_int(const ServerPairs& q, const char* key, long hi, long* out) {
 }
 
 ServerReply api_plays(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
-    if (!server_rate_take(s.limits, s.limits.plays, "plays|" + c.rate_key, server_now(s)))
+    if (!server_limit_take(s, st, s.limits.plays, "plays|" + c.rate_key))
         return api_error(429, MSG_SLOW_DOWN);
     ServerPlay p;
     p.lid = server_param(q, "lid");
@@ -151,7 +152,7 @@ ServerReply api_plays(Server& s, ServerStore& st, const ServerPairs& q, const Ap
 // The list file of query q: built once, then reused while the same maps at
 // the same revisions fill the list.
 ServerReply api_download(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
-    if (c.uid.empty() && !server_rate_take(s.limits, s.limits.download, "download|" + c.rate_key, server_now(s)))
+    if (c.uid.empty() && !server_limit_take(s, st, s.limits.download, "download|" + c.rate_key))
         return api_error(429, MSG_SLOW_DOWN);
     MyResult rows;
     std::string why, query = server_param(q, "q");
@@ -192,10 +193,11 @@ bool api_share_name(const LevelData& lev, const ServerPairs& form, std::string& 
     return true;
 }
 
-// Checks a shared map in order, filling map; "" when it may be stored, else
-// the refusal's message in why and its status.
-int api_share_check(ServerStore& st, const ServerPairs& form, const ApiCaller& c, ServerMap& map,
-                    std::string& why) {
+// Checks a shared map in order, up to its replay, filling map and the
+// replay's bytes; 0 when the replay is to be checked, else the refusal's
+// status with its message in why.
+int api_share_check(ServerStore& st, const ServerPairs& form, const ApiCaller& c, ServerMap& map, LevelData& lev,
+                    std::string& replay, std::string& why) {
     if (server_param(form, "target") != "1") return why = MSG_TARGET, 400;
     std::string title = server_param(form, "title"), intro = server_param(form, "intro");
     if (title.size() >= sizeof(LevelData::title)) return why = "The title is too long.", 400;
@@ -204,7 +206,6 @@ int api_share_check(ServerStore& st, const ServerPairs& form, const ApiCaller& c
     if (!server_utf8_ok(title)) return why = "The title is not valid UTF-8 text; type it again.", 400;
     if (!server_utf8_ok(intro)) return why = "The intro is not valid UTF-8 text; type it again.", 400;
     if (server_param(form, "id").size() >= sizeof(LevelData::id)) return why = "The map's id is too long.", 400;
-    LevelData lev;
     std::string name;
     if (!server_record_decode(server_param(form, "data"), lev, why)) return 400;
     if (!api_share_name(lev, form, name, why)) return 400;
@@ -213,44 +214,79 @@ int api_share_check(ServerStore& st, const ServerPairs& form, const ApiCaller& c
     ServerMap old;
     if (server_map_find(st, name, old) && old.uid != c.uid)
         return why = "The Map ID " + name + " is taken by another author; choose another in Title & Options.", 409;
-    if (int refused = server_replay_share(form, lev, why)) return refused;
+    if (int refused = server_replay_bytes(form, replay, why)) return refused;
+    // What is stored: the record agrees with its columns; ratings are the service's to give.
+    LevelData kept = lev;
     map.name = name;
     map.uid = c.uid;
     map.author = c.name;
     map.title = server_clean_text(title, sizeof(lev.title) - 1);
     map.intro = server_clean_text(intro, sizeof(lev.intro) - 1);
-    // The record agrees with its columns; ratings are the service's to give.
-    mystrcpy(lev.name, sizeof(lev.name), map.name.c_str());
-    mystrcpy(lev.author, sizeof(lev.author), map.author.c_str());
-    mystrcpy(lev.uid, sizeof(lev.uid), map.uid.c_str());
-    mystrcpy(lev.title, sizeof(lev.title), map.title.c_str());
-    mystrcpy(lev.intro, sizeof(lev.intro), map.intro.c_str());
-    lev.stars = 0;
-    lev.skulls = 0;
-    map.data = server_record_pack(lev);
+    mystrcpy(kept.name, sizeof(kept.name), map.name.c_str());
+    mystrcpy(kept.author, sizeof(kept.author), map.author.c_str());
+    mystrcpy(kept.uid, sizeof(kept.uid), map.uid.c_str());
+    mystrcpy(kept.title, sizeof(kept.title), map.title.c_str());
+    mystrcpy(kept.intro, sizeof(kept.intro), map.intro.c_str());
+    kept.stars = 0;
+    kept.skulls = 0;
+    map.data = server_record_pack(kept);
     if (map.data.empty()) return why = "The map could not be stored; try again later.", API_STORE_ERROR;
     return 0;
 }
 
-ServerReply api_share(Server& s, ServerStore& st, const ServerPairs& form, bool post, const ApiCaller& c) {
-    if (c.uid.empty()) return api_error(403, MSG_SIGN_IN_SHARE);
-    if (!post) return api_error(400, MSG_POST);
-    // Only a map that is stored uses up the allowance; one refused costs nothing.
-    std::string bucket = "share|" + c.rate_key;
-    if (!server_rate_peek(s.limits, s.limits.share, bucket, server_now(s))) return api_error(429, MSG_SHARE_SLOW);
-    ServerMap map;
+// A refusal that says when to come back.
+ServerReply api_wait(int status, const std::string& message, double seconds) {
+    ServerReply r = api_error(status, message);
+    r.headers.emplace_back("Retry-After", std::to_string((long)std::ceil(std::max(1.0, seconds))));
+    return r;
+}
+
+// The share once its replay has been checked.
+ServerReply api_share_stored(Server& s, ServerStore& st, const ServerMap& checked, const std::string& bucket,
+                             int result) {
     std::string why;
-    int status = api_share_check(st, form, c, map, why);
-    if (status) return api_error(status, why);
-    if (!server_rate_take(s.limits, s.limits.share, bucket, server_now(s))) return api_error(429, MSG_SHARE_SLOW);
+    if (int refused = server_replay_refusal(result, why)) return api_error(refused, why);
+    if (!server_limit_take(s, st, s.limits.share, bucket)) return api_error(429, MSG_SHARE_SLOW);
+    ServerMap map = checked;
     if (!server_map_store(st, map, (long)server_now(s)))
         return api_error(API_STORE_ERROR, "The map could not be stored; try again later.");
     server_map_find(st, map.name, map);
     return api_ok("OK " + map.id);
 }
 
+// Everything of a share is checked on the request's worker but its replay,
+// which is played on a checking thread and paid for from the account's and
+// the address's checking time, refused or not: over budget, a share is
+// refused before anything is played.
+ServerReply api_share(Server& s, ServerStore& st, const ServerPairs& form, bool post, const ApiCaller& c,
+                      const std::string& peer) {
+    if (c.uid.empty()) return api_error(403, MSG_SIGN_IN_SHARE);
+    if (!post) return api_error(400, MSG_POST);
+    // Only a map that is stored uses up the allowance of shares.
+    std::string bucket = "share|" + c.rate_key;
+    if (!server_limit_peek(s, st, s.limits.share, bucket)) return api_error(429, MSG_SHARE_SLOW);
+    ServerMap map;
+    LevelData lev;
+    std::string why, replay;
+    if (int status = api_share_check(st, form, c, map, lev, replay, why)) return api_error(status, why);
+    ServerCheckPtr check = std::make_shared<ServerCheck>();
+    check->account = c.uid;
+    check->address = peer;
+    double wait = 0;
+    if (!server_check_reserve(s, st, *check, &wait))
+        return api_wait(429, "Your maps have taken the service long to check. Wait " +
+                                 std::to_string((long)std::ceil(wait)) + " seconds and try again.", wait);
+    check->run = server_replay_job(lev, replay);
+    check->answer = [map, bucket](Server& s2, ServerStore& st2, const ServerCheck& done) {
+        return api_share_stored(s2, st2, map, bucket, done.result);
+    };
+    ServerReply r;
+    r.check = check;
+    return r;
+}
+
 ServerReply api_track(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
-    if (!server_rate_take(s.limits, s.limits.track, "track|" + c.rate_key, server_now(s)))
+    if (!server_limit_take(s, st, s.limits.track, "track|" + c.rate_key))
         return api_error(429, MSG_SLOW_DOWN);
     std::string page = server_param(q, "page"), category = server_param(q, "category"),
                 action = server_param(q, "action");
@@ -287,7 +323,7 @@ ServerReply server_api(Server& s, ServerStore& st, const ServerPairs& query, con
     if (action == "valid") return api_ok();
     if (action == "plays") return api_plays(s, st, query, c);
     if (action == "download") return api_download(s, st, query, c);
-    if (action == "share") return api_share(s, st, form, post, c);
+    if (action == "share") return api_share(s, st, form, post, c, peer);
     if (action == "track") return api_track(s, st, query, c);
     return api_error(400, MSG_UNKNOWN);
 }

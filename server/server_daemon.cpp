@@ -32,6 +32,8 @@ enum {
     DAEMON_REAP_MS = 100,          // how often connections past their deadline are looked for
     DAEMON_DRAIN_MS = 2000,        // how long a stop waits for answers on their way out
     DAEMON_CHECKPOINT_MS = 1000,   // how often the write-ahead log is copied into the store
+    DAEMON_PRUNE_MS = 60000,       // how often buckets kept in the store are looked through
+    DAEMON_RETRY_S = 5,            // when a share refused for a full queue may come again
 };
 
 namespace {
@@ -53,6 +55,7 @@ struct DaemonRequest {
     size_t received = 0;  // body bytes seen, kept or not
     bool started = false;
     ServerReply reply;
+    ServerCheckPtr check;  // its costly check, on its way through the checking threads
     std::atomic<bool> done{false};
     bool suspended = false;
 };
@@ -138,13 +141,17 @@ void daemon_notify(void* cls, MHD_Connection* con, void** socket_context, MHD_Co
 // Closes the connections whose request has not arrived whole in time. The
 // socket is shut down, not closed: the library notices and closes it itself.
 void daemon_reap(ServerDaemon* d) {
-    double checkpoint = daemon_clock();
+    double checkpoint = daemon_clock(), prune = checkpoint;
     while (!d->reaper_stop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(DAEMON_REAP_MS));
         double now = daemon_clock();
         if (now - checkpoint > DAEMON_CHECKPOINT_MS / 1000.0) {
             d->checkpoints.db.checkpoint();
             checkpoint = now;
+        }
+        if (now - prune > DAEMON_PRUNE_MS / 1000.0) {
+            server_limits_prune(*d->server, d->checkpoints);
+            prune = now;
         }
         std::lock_guard<std::mutex> hold(d->conns_lock);
         for (DaemonConn* c : d->conns)
@@ -212,6 +219,41 @@ MHD_Result daemon_head_value(void* cls, MHD_ValueKind /*kind*/, const char* key,
     return MHD_YES;
 }
 
+// Called on a checking thread: the request goes back to the workers for its
+// answer, ahead of those not yet begun.
+void daemon_checked(ServerDaemon* d, DaemonRequest* req) {
+    {
+        std::lock_guard<std::mutex> hold(d->queue_lock);
+        d->queue.push_front(req);
+    }
+    d->queue_wait.notify_one();
+}
+
+// Makes req's reply on st: false when it waits for a check, which the
+// checking threads hand back to the workers once it has run. A worker never
+// runs a check itself, so lists, sign-ins and plays never wait for one.
+bool daemon_answer(ServerDaemon* d, ServerStore& st, DaemonRequest* req) {
+    Server& s = *d->server;
+    if (req->check) {
+        ServerCheckPtr c = std::move(req->check);
+        req->reply = server_check_answer(s, st, *c);
+        return true;
+    }
+    req->reply = server_handle_begin(s, st, req->method, req->target, req->body, req->peer);
+    if (!req->reply.check) return true;
+    ServerCheckPtr c = std::move(req->reply.check);
+    c->done = [d, req](ServerCheckPtr) { daemon_checked(d, req); };
+    req->check = c;  // before the checking threads can see it
+    std::string why;
+    int refused = server_check_submit(s, c, why);
+    if (!refused) return false;
+    req->check.reset();
+    server_check_settle(s, st, *c);
+    req->reply = server_refusal(req->target, refused, why.c_str());
+    req->reply.headers.emplace_back("Retry-After", std::to_string((int)DAEMON_RETRY_S));
+    return true;
+}
+
 void daemon_work(ServerDaemon* d, ServerStore* st) {
     for (;;) {
         DaemonRequest* req = nullptr;
@@ -222,7 +264,7 @@ void daemon_work(ServerDaemon* d, ServerStore* st) {
             req = d->queue.front();
             d->queue.pop_front();
         }
-        req->reply = server_handle(*d->server, *st, req->method, req->target, req->body, req->peer);
+        if (!daemon_answer(d, *st, req)) continue;  // its check is on its way
         req->done = true;
         MHD_resume_connection(req->con);
     }
@@ -349,6 +391,7 @@ ServerDaemon* server_daemon_start(Server& s, const char* addr, int port) {
         return nullptr;
     }
     for (ServerStore* st : stores) d->workers.emplace_back(daemon_work, d, st);
+    server_checks_start(s);
     d->mhd = MHD_start_daemon(
         MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, &daemon_accept, d,
         &daemon_access, d, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_URI_LOG_CALLBACK, &daemon_uri, d,
@@ -370,6 +413,8 @@ int server_daemon_port(ServerDaemon* d) { return d ? d->port : -1; }
 
 void server_daemon_stop(ServerDaemon* d) {
     if (!d) return;
+    // Checks first: those still waiting come back to the workers, unrun, to be answered.
+    if (!d->workers.empty()) server_checks_stop(*d->server);
     {
         std::lock_guard<std::mutex> hold(d->queue_lock);
         d->stopping = true;

@@ -99,8 +99,8 @@ std::string server_client_address(const std::string& peer, const char* forwarded
     return last;
 }
 
-ServerReply server_handle(Server& s, ServerStore& st, const std::string& method, const std::string& target,
-                          const std::string& body, const std::string& peer) {
+ServerReply server_handle_begin(Server& s, ServerStore& st, const std::string& method, const std::string& target,
+                                const std::string& body, const std::string& peer) {
     bool post = method == "POST";
     size_t q = target.find('?');
     std::string path = target.substr(0, q);
@@ -125,6 +125,15 @@ ServerReply server_handle(Server& s, ServerStore& st, const std::string& method,
     if (path == "/velquist/download.php" || path == "/" || path == "/velquist/" || path == "/velquist")
         return server_page_download();
     return server_page_error(404, "There is no such page.");
+}
+
+ServerReply server_handle(Server& s, ServerStore& st, const std::string& method, const std::string& target,
+                          const std::string& body, const std::string& peer) {
+    ServerReply r = server_handle_begin(s, st, method, target, body, peer);
+    if (!r.check) return r;
+    ServerCheckPtr check = r.check;
+    server_check_run_here(*check);
+    return server_check_answer(s, st, *check);
 }
 
 ServerReply server_handle(Server& s, const std::string& method, const std::string& target,

@@ -199,8 +199,7 @@ static bool _password_ok(const std::string& pw) {
 static std::string _manage_post(Server& s, ServerStore& st, const ServerPairs& form, const std::string& peer,
                                 bool* good) {
     *good = false;
-    double now = server_now(s);
-    if (!server_rate_take(s.limits, s.limits.account, "account|" + peer, now))
+    if (!server_limit_take(s, st, s.limits.account, "account|" + peer))
         return "Too many forms in a short time. Wait a few minutes and try again.";
     std::string what = server_param(form, "do"), name = server_param(form, "name");
     std::string pw = server_param(form, "password"), again = server_param(form, "again");
@@ -224,12 +223,12 @@ static std::string _manage_post(Server& s, ServerStore& st, const ServerPairs& f
         // Counted as the game's sign-ins are: per account, and per account from this address.
         std::string who = exists ? acc.name : name;
         std::string pair = "login|" + peer + "|" + who, account = "login-account|" + who;
-        if (!server_rate_peek(s.limits, s.limits.login, pair, now) ||
-            !server_rate_peek(s.limits, s.limits.login_account, account, now))
+        if (!server_limit_peek(s, st, s.limits.login, pair) ||
+            !server_limit_peek(s, st, s.limits.login_account, account))
             return "Too many wrong passwords. Wait a minute and try again.";
         if (!exists || !server_equal_secret(acc.pwhash, server_password_hash(acc.salt, server_param(form, "old")))) {
-            server_rate_take(s.limits, s.limits.login, pair, now);
-            server_rate_take(s.limits, s.limits.login_account, account, now);
+            server_limit_take(s, st, s.limits.login, pair);
+            server_limit_take(s, st, s.limits.login_account, account);
             return "Wrong user name or password.";
         }
         if (!server_account_password(st, acc.name, pw)) return "The password could not be stored; try again later.";

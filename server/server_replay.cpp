@@ -3,9 +3,8 @@
 // clean win of that record lets the map in.
 #include "server.h"
 
-#include <time.h>
-
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -29,56 +28,43 @@ static const char MSG_TOO_LONG[] = "The replay takes too long to check.";
 
 enum { HTTP_BAD_REQUEST = 400, HTTP_UNAVAILABLE = 503, VERDICT_NO_CATALOGUE = -1 };
 
-// CPU time one check may take: an honest half hour of play on a crowded map
-// checks in well under half a second, a replay built to send the player on
-// thousands of maze-long searches would take many seconds, and the checks
-// take turns.
-static const double CHECK_CPU_MAX_S = 2.0;
+// CPU time a featured map's check may take at start: they are ours, and
+// nobody waits for them.
+static const double SEED_CPU_MAX_S = 2.0;
 
 namespace {
-// The rules keep scratch space of their own (the flag grid's memo, the path
-// search), so replays are played one at a time, on one Game holding the
-// catalogue, read when the first replay comes.
-struct Checker {
+// The catalogue every check plays with, read when the first check comes and
+// copied into each checking thread's own Game.
+struct Catalogue {
     std::mutex lock;
     std::string tiles = DEFAULT_TILES;
     std::unique_ptr<Game> game;
     bool tried = false;
 };
 
-Checker& _checker() {
-    static Checker c;
+Catalogue& _catalogue() {
+    static Catalogue c;
     return c;
 }
 
-// The checker's game with its catalogue, or null; the lock is held.
-Game* _checker_game(Checker& c) {
-    if (!c.tried) {
-        c.tried = true;
-        std::unique_ptr<Game> g(new Game());
-        if (game_tiles_load(*g, c.tiles.c_str())) c.game = std::move(g);
-        else fprintf(stderr, "server: no tile catalogue in %s: shares and featured maps cannot be checked\n",
-                     c.tiles.c_str());
-    }
-    return c.game.get();
-}
+// What a check in progress asks before going on.
+struct Budget {
+    double start, until;
+    const ServerCheckGoOn* go_on;
+};
 
-double _thread_cpu_seconds() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+bool _within_budget(void* context) {
+    const Budget& b = *(const Budget*)context;
+    double now = server_thread_cpu();
+    return now < b.until && (!*b.go_on || (*b.go_on)(now - b.start));
 }
-
-bool _within_budget(void* context) { return _thread_cpu_seconds() < *(const double*)context; }
 
 // A LOGIC_REPLAY_ verdict, or VERDICT_NO_CATALOGUE.
-int _verdict(const LevelData& lev, const std::string& bytes) {
-    Checker& c = _checker();
-    std::lock_guard<std::mutex> hold(c.lock);
-    Game* g = _checker_game(c);
+int _verdict(Game* g, const LevelData& lev, const std::string& bytes, double cpu_left, const ServerCheckGoOn& go_on) {
     if (!g) return VERDICT_NO_CATALOGUE;
-    double until = _thread_cpu_seconds() + CHECK_CPU_MAX_S;
-    return logic_replay_check(*g, lev, bytes, _within_budget, &until);
+    double now = server_thread_cpu();
+    Budget b = {now, now + cpu_left, &go_on};
+    return logic_replay_check(*g, lev, bytes, _within_budget, &b);
 }
 
 const char* _verdict_text(int verdict) {
@@ -95,15 +81,30 @@ const char* _verdict_text(int verdict) {
 }  // namespace
 
 void server_replay_set_tiles(const std::string& path) {
-    Checker& c = _checker();
+    Catalogue& c = _catalogue();
     std::lock_guard<std::mutex> hold(c.lock);
     c.tiles = path;
     c.tried = false;
     c.game.reset();
 }
 
-int server_replay_share(const ServerPairs& form, const LevelData& lev, std::string& why) {
-    std::string text = server_param(form, "replay"), bytes;
+bool server_tiles_copy(Game& g) {
+    Catalogue& c = _catalogue();
+    std::lock_guard<std::mutex> hold(c.lock);
+    if (!c.tried) {
+        c.tried = true;
+        std::unique_ptr<Game> read(new Game());
+        if (game_tiles_load(*read, c.tiles.c_str())) c.game = std::move(read);
+        else fprintf(stderr, "server: no tile catalogue in %s: shares and featured maps cannot be checked\n",
+                     c.tiles.c_str());
+    }
+    if (!c.game) return false;
+    memcpy(g.tiles, c.game->tiles, sizeof(g.tiles));
+    return true;
+}
+
+int server_replay_bytes(const ServerPairs& form, std::string& bytes, std::string& why) {
+    std::string text = server_param(form, "replay");
     if (text.empty()) {
         why = MSG_NO_REPLAY;
         return HTTP_BAD_REQUEST;
@@ -112,20 +113,39 @@ int server_replay_share(const ServerPairs& form, const LevelData& lev, std::stri
         why = MSG_UNREADABLE;
         return HTTP_BAD_REQUEST;
     }
-    int verdict = _verdict(lev, bytes);
-    if (const char* refusal = _verdict_text(verdict)) {
-        why = refusal;
-        return verdict == VERDICT_NO_CATALOGUE ? HTTP_UNAVAILABLE : HTTP_BAD_REQUEST;
-    }
     return 0;
+}
+
+ServerCheckRun server_replay_job(const LevelData& lev, const std::string& bytes) {
+    std::shared_ptr<const LevelData> map = std::make_shared<const LevelData>(lev);
+    return [map, bytes](Game* g, double cpu_left, const ServerCheckGoOn& go_on) {
+        return _verdict(g, *map, bytes, cpu_left, go_on);
+    };
+}
+
+int server_replay_refusal(int result, std::string& why) {
+    const char* refusal = _verdict_text(result);
+    if (!refusal) return 0;
+    why = refusal;
+    return result == VERDICT_NO_CATALOGUE ? HTTP_UNAVAILABLE : HTTP_BAD_REQUEST;
 }
 
 bool server_replay_seed_ok(const std::string& name, const std::string& replay, const LevelData& lev) {
     std::string bytes;
     const char* why = nullptr;
-    if (replay.empty()) why = "it carries no replay";
-    else if (!base64_decode(replay, &bytes)) why = MSG_UNREADABLE;
-    else why = _verdict_text(_verdict(lev, bytes));
+    if (replay.empty()) {
+        why = "it carries no replay";
+    } else if (!base64_decode(replay, &bytes)) {
+        why = MSG_UNREADABLE;
+    } else {
+        // The featured maps are ours: checked at start, on this thread, with
+        // the time an honest half-hour play may take.
+        ServerCheck c;
+        c.run = server_replay_job(lev, bytes);
+        c.cpu_max = SEED_CPU_MAX_S;
+        server_check_run_here(c);
+        why = _verdict_text(c.result);
+    }
     if (why) fprintf(stderr, "server: seed map '%s' is refused: %s\n", name.c_str(), why);
     return !why;
 }

@@ -51,6 +51,10 @@ const char* const SCHEMA_PG[] = {
     "category text, action text, value bigint, ts bigint not null)",
     "create table if not exists map_players (lid text not null, player text not null, primary key (lid, player))",
     "create table if not exists meta (key text primary key, value text not null)",
+    // The rate limits and checking budgets of every process on this database
+    // (server_limit.cpp). Unlogged: a crash forgets them, as a restart does.
+    "create unlogged table if not exists rate_buckets (key text primary key, tokens double precision not null, "
+    "last double precision not null, seen double precision not null)",
 };
 
 // Columns added since the first stores: {table, column, SQLite type, PostgreSQL type}.

@@ -264,6 +264,9 @@ enum {
 class Game;
 class State;
 struct LogicReplay;
+struct LogicScratch;
+// Frees a Game's working space of the rules (logic_setup.cpp); null is fine.
+void logic_scratch_free(LogicScratch* scratch);
 
 // What the rules ask of whatever runs them: a sound, a switch of screens and
 // a usage event. The game installs one that plays, switches and reports; a
@@ -311,6 +314,10 @@ public:
     GameHost* host;            // not stored; installed by init or by whoever runs the rules
     unsigned int rng = 1;      // not stored; state of the rules' random numbers (logic_random)
     LogicReplay* replay = nullptr;  // not stored; where the play in progress is recorded, or none
+    // Not stored: the rules' working space (the path search's records and
+    // its memo, the flag grid's memo), made on first use and kept with this
+    // Game, so that Games on different threads run the rules independently.
+    LogicScratch* scratch = nullptr;
 
     // Not stored: what one run knows beside the record.
     int death_cause = DEATH_NONE;    // set by the rules when the player dies
@@ -328,7 +335,7 @@ public:
 
     // ---- the record and the rules' calls out (game_record.cpp, the core)
     // Zeroes every field of the record; the database handles, the rewind
-    // buffer and the host are left alone.
+    // buffer, the host and the rules' working space are left alone.
     void clear_record();
     // Forwarded to the host, at once and in the order the rules call them.
     void next(int _state);

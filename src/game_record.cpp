@@ -14,6 +14,8 @@ Game::Game() : _rewind(nullptr), host(nullptr) { clear_record(); }
 Game::~Game() {
     free(_rewind);
     _rewind = nullptr;
+    logic_scratch_free(scratch);
+    scratch = nullptr;
 }
 
 void Game::clear_record() {

@@ -265,3 +265,10 @@ void _logic_image_name(char* out, size_t size, const char* kind, const char* pos
 // Clamp what a tick reads of one entity / of the level's counters and camera.
 void _logic_mend_entity(Entity& e, int slot);
 void _logic_mend_live(LevelData& lev);
+// A Game's working space of the rules (logic_setup.cpp), made on first use;
+// the path search keeps its part behind the pointer it is given, made and
+// freed in logic_path.cpp.
+struct LogicSearch;
+LogicScratch& _logic_scratch(Game& game);
+LogicSearch*& _logic_scratch_search(Game& game);
+void _logic_search_free(LogicSearch* search);

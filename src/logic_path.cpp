@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -17,6 +18,8 @@ static const double DEG_TO_RAD = 3.14159265358979323846 / 180.0;
 static const float KEY_WALK_ANGLE = -45.0f;  // screen right is map (1, -1) with the camera at 0
 static const float KEY_AXIS_THRESHOLD = 0.5f;
 static const int REACH_CHECK_AFTER = 256;  // closed cells before asking whether the goal is reachable
+static const int FAR_SEARCH = 256;  // closed cells that make a search worth keeping
+enum { FAR_KEPT = 16 };             // far searches kept
 
 enum {
     FRAME_START_NOW = LOGIC_STEP_TICKS - 1,  // the next tick is a step tick
@@ -83,26 +86,44 @@ struct ComesLater {
     bool operator()(unsigned long long a, unsigned long long b) const { return a > b; }
 };
 
-struct Search {
+// A far search and its result: the cells from start to goal, or none.
+struct FarSearch {
+    int from = -1, to = -1;
+    std::vector<unsigned short> cells;
+};
+}  // namespace
+
+// A search's result depends on its two ends and on the solid cells of the
+// flag grid alone. Far searches (a long way, or none to find) are kept with
+// the solid cells they ran on, so that clicks sending the player to the same
+// far cells again and again cost one search, not one each; a change of a
+// solid cell forgets them all.
+struct LogicSearch {
     SearchCell cells[MAP_SIZE * MAP_SIZE];
     bool playable[MAP_SIZE * MAP_SIZE];
     unsigned filled[MAP_SIZE * MAP_SIZE];  // search number of the last reachability fill
     std::vector<unsigned long long> heap;
     std::vector<int> stack;
     unsigned mark = 0;
+    FarSearch far[FAR_KEPT];
+    int far_n = 0, far_next = 0;
+    unsigned char far_solid[MAP_SIZE * MAP_SIZE];  // INFO_SOLID of each cell when they ran
 
-    Search() {
+    LogicSearch() {
         memset(cells, 0, sizeof(cells));
         memset(filled, 0, sizeof(filled));
         for (int i = 0; i < MAP_SIZE * MAP_SIZE; i++) playable[i] = _logic_playable(i % MAP_SIZE, i / MAP_SIZE);
         heap.reserve(MAP_SIZE * MAP_SIZE);
     }
 };
-}  // namespace
 
-// Scratch space of the search, reused by every call (the game has one thread).
-static Search& _search() {
-    static Search s;
+void _logic_search_free(LogicSearch* search) { delete search; }
+
+// The Game's search records, ready for a new search.
+static LogicSearch& _search(Game& game) {
+    LogicSearch*& kept = _logic_scratch_search(game);
+    if (!kept) kept = new LogicSearch();
+    LogicSearch& s = *kept;
     s.mark += 2;
     if (s.mark < 2) {  // wrapped: forget every record once
         memset(s.cells, 0, sizeof(s.cells));
@@ -113,10 +134,48 @@ static Search& _search() {
     return s;
 }
 
+// Whether the solid cells of info are those the far searches ran on; eight
+// cells at a time.
+static bool _far_grid_same(const LogicSearch& s, const unsigned char* info) {
+    const uint64_t solid = 0x0101010101010101ull * INFO_SOLID;
+    for (int i = 0; i < MAP_SIZE * MAP_SIZE; i += 8) {
+        uint64_t now, then;
+        memcpy(&now, info + i, sizeof(now));
+        memcpy(&then, s.far_solid + i, sizeof(then));
+        if ((now & solid) != then) return false;
+    }
+    return true;
+}
+
+static const FarSearch* _far_find(LogicSearch& s, const unsigned char* info, int from, int to) {
+    for (int k = 0; k < s.far_n; k++) {
+        if (s.far[k].from != from || s.far[k].to != to) continue;
+        if (_far_grid_same(s, info)) return &s.far[k];
+        s.far_n = 0;  // the grid has changed since: every kept search may be wrong
+        return nullptr;
+    }
+    return nullptr;
+}
+
+static void _far_keep(LogicSearch& s, const unsigned char* info, int from, int to,
+                      const std::vector<unsigned short>& cells) {
+    if (s.far_n > 0 && !_far_grid_same(s, info)) s.far_n = 0;
+    if (s.far_n == 0) {
+        for (int i = 0; i < MAP_SIZE * MAP_SIZE; i++) s.far_solid[i] = info[i] & INFO_SOLID;
+        s.far_next = 0;
+    }
+    FarSearch& f = s.far[s.far_next];
+    f.from = from;
+    f.to = to;
+    f.cells = cells;
+    s.far_next = (s.far_next + 1) % FAR_KEPT;
+    if (s.far_n < FAR_KEPT) s.far_n++;
+}
+
 // Whether cell `to` can be reached from cell `from` at all. Steps never cut
 // corners, so a diagonal step always has a two-step way round through free
 // cells: reachability is that of the four-way neighbours.
-static bool _reachable(Search& s, const unsigned char* info, int from, int to) {
+static bool _reachable(LogicSearch& s, const unsigned char* info, int from, int to) {
     s.stack.clear();
     s.stack.push_back(from);
     s.filled[from] = s.mark;
@@ -135,19 +194,18 @@ static bool _reachable(Search& s, const unsigned char* info, int from, int to) {
     return false;
 }
 
-std::vector<Point> astar(Point start, Point goal) {
-    std::vector<Point> out;
-    if (!start.valid() || !goal.valid()) return out;
-    Game* game = start.game;
-    const unsigned char* info = &game->ext.info[0][0];
-    Search& s = _search();
+// The search itself, from start_i to goal_i (both free): the cells of the way
+// found, start first, into `cells` (none when there is no way); returns the
+// number of cells it closed.
+static int _search_run(LogicSearch& s, const unsigned char* info, int start_i, int goal_i,
+                       std::vector<unsigned short>& cells) {
     const unsigned open = s.mark, closed = s.mark + 1;
     auto free_cell = [&](int i) { return s.playable[i] && !(info[i] & INFO_SOLID); };
-    const int start_i = start.y * MAP_SIZE + start.x, goal_i = goal.y * MAP_SIZE + goal.x;
+    const int goal_x = goal_i % MAP_SIZE, goal_y = goal_i / MAP_SIZE;
 
     SearchCell& first = s.cells[start_i];
     first.g = 0;
-    first.f = first.g + start.estimate(goal);
+    first.f = first.g + (float)(myabs(goal_x - start_i % MAP_SIZE) + myabs(goal_y - start_i / MAP_SIZE));
     first.parent = (unsigned short)start_i;
     first.mark = open;
     s.heap.push_back(_open_key(first.f, start_i));
@@ -175,7 +233,7 @@ std::vector<Point> astar(Point start, Point goal) {
             SearchCell& n = s.cells[ni];
             if (n.mark == closed) continue;
             float g = c.g + ((st[0] != 0 && st[1] != 0) ? COST_DIAGONAL : COST_STRAIGHT);
-            float h = (float)(myabs(goal.x - (x + st[0])) + myabs(goal.y - (y + st[1])));
+            float h = (float)(myabs(goal_x - (x + st[0])) + myabs(goal_y - (y + st[1])));
             float f = g + h;
             if (n.mark == open && !(f < n.f)) continue;
             n.g = g;
@@ -186,15 +244,36 @@ std::vector<Point> astar(Point start, Point goal) {
             std::push_heap(s.heap.begin(), s.heap.end(), ComesLater());
         }
     }
-    if (last != goal_i) return out;
+    cells.clear();
+    if (last != goal_i) return expanded;
     // Only the start has g = 0: every step costs something.
     for (int i = goal_i;; i = s.cells[i].parent) {
-        out.push_back(Point(game, i % MAP_SIZE, i / MAP_SIZE));
+        cells.push_back((unsigned short)i);
         if (s.cells[i].g == 0) break;
     }
-    std::reverse(out.begin(), out.end());
+    std::reverse(cells.begin(), cells.end());
+    return expanded;
+}
+
+// The way from start to goal when it is at most `longest` cells long, else none.
+static std::vector<Point> _astar_within(Point start, Point goal, size_t longest) {
+    std::vector<Point> out;
+    if (!start.valid() || !goal.valid()) return out;
+    Game* game = start.game;
+    const unsigned char* info = &game->ext.info[0][0];
+    LogicSearch& s = _search(*game);
+    const int start_i = start.y * MAP_SIZE + start.x, goal_i = goal.y * MAP_SIZE + goal.x;
+    std::vector<unsigned short> found;
+    const std::vector<unsigned short>* cells = &found;
+    if (const FarSearch* kept = _far_find(s, info, start_i, goal_i)) cells = &kept->cells;
+    else if (_search_run(s, info, start_i, goal_i, found) >= FAR_SEARCH) _far_keep(s, info, start_i, goal_i, found);
+    if (cells->size() > longest) return out;
+    out.reserve(cells->size());
+    for (unsigned short i : *cells) out.push_back(Point(game, i % MAP_SIZE, i / MAP_SIZE));
     return out;
 }
+
+std::vector<Point> astar(Point start, Point goal) { return _astar_within(start, goal, MAP_SIZE * MAP_SIZE); }
 
 // ---------------------------------------------------------------- entity paths
 
@@ -206,7 +285,8 @@ void logic_path(Game& game, int slot, int x, int y, bool reset) {
         e.path_n = 0;
         memset(e.path, 0, sizeof(e.path));
     }
-    std::vector<Point> route = astar(Point(&game, e.tx, e.ty), Point(&game, x, y));
+    // A way longer than an entity's path is no way: it is not even written out.
+    std::vector<Point> route = _astar_within(Point(&game, e.tx, e.ty), Point(&game, x, y), PATH_CELLS_MAX);
     int size = (int)route.size();
     if (size < 2 || size > PATH_CELLS_MAX) return;
     memset(e.path, 0, sizeof(e.path));

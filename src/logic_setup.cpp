@@ -114,9 +114,9 @@ void logic_new(Game& game) {
 
 // ---------------------------------------------------------------- entity slots
 
+static Entity& _spare_entity(Game& game);
+
 Entity* logic_next_entity(Game& game) {
-    // Where a full map's spawns go: written to, never read back.
-    static Entity scratch;
     LevelData& lev = game.level;
     unsigned start = (unsigned)lev.item_n % ENTITY_MAX;
     for (unsigned k = 0; k < ENTITY_MAX; k++) {
@@ -128,8 +128,9 @@ Entity* logic_next_entity(Game& game) {
         lev.item_n = i + 1;
         return &e;
     }
-    memset(&scratch, 0, sizeof(scratch));
-    return &scratch;
+    Entity& spare = _spare_entity(game);
+    memset(&spare, 0, sizeof(spare));
+    return &spare;
 }
 
 Entity* logic_find(Game& game, int type) {
@@ -379,7 +380,7 @@ static void _info_lights(Game& game) {
 
 // The tiles change seldom while the flags are asked for every tick, so the
 // tile part of the last grid is kept with the grid and catalogue flags it
-// came from. It is a pure function of those inputs: any Game may use it.
+// came from. It is a pure function of those inputs, kept with each Game.
 // Only the catalogue entries of the tiles in the grid enter it, so only
 // those are looked at again on the next call.
 namespace {
@@ -394,6 +395,27 @@ struct InfoMemo {
     int row_pillars[MAP_SIZE];           // pillars of each playable row
 };
 }  // namespace
+
+// ---------------------------------------------------------------- working space
+
+struct LogicScratch {
+    InfoMemo info;
+    Entity spare;                   // where a full map's spawns go
+    LogicSearch* search = nullptr;  // the path search's (logic_path.cpp)
+    ~LogicScratch() { _logic_search_free(search); }
+};
+
+LogicScratch& _logic_scratch(Game& game) {
+    if (!game.scratch) game.scratch = new LogicScratch();
+    return *game.scratch;
+}
+
+LogicSearch*& _logic_scratch_search(Game& game) { return _logic_scratch(game).search; }
+
+void logic_scratch_free(LogicScratch* scratch) { delete scratch; }
+
+// Where a full map's spawns go: written to, never read back.
+static Entity& _spare_entity(Game& game) { return _logic_scratch(game).spare; }
 
 static void _info_memo_use(InfoMemo& memo, const unsigned char* cells, int n) {
     for (int i = 0; i < n; i++) {
@@ -497,7 +519,7 @@ static void _info_memo_update(const Game& game, InfoMemo& memo) {
 }
 
 void logic_info(Game& game) {
-    static InfoMemo memo;
+    InfoMemo& memo = _logic_scratch(game).info;
     LevelData& lev = game.level;
     _info_memo_update(game, memo);
     int pillars = 0;

@@ -2,12 +2,14 @@
 // then input and ticks, with the recorder's hooks where the screen has them.
 #pragma once
 
+#include <cstring>
 #include <functional>
 #include <string>
 
 #include "base64.h"
 #include "logic.h"
 #include "logic_world.h"
+#include "util.h"
 
 // The play screen's tick: flags, the recorder, the rules.
 inline void recorded_tick(Game& g, int n = 1) {
@@ -45,4 +47,46 @@ inline std::string record_play(Game& g, const LevelData& map, const std::functio
 inline std::string idle_win_replay(const LevelData& map) {
     World w;
     return base64_encode(record_play(w.g(), map, nullptr));
+}
+
+// A map made to cost whoever checks a replay of it: a maze of rows of wall
+// with a gap at alternate ends, one corridor winding over the whole map, the
+// player at its start. No window: nothing can win it.
+inline LevelData hostile_maze() {
+    LevelData lev;
+    memset(&lev, 0, sizeof(lev));
+    lev.version = 1;
+    mystrcpy(lev.name, sizeof(lev.name), "maze");
+    mystrcpy(lev.id, sizeof(lev.id), "1700000999");
+    for (int y = 0; y < MAP_SIZE; y++)
+        for (int x = 0; x < MAP_SIZE; x++) {
+            bool inside = x >= MAP_MIN && x <= MAP_MAX && y >= MAP_MIN && y <= MAP_MAX;
+            lev.data[y][x] = (unsigned char)(inside ? T_FLOOR : T_BORDER);
+        }
+    for (int k = 0, y = MAP_MIN + 1; y < MAP_MAX - 1; k++, y += 2)
+        for (int x = MAP_MIN; x <= MAP_MAX; x++)
+            if (x != (k % 2 ? MAP_MIN : MAP_MAX)) lev.data[y][x] = T_WALL;
+    lev.data[MAP_MIN][MAP_MIN] = T_PLAYER;
+    return lev;
+}
+
+// The replay of a hostile player on that maze: `clicks` clicks, one a tick,
+// alternating between the far end of the corridor and the player's end. The
+// far clicks go round `far_cells` cells of the last row: with one, every far
+// search is the same; with many, none is the one before.
+inline std::string hostile_replay(const LevelData& maze, int clicks, int far_cells) {
+    LogicReplay r;
+    logic_replay_digest(maze, r.digest);
+    r.view[0] = r.view[1] = MAP_SIZE / 2;
+    r.view[2] = 30;
+    r.ticks = clicks + 1;
+    for (int i = 0; i < clicks; i++) {
+        LogicReplayEvent e;
+        e.tick = i;
+        e.kind = LOGIC_REPLAY_CLICK;
+        e.a = i % 2 ? MAP_MIN + 2 : MAP_MIN + (i / 2) % far_cells;
+        e.b = i % 2 ? MAP_MIN : MAP_MAX;
+        r.events.push_back(e);
+    }
+    return logic_replay_encode(r);
 }

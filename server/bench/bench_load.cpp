@@ -1,8 +1,8 @@
 // velquist_load: fills a service's store with many maps and plays, and
 // drives the running service from loopback clients on one epoll thread (the
 // game's own HTTP/1.0, one connection a request), printing requests/s and
-// latencies; also its lists one by one, a crowd of half-open connections, and
-// the rate table's cost.
+// latencies; also its lists one by one, a crowd of half-open connections, a
+// crowd of hostile shares, and the rate table's cost.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "base64.h"
 #include "md5.h"
 #include "server.h"
+#include "test_replay.h"
 #include "util.h"
 
 namespace {
@@ -38,6 +40,7 @@ enum {
     LOAD_SLOW_ADDRESSES = 8,
     LOAD_SLOW_BYTE_S = 20,      // one header byte this often
     LOAD_LIST_REPEAT = 20,
+    LOAD_HOSTILE_FAR_CELLS = 32,  // far cells a hostile replay's clicks go round: more than the rules keep
 };
 
 double now_s() {
@@ -227,10 +230,25 @@ struct Request {
 struct Outcome {
     std::vector<double> ms;
     long ok = 0, refused = 0, failed = 0;
+    std::map<int, long> statuses;  // answers by HTTP status
 };
+
+// What a request of the mixed workload is, from its text; hostile shares
+// come from the slots at and past Driver::hostile_from.
+enum { KIND_LIST, KIND_SIGN_IN, KIND_PLAY, KIND_SHARE, KIND_EVENT, KIND_HOSTILE, KINDS };
+const char* const KIND_NAMES[KINDS] = {"lists", "sign-ins", "plays", "shares", "events", "hostile"};
+
+int kind_of(const std::string& request) {
+    static const char* const ACTIONS[] = {"_action=download", "_action=valid", "_action=plays", "_action=share",
+                                          "_action=track"};
+    for (int k = 0; k < KIND_HOSTILE; k++)
+        if (request.find(ACTIONS[k]) != std::string::npos) return k;
+    return KIND_LIST;
+}
 
 struct Slot {
     int fd = -1;
+    int kind = KIND_LIST;
     std::string out, in;
     size_t sent = 0;
     double start = 0;
@@ -253,11 +271,16 @@ public:
             if (s.fd >= 0) close(s.fd);
         close(_ep);
     }
+    size_t hostile_from = (size_t)-1;  // slots from here on send hostile shares
+    Outcome kinds[KINDS];              // the last run's answers by kind
+
+    // Runs for `seconds`; next(slot) gives a slot its next request, "" for none.
     template <typename Next>
     Outcome run(double seconds, Next next) {
         Outcome o;
+        for (Outcome& k : kinds) k = Outcome();
         double end = now_s() + seconds;
-        for (size_t i = 0; i < _slots.size(); i++) begin(i, next(), o);
+        for (size_t i = 0; i < _slots.size(); i++) begin(i, next(i), o);
         epoll_event ev[LOAD_EVENTS];
         while (busy() > 0) {
             int n = epoll_wait(_ep, ev, LOAD_EVENTS, 50);
@@ -265,12 +288,12 @@ public:
             for (int k = 0; k < n; k++) {
                 size_t i = ev[k].data.u64;
                 int done = step(i, ev[k].events, o);
-                if (done && t < end) begin(i, next(), o);
+                if (done && t < end) begin(i, next(i), o);
             }
             for (size_t i = 0; i < _slots.size(); i++) {
                 if (_slots[i].fd >= 0 && (t - _slots[i].start) * 1000 > LOAD_ANSWER_MS) {
                     finish(i, false, o);
-                    if (t < end) begin(i, next(), o);
+                    if (t < end) begin(i, next(i), o);
                 }
             }
             if (t > end + LOAD_ANSWER_MS / 1000.0) break;
@@ -288,6 +311,7 @@ private:
         if (request.empty()) return;  // nothing more to ask
         Slot& s = _slots[i];
         s.out = request;
+        s.kind = i >= hostile_from ? KIND_HOSTILE : kind_of(request);
         s.in.clear();
         s.sent = 0;
         s.start = now_s();
@@ -342,11 +366,14 @@ private:
         int status = s.in.size() > 12 && s.in.compare(0, 5, "HTTP/") == 0 ? atoi(s.in.c_str() + 9) : 0;
         size_t head = s.in.find("\r\n\r\n");
         bool error = s.in.find("\nX-Error:") < head;
-        if (!closed_cleanly || status == 0) o.failed++;
-        else if (status == 429) o.refused++;
-        else if (status >= 200 && status < 300 && !error) o.ok++;
-        else o.failed++;
-        if (closed_cleanly && status) o.ms.push_back((now_s() - s.start) * 1000);
+        for (Outcome* out : {&o, &kinds[s.kind]}) {
+            if (!closed_cleanly || status == 0) out->failed++;
+            else if (status == 429) out->refused++;
+            else if (status >= 200 && status < 300 && !error) out->ok++;
+            else out->failed++;
+            if (closed_cleanly && status) out->ms.push_back((now_s() - s.start) * 1000);
+            out->statuses[closed_cleanly ? status : 0]++;
+        }
     }
 
     int _port, _ep;
@@ -378,7 +405,7 @@ struct Mix {
     int shares = 0;
     // One kind alone, to find what costs (VELQUIST_LOAD_ONLY=0 lists, 40 sign-ins, 60 rated plays, 80 plays, 85 shares, 95 events).
     int only = getenv("VELQUIST_LOAD_ONLY") ? atoi(getenv("VELQUIST_LOAD_ONLY")) : -1;
-    std::string operator()() {
+    std::string operator()(size_t = 0) {
         int a = (int)(rnd() % (unsigned)accounts);
         int roll = only >= 0 ? only : (int)(rnd() % 100);
         std::string map = "m" + std::to_string((int)(std::pow((double)(rnd() % 10000) / 10000.0, 3.0) * maps));
@@ -444,7 +471,7 @@ int cmd_run(const std::string& label, int port, const std::vector<int>& clients,
     {
         Driver d(port, 20, 0);
         int a = 0;
-        Outcome o = d.run(3600, [&] { return a < accounts ? get(port, common(a++, "valid")) : std::string(); });
+        Outcome o = d.run(3600, [&](size_t) { return a < accounts ? get(port, common(a++, "valid")) : std::string(); });
         (void)o;
     }
     printf("%-14s %7s %10s %9s %9s %9s %9s %8s %9s\n", "service", "clients", "answers/s", "p50 ms", "p99 ms",
@@ -458,6 +485,62 @@ int cmd_run(const std::string& label, int port, const std::vector<int>& clients,
     return 0;
 }
 
+// A share made to cost its checker: a maze over the whole map, and a replay of
+// 8,192 clicks between its far end and the player's, no two far searches in
+// a row alike. It never wins: the service refuses it, once it has played it.
+std::string hostile_share(int port, int account) {
+    static const std::string replay =
+        urlencode(base64_encode(hostile_replay(hostile_maze(), LOGIC_REPLAY_PATHS_MAX, LOAD_HOSTILE_FAR_CELLS)));
+    LevelData maze = hostile_maze();
+    std::string name = "h" + std::to_string(account);
+    mystrcpy(maze.name, sizeof(maze.name), name.c_str());
+    std::string body = "&target=1&id=" + std::to_string(1700000000 + account) + "&title=" + urlencode("Maze") +
+                       "&intro=&data=" + urlencode(base64_encode(server_record_pack(maze))) + "&replay=" + replay;
+    return post(port, common(account, "share"), body);
+}
+
+void print_kind(const std::string& label, const char* kind, double seconds, Outcome& o) {
+    std::sort(o.ms.begin(), o.ms.end());
+    auto pct = [&o](double p) { return o.ms.empty() ? 0.0 : o.ms[std::min(o.ms.size() - 1, (size_t)(p * o.ms.size()))]; };
+    printf("%-14s %-9s %9.1f %9.1f %9.1f %9.1f %8ld %8ld  ", label.c_str(), kind, (o.ok + o.refused + o.failed) / seconds,
+           pct(0.5), pct(0.99), o.ms.empty() ? 0.0 : o.ms.back(), o.refused, o.failed);
+    for (const auto& st : o.statuses) printf(" %d:%ld", st.first, st.second);
+    printf("\n");
+}
+
+// `clients` clients of the mixed workload (on every account but the last
+// `hostile`) while the last `hostile` accounts, each from an address of its
+// own, send hostile shares without pause: each kind's answers, and what
+// became of the hostile shares.
+int cmd_hostile(const std::string& label, int port, double seconds, int accounts, int maps, int clients, int hostile) {
+    Mix mix{port, accounts - hostile, maps};
+    {
+        Driver d(port, 20, 0);
+        int a = 0;
+        d.run(3600, [&](size_t) { return a < accounts ? get(port, common(a++, "valid")) : std::string(); });
+    }
+    Driver d(port, clients + hostile, 0);
+    d.hostile_from = (size_t)clients;
+    double cpu = service_cpu();
+    d.run(seconds, [&](size_t i) {
+        return i < (size_t)clients ? mix() : hostile_share(port, accounts - hostile + (int)(i - (size_t)clients));
+    });
+    cpu = cpu < 0 ? -1 : service_cpu() - cpu;
+    printf("%-14s %-9s %9s %9s %9s %9s %8s %8s   %s\n", "service", "kind", "answers/s", "p50 ms", "p99 ms", "max ms",
+           "refused", "failed", "status:answers (0: none in 5 s)");
+    for (int k = 0; k < KINDS; k++) print_kind(label, KIND_NAMES[k], seconds, d.kinds[k]);
+    if (hostile == 0) {
+        printf("%-14s the service used %.1f s of CPU in %.0f s\n", label.c_str(), cpu, seconds);
+        return 0;
+    }
+    std::map<int, long>& st = d.kinds[KIND_HOSTILE].statuses;
+    printf("%-14s hostile shares: %ld checked and refused (400), %ld over budget (429), %ld told to come back "
+           "(503), %ld unanswered; %.1f checked an account a minute; the service used %.1f s of CPU in %.0f s\n",
+           label.c_str(), st[400], st[429], st[503], st[0], st[400] * 60.0 / seconds / hostile, cpu, seconds);
+    fflush(stdout);
+    return 0;
+}
+
 // Each list alone: the first answer (built) and the median of the next ones.
 int cmd_lists(const std::string& label, int port, int accounts) {
     const char* lists[] = {"c~featured", "c~popular", "c~newest", "c~favorites", "c~friends", "u~g:u7"};
@@ -467,7 +550,7 @@ int cmd_lists(const std::string& label, int port, int accounts) {
         for (int i = 0; i <= LOAD_LIST_REPEAT; i++) {
             Driver d(port, 1, 100);
             bool sent = false;
-            Outcome o = d.run(0.001, [&] {
+            Outcome o = d.run(0.001, [&](size_t) {
                 std::string r = sent ? std::string() : get(port, common(3 % accounts, "download") + "&q=" + urlencode(q));
                 sent = true;
                 return r;
@@ -522,7 +605,7 @@ int cmd_slow(const std::string& label, int port, double seconds, int accounts) {
             next_byte += LOAD_SLOW_BYTE_S;
         }
         int a = 0;
-        Outcome o = d.run(1.0, [&] { return get(port, common(a++ % accounts, "download") + "&q=c~featured"); });
+        Outcome o = d.run(1.0, [&](size_t) { return get(port, common(a++ % accounts, "download") + "&q=c~featured"); });
         total.ok += o.ok;
         total.refused += o.refused;
         total.failed += o.failed;
@@ -559,6 +642,7 @@ void usage() {
     fprintf(stderr,
             "usage: velquist_load fill WHERE [--old] MAPS PLAYS ACCOUNTS\n"
             "       velquist_load run LABEL PORT SECONDS ACCOUNTS MAPS CLIENTS...\n"
+            "       velquist_load hostile LABEL PORT SECONDS ACCOUNTS MAPS CLIENTS HOSTILE\n"
             "       velquist_load lists LABEL PORT ACCOUNTS\n"
             "       velquist_load slow LABEL PORT SECONDS ACCOUNTS\n"
             "       velquist_load rates\n");
@@ -580,6 +664,9 @@ int main(int argc, char** argv) {
         for (size_t i = 6; i < a.size(); i++) clients.push_back(atoi(a[i].c_str()));
         return cmd_run(a[1], atoi(a[2].c_str()), clients, atof(a[3].c_str()), atoi(a[4].c_str()), atoi(a[5].c_str()));
     }
+    if (a[0] == "hostile" && a.size() == 8)
+        return cmd_hostile(a[1], atoi(a[2].c_str()), atof(a[3].c_str()), atoi(a[4].c_str()), atoi(a[5].c_str()),
+                           atoi(a[6].c_str()), atoi(a[7].c_str()));
     if (a[0] == "lists" && a.size() == 4) return cmd_lists(a[1], atoi(a[2].c_str()), atoi(a[3].c_str()));
     if (a[0] == "slow" && a.size() == 5)
         return cmd_slow(a[1], atoi(a[2].c_str()), atof(a[3].c_str()), atoi(a[4].c_str()));

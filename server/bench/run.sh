@@ -4,18 +4,29 @@
 # this one on PostgreSQL, each on a store of MAPS maps and PLAYS plays, in one
 # run, side by side. Prints answers/s, p50 and p99 for 10, 50 and 200 clients
 # of the mixed workload, each list alone, the service under a crowd of
-# half-open connections, and the rate table's cost.
+# half-open connections, and the rate table's cost. Then a hostile crowd:
+# HOSTILE_CLIENTS (50) clients of the mixed workload while HOSTILE (8) accounts
+# send costly shares without pause, against the service as it was before
+# checks were paid for (BASE_REV, built once into /tmp like OLD_REV) and this
+# one, both on SQLite.
 #
 #   server/bench/run.sh [BUILD]     BUILD: the build folder (default build/)
+#   RUNS=hostile server/bench/run.sh   only the hostile crowd
 #
 # Bounded: LOAD_SECONDS per client count (default 8), SLOW_SECONDS under the crowd
-# (default 30). Every process it starts it stops; its files go to one
-# temporary folder, removed at the end.
+# (default 30), HOSTILE_SECONDS for the hostile crowd (default 30). Every
+# process it starts it stops; its files go to one temporary folder, removed at
+# the end.
 set -eu
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 OLD_REV=${OLD_REV:-73f7606}
+BASE_REV=${BASE_REV:-4a83056}
+RUNS=${RUNS:-all}
+HOSTILE=${HOSTILE:-8}
+HOSTILE_CLIENTS=${HOSTILE_CLIENTS:-50}
+HOSTILE_SECONDS=${HOSTILE_SECONDS:-30}
 MAPS=${MAPS:-20000}
 PLAYS=${PLAYS:-300000}
 ACCOUNTS=${ACCOUNTS:-2000}
@@ -50,18 +61,23 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# Today's service, from its commit, built once into /tmp (a copy, not a work tree).
-old_src=/tmp/velquist-load-old-$OLD_REV
-old="$old_src/build/server/velquist-server"
-if [ ! -x "$old" ]; then
-    echo "== building today's service ($OLD_REV) in $old_src"
-    rm -rf "$old_src" && mkdir -p "$old_src"
-    git -C "$root" archive "$OLD_REV" | tar -x -C "$old_src"
-    cmake -S "$old_src" -B "$old_src/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELQUIST_TESTS=OFF \
+# built REV: the service of that commit, built once into /tmp (a copy, not a
+# work tree); its path in $built_server.
+built() {
+    src=/tmp/velquist-load-old-$1
+    built_server="$src/build/server/velquist-server"
+    [ -x "$built_server" ] && return 0
+    echo "== building the service of $1 in $src"
+    rm -rf "$src" && mkdir -p "$src"
+    git -C "$root" archive "$1" | tar -x -C "$src"
+    cmake -S "$src" -B "$src/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELQUIST_TESTS=OFF \
         -DVELQUIST_GENERATE_DATA=OFF >"$work/old-build.log" 2>&1
-    cmake --build "$old_src/build" --target velquist-server -j2 >>"$work/old-build.log" 2>&1 ||
+    cmake --build "$src/build" --target velquist-server -j2 >>"$work/old-build.log" 2>&1 ||
         { tail -20 "$work/old-build.log" >&2; exit 1; }
-fi
+}
+if [ "$RUNS" = all ]; then built "$OLD_REV"; old=$built_server; fi
+built "$BASE_REV"
+base=$built_server
 
 # serve NAME BINARY ARGS...: starts a service on $PORT and waits until it serves.
 serve() {
@@ -93,6 +109,31 @@ measure() {
     if [ "${2:-}" = crowd ]; then "$load" slow "$1" "$PORT" "$SLOW_SECONDS" "$ACCOUNTS" >>"$work/slow.txt"; fi
 }
 
+# The hostile crowd against the service of BASE_REV, then this one, on the SQLite store in $work/new.
+hostile() {
+    echo "== the hostile crowd: the service of $BASE_REV, then this one, on SQLite"
+    # "alone": this service without the crowd, for the machine's own figures.
+    for run in "before $base $HOSTILE" "now $new $HOSTILE" "alone $new 0"; do
+        set -- $run
+        serve "$1" "$2" --store "$work/new" --seed /nonexistent --tiles "$build/data/tiles.json"
+        VELQUIST_LOAD_PID=$pid "$load" hostile "$1" "$PORT" "$HOSTILE_SECONDS" "$ACCOUNTS" "$MAPS" \
+            "$HOSTILE_CLIENTS" "$3" >>"$work/hostile.txt"
+        halt
+    done
+}
+hostile_figures() {
+    echo "== $HOSTILE_CLIENTS clients of the mixed workload and $HOSTILE accounts sending hostile shares, ${HOSTILE_SECONDS} s"
+    cat "$work/hostile.txt"
+}
+
+if [ "$RUNS" = hostile ]; then
+    "$load" fill "$work/new" "$MAPS" "$PLAYS" "$ACCOUNTS"
+    hostile
+    echo
+    hostile_figures
+    exit 0
+fi
+
 echo "== today's service on SQLite"
 serve old-init "$old" --data "$work/old" --seed /nonexistent
 halt
@@ -106,6 +147,8 @@ echo "== this service on SQLite"
 serve new "$new" --store "$work/new" --seed /nonexistent --tiles "$build/data/tiles.json"
 measure new-sqlite crowd
 halt
+
+hostile
 
 echo "== this service on PostgreSQL"
 pgbin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | tail -n 1)
@@ -149,5 +192,7 @@ sort -s -k2,2n "$work/load.txt"
 echo
 echo "== $SLOW_SECONDS s under 264 half-open connections from 8 addresses, one header byte each every 20 s"
 cat "$work/slow.txt"
+echo
+hostile_figures
 echo
 "$load" rates

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "logic_literal_astar.h"
 #include "mapsource.h"
 #include "test_replay.h"
 #include "util.h"
@@ -222,5 +223,38 @@ TEST(LogicReplay, HostileBytesAreRefusedWithoutHarm) {
         LogicReplay r;
         EXPECT_FALSE(logic_replay_decode(c.bytes, r));
         EXPECT_EQ(logic_replay_check(check.g(), map, c.bytes), LOGIC_REPLAY_UNREADABLE);
+    }
+}
+
+// Far searches are kept with the solid cells they ran on: kept or fresh, a
+// search gives the literal search's path, whatever the grid did meanwhile.
+TEST(LogicReplay, KeptFarSearchesGiveTheSamePathsAsFreshOnes) {
+    World w;
+    w.lev() = hostile_maze();
+    w.init();
+    Game& g = w.g();
+    const Point start(&g, MAP_MIN, MAP_MIN), near(&g, MAP_MIN + 2, MAP_MIN);
+    const Point goals[] = {Point(&g, MAP_MIN, MAP_MAX), Point(&g, MAP_MIN + 5, MAP_MAX), Point(&g, MAP_MAX, MAP_MAX)};
+    struct Change {
+        const char* what;
+        int x, y, tile;  // tile -1: none
+    } changes[] = {
+        {"the first searches", 0, 0, -1},
+        {"the same again", 0, 0, -1},
+        {"a shortcut through the first wall", MAP_MIN, MAP_MIN + 1, T_FLOOR},
+        {"the shortcut walled again", MAP_MIN, MAP_MIN + 1, T_WALL},
+        {"the first wall closed: no way", MAP_MAX, MAP_MIN + 1, T_WALL},
+        {"a cell that is no way at all turned to floor", MAP_MIN, 0, T_FLOOR},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        if (c.tile >= 0) {
+            w.set(c.x, c.y, c.tile);
+            logic_info(g);
+        }
+        for (const Point& goal : goals) {
+            EXPECT_EQ(astar(start, goal), literal_astar(start, goal)) << goal.x << "," << goal.y;
+            EXPECT_EQ(astar(near, goal), literal_astar(near, goal)) << goal.x << "," << goal.y;
+        }
     }
 }

@@ -13,10 +13,13 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -721,6 +724,124 @@ TEST(ServerDaemon, SlowManyOrBusyClientsDoNotHoldUpOthers) {
     Server second;
     ASSERT_TRUE(server_store_open(second.store, svc.dir));
     EXPECT_EQ(server_daemon_start(second, "127.0.0.1", svc.port), nullptr);
+}
+
+// Waits up to five seconds for what(); whether it came.
+template <typename F>
+bool within_5s(F what) {
+    for (int i = 0; i < 500 && !what(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return what();
+}
+
+TEST(ServerDaemon, ChecksRunOffTheRequestPathAndAFullQueueIsToldAtOnce) {
+    Service svc;
+    svc.s.checks.threads = 1;
+    svc.s.checks.queue_max = 1;
+    svc.start();
+    Player alice = account(svc, "alice", "secret1");
+    // The one checking thread held by one check, the one place in the queue by another.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> started{0}, finished{0};
+    for (int i = 0; i < 2; i++) {
+        ServerCheckPtr c = std::make_shared<ServerCheck>();
+        c->account = "g:holder" + std::to_string(i);
+        c->address = "10.0.0." + std::to_string(50 + i);
+        c->run = [&started, released](Game*, double, const ServerCheckGoOn&) { return started++, released.wait(), 0; };
+        c->done = [&finished](ServerCheckPtr) { finished++; };
+        std::string why;
+        ASSERT_EQ(server_check_submit(svc.s, c, why), 0) << why;
+        ASSERT_TRUE(within_5s([&] { return started == 1; }));
+    }
+    std::string body = share_body(sample_map("m1", "alice"));
+    std::string reply = raw_exchange(svc.port, "POST " + alice.query("share") + " HTTP/1.0\nContent-Length: " +
+                                                   std::to_string(body.size()) + "\n\n" + body);
+    EXPECT_NE(reply.find(" 503 "), std::string::npos) << reply.substr(0, 300);
+    EXPECT_NE(reply.find("Retry-After: "), std::string::npos);
+    EXPECT_NE(reply.find("X-Error: The service is busy checking other maps."), std::string::npos);
+    EXPECT_EQ(ask(svc.port, alice.query("download") + "&q=c~newest").error, "") << "lists do not wait for checks";
+    release.set_value();
+    EXPECT_TRUE(within_5s([&] { return finished == 2; }));
+    EXPECT_EQ(ask(svc.port, alice.query("share"), body).error, "");
+    EXPECT_EQ(svc.maps(), 1);
+}
+
+// A check that has run long gives way to a waiting one with more checking
+// time left, and runs again after it, within twice its CPU time in all.
+TEST(ServerChecks, ALongCheckGivesWayToARicherOne) {
+    Server s;
+    s.checks.threads = 1;
+    s.limits.check_cpu_max = 0.2;
+    server_checks_start(s);
+    std::mutex lock;
+    std::vector<std::string> order;
+    std::atomic<bool> running{false};
+    auto submit = [&](const std::string& who, double priority, double cpu) {
+        ServerCheckPtr c = std::make_shared<ServerCheck>();
+        c->account = c->address = who;
+        c->priority = priority;
+        c->cpu_max = s.limits.check_cpu_max;
+        c->run = [&running, cpu](Game*, double left, const ServerCheckGoOn& go_on) {
+            running = true;
+            for (double t0 = server_thread_cpu(), used = 0; used < std::min(cpu, left); used = server_thread_cpu() - t0)
+                if (go_on && !go_on(used)) return 1;
+            return 0;
+        };
+        c->done = [&lock, &order, who](ServerCheckPtr done) {
+            std::lock_guard<std::mutex> hold(lock);
+            order.push_back(who + (done->cpu < 0.45 ? "" : " past its time"));
+        };
+        std::string why;
+        EXPECT_EQ(server_check_submit(s, c, why), 0) << why;
+    };
+    submit("costly", 0, 10);
+    ASSERT_TRUE(within_5s([&] { return running.load(); }));
+    submit("honest", 5, 0.001);
+    EXPECT_TRUE(within_5s([&] {
+        std::lock_guard<std::mutex> hold(lock);
+        return order.size() == 2;
+    }));
+    server_checks_stop(s);
+    EXPECT_EQ(order, (std::vector<std::string>{"honest", "costly"}));
+}
+
+// Two services on one PostgreSQL database, as two processes behind one proxy
+// would be: a player going from one to the other has one allowance.
+TEST(ServerLimits, ServicesOnOnePostgresStoreShareOneAllowance) {
+#ifndef VELQUIST_POSTGRESQL
+    GTEST_SKIP() << "built without PostgreSQL";
+#else
+    std::string url = pgtest::fresh_database();
+    ASSERT_FALSE(url.empty());
+    Server one, two;
+    for (Server* s : {&one, &two}) {
+        s->clock = fake_clock;
+        ASSERT_TRUE(server_store_open(s->store, url));
+        s->limits.plays = {3, 1.0 / 60};
+        s->limits.check_cpu_max = 0.3;
+        s->limits.check_account = {0.5, 0.5 / 60};
+    }
+    ASSERT_TRUE(server_account_create(one.store, "alice", "secret1"));
+    Player alice;
+    alice.name = "alice";
+    alice.password = "secret1";
+    for (int i = 0; i < 5; i++) {
+        Server& s = i % 2 ? two : one;
+        EXPECT_EQ(server_handle(s, "GET", plays_query(alice, "vault", 0, 0), "", "10.0.0.1").status, i < 3 ? 200 : 429)
+            << "play " << i;
+    }
+    // Checking time set aside through one leaves too little through the other.
+    ServerCheck first, second;
+    first.account = second.account = "g:alice";
+    first.address = second.address = "10.0.0.1";
+    double wait = 0;
+    EXPECT_TRUE(server_check_reserve(one, one.store, first, &wait));
+    EXPECT_FALSE(server_check_reserve(two, two.store, second, &wait));
+    EXPECT_GT(wait, 0);
+    g_fake_now += 60;
+    EXPECT_EQ(server_handle(two, "GET", plays_query(alice, "vault", 0, 0), "", "10.0.0.1").status, 200);
+    EXPECT_TRUE(server_check_reserve(two, two.store, second, &wait));
+#endif
 }
 
 TEST(ServerHandler, GarbageGetsARefusalAndNeverACrash) {

@@ -4,8 +4,13 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "server.h"
 #include "test_replay.h"
@@ -114,6 +119,53 @@ TEST(ServerReplay, ASharedMapIsTakenOnlyWithAReplayThatWinsItCleanly) {
     }
 }
 
+TEST(ServerReplay, ChecksArePaidForByTheAccountRefusedOrNot) {
+    Store st;
+    static double now = 1000;
+    st.s.clock = [] { return now; };
+    st.s.limits.check_cpu_max = 0.05;
+    st.s.limits.check_account = {0.09, 0.09 / 60};  // one costly check a minute
+    ASSERT_TRUE(server_account_create(st.s.store, "alice", "secret1"));
+    ASSERT_TRUE(server_account_create(st.s.store, "bob", "secret2"));
+    const char* passwords[] = {"secret1", "secret2"};
+    LevelData maze = hostile_maze();
+    std::string costly = base64_encode(hostile_replay(maze, LOGIC_REPLAY_PATHS_MAX, 32));
+    World w;
+    w.draw(60, 60, {"@W"});
+    LevelData honest = w.lev();
+    std::string won = idle_win_replay(honest);
+    struct Step {
+        const char* what;
+        int who;        // 0 alice, 1 bob
+        bool hostile;
+        double later;   // seconds before it
+        int status;
+        const char* error;  // the start of the X-Error
+    } steps[] = {
+        {"a costly share is checked, and refused", 0, true, 0, 400, "The replay takes too long to check."},
+        {"the next is refused before any checking", 0, true, 0, 429, "Your maps have taken the service long"},
+        {"so is an honest one of the same account", 0, false, 0, 429, "Your maps have taken the service long"},
+        {"another account is not held up", 1, false, 0, 200, ""},
+        {"two minutes later the budget is back", 0, false, 120, 200, ""},
+    };
+    int n = 0;
+    for (const Step& c : steps) {
+        SCOPED_TRACE(c.what);
+        now += c.later;
+        LevelData lev = c.hostile ? maze : honest;
+        mystrcpy(lev.name, sizeof(lev.name), ("map" + std::to_string(n++)).c_str());
+        std::string body = "&target=1&id=1700000123&title=T&intro=&data=" + web_urlencode(packed(lev)) +
+                           "&replay=" + web_urlencode(c.hostile ? costly : won);
+        const char* who = c.who ? "bob" : "alice";
+        ServerReply r = server_handle(st.s, "POST", share_target(who, passwords[c.who]), body, "127.0.0.1");
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(error_of(r).compare(0, strlen(c.error), c.error), 0) << error_of(r);
+        bool retry = false;
+        for (const auto& h : r.headers) retry |= h.first == "Retry-After" && atoi(h.second.c_str()) >= 1;
+        EXPECT_EQ(retry, c.status == 429);
+    }
+}
+
 TEST(ServerReplay, FeaturedMapsComeInOnlyWithWinningReplays) {
     Store st;
     std::string seed = st.dir + "/seed.db";
@@ -141,4 +193,47 @@ TEST(ServerReplay, FeaturedMapsComeInOnlyWithWinningReplays) {
     EXPECT_FALSE(server_map_find(fresh.s.store, "vq01", m));
     EXPECT_FALSE(server_map_find(fresh.s.store, "vq03", m));
     EXPECT_TRUE(server_map_find(fresh.s.store, "vq02", m));
+}
+
+TEST(ServerReplay, FeaturedReplaysPlayTheSameOnSeveralThreadsAtOnce) {
+    struct Featured {
+        std::unique_ptr<LevelData> map, end;
+        std::string replay;
+    };
+    std::vector<Featured> maps;
+    MyDB db;
+    db.open_readonly(VELQUIST_SEED_DB);
+    for (MyRow& row : db.query("select l.data as data, r.replay as replay from levels l join replays r on r.id = l.id "
+                               "order by l.name")) {
+        Featured f;
+        f.map.reset(new LevelData());
+        ASSERT_TRUE(server_record_inflate(row["data"], *f.map));
+        ASSERT_TRUE(base64_decode(row["replay"], &f.replay));
+        maps.push_back(std::move(f));
+    }
+    ASSERT_GE(maps.size(), 10u);
+    // One thread first: the end of every play, as one Game after another leaves it.
+    Game alone;
+    ASSERT_TRUE(server_tiles_copy(alone));
+    for (Featured& f : maps) {
+        ASSERT_EQ(logic_replay_check(alone, *f.map, f.replay), LOGIC_REPLAY_WON);
+        f.end.reset(new LevelData(alone.level));
+    }
+    // Then three Games on three threads at once, each going through the maps
+    // from another one: every end equal to the one alone, byte for byte.
+    enum { THREADS = 3 };
+    std::atomic<int> differ{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; t++)
+        threads.emplace_back([&, t] {
+            std::unique_ptr<Game> g(new Game());
+            if (!server_tiles_copy(*g)) return (void)differ++;
+            for (size_t k = 0; k < maps.size(); k++) {
+                const Featured& f = maps[(k + t * maps.size() / THREADS) % maps.size()];
+                int verdict = logic_replay_check(*g, *f.map, f.replay);
+                if (verdict != LOGIC_REPLAY_WON || memcmp(&g->level, f.end.get(), sizeof(LevelData)) != 0) differ++;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(differ, 0);
 }
