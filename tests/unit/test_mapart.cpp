@@ -264,6 +264,9 @@ TEST(MapArt, FloorAndWallsTileSeamlessly) {
     ArtCanvas floor = mapart_floor(size), walls = mapart_walls(size);
     expect_seamless(floor, "floor");
     expect_seamless(walls, "walls");
+    // So do the ground around the map and the crater floor, which repeat the same way.
+    expect_seamless(mapart_ground(size), "ground");
+    expect_seamless(mapart_crater(size), "crater");
     // The east faces (lower half) are the same masonry, darker.
     double upper = 0, lower = 0;
     for (int y = 0; y < size; y++) {
