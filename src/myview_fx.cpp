@@ -26,18 +26,19 @@ const int FX_LIFE = SMOKE_TICKS + 1;
 const int SHAKE_TICKS = 12;
 const float SHAKE_NDC = 0.012f, SHAKE_MAX = 0.02f;  // a fraction of half the window
 const int MATCH_TICKS = 3;        // a blast seen again within this is the same one
+const int RULES_LIVE_TICKS = 16;  // younger than this, the rules' entity is surely still there
 
 // ---- shapes, world units
 const float BLAST_REACH = 2.6f, FIRE_REACH = 1.1f;
 const int BLAST_TONGUES = 9, FIRE_TONGUES = 5;
-const int BLAST_PUFFS = 10, FIRE_PUFFS = 4;
+const int BLAST_PUFFS = 14, FIRE_PUFFS = 5;
 const int DEBRIS = 9;
 const float GRAVITY = 0.035f;     // per tick squared
 const float RING_IN = 0.4f, RING_OUT = 0.56f, RING_Y = 0.02f;
 const int RING_SEGMENTS = 24;
 const int RING_WARN_TICKS = 90;   // the last three seconds turn red
-const float FW_HEIGHT = 9.0f, FW_SPREAD = 3.2f, FW_SPARK = 0.34f;
-const int FW_SPARKS = 26;
+const float FW_HEIGHT = 9.0f, FW_SPREAD = 3.4f, FW_SPARK = 0.5f, FW_CORE = 2.4f;
+const int FW_SPARKS = 34, FW_TAIL = 3;
 const int WIN_STEP_TICKS = 14;    // the figure walks into the light
 const float WIN_FLASH_PEAK = 4, WIN_FLASH_FADE = 10;
 
@@ -48,6 +49,7 @@ struct Blast {
     float x, y;     // cell
     int kind;       // D_BLAST or D_FIRE
     unsigned seed;
+    bool seen;      // the rules' entity is there this frame
 };
 
 // The view's own record of what it draws beyond the rules' entities.
@@ -88,14 +90,17 @@ const Entity* _player(const LevelData& lev) {
 void _blast_seen(const Entity& e, int now) {
     int start = now - 2 * e.frame;
     for (int i = 0; i < _fx.n; i++) {
-        const Blast& b = _fx.blasts[i];
-        if (b.kind == e.type && b.x == e.x && b.y == e.y && myabs((float)(b.start - start)) <= MATCH_TICKS) return;
+        Blast& b = _fx.blasts[i];
+        if (b.kind == e.type && b.x == e.x && b.y == e.y && myabs((float)(b.start - start)) <= MATCH_TICKS) {
+            b.seen = true;
+            return;
+        }
     }
     if (_fx.n == BLASTS_MAX) {  // full: the oldest makes room
         memmove(&_fx.blasts[0], &_fx.blasts[1], sizeof(Blast) * (BLASTS_MAX - 1));
         _fx.n--;
     }
-    _fx.blasts[_fx.n++] = Blast{start, e.x, e.y, e.type, (unsigned)(start * 7919 + (int)e.x * 131 + (int)e.y)};
+    _fx.blasts[_fx.n++] = Blast{start, e.x, e.y, e.type, (unsigned)(start * 7919 + (int)e.x * 131 + (int)e.y), true};
 }
 
 // The window beside cell (x, y) that the rules let the player leave by.
@@ -141,15 +146,19 @@ void myview_fx_follow(Game& game) {
         _fx.win = false;
     }
     int now = lev.frame;
-    // A rewind takes back what had not happened yet; old smoke has cleared.
-    int k = 0;
-    for (int i = 0; i < _fx.n; i++) {
-        int age = now - _fx.blasts[i].start;
-        if (age >= 0 && age < FX_LIFE) _fx.blasts[k++] = _fx.blasts[i];
-    }
-    _fx.n = k;
+    for (int i = 0; i < _fx.n; i++) _fx.blasts[i].seen = false;
     for (const Entity& e : lev.items)
         if (e.active && (e.type == D_BLAST || e.type == D_FIRE) && _finite(e) && e.frame >= 0) _blast_seen(e, now);
+    // A rewind or a restart takes back what had not happened yet, and a
+    // blast young enough to be burning must still be in the rules; old
+    // smoke has cleared.
+    int k = 0;
+    for (int i = 0; i < _fx.n; i++) {
+        const Blast& b = _fx.blasts[i];
+        int age = now - b.start;
+        if (age >= 0 && age < FX_LIFE && (b.seen || age >= RULES_LIVE_TICKS)) _fx.blasts[k++] = b;
+    }
+    _fx.n = k;
     _win_follow(game);
 }
 
@@ -258,7 +267,7 @@ void _smoke(const Blast& b, int age, const Axes& a, const MyImage* im) {
     float reach = b.kind == D_BLAST ? BLAST_REACH : FIRE_REACH;
     for (int i = 0; i < n; i++) {
         float h1 = _hash(b.seed, i), h2 = _hash(b.seed, i + 50), h3 = _hash(b.seed, i + 100);
-        int delay = i * 3;
+        int delay = i * 2;
         int life = SMOKE_TICKS - SMOKE_START - delay;
         float t = (float)(age - SMOKE_START - delay);
         if (t < 0 || t >= life) continue;
@@ -266,13 +275,13 @@ void _smoke(const Blast& b, int age, const Axes& a, const MyImage* im) {
         float ang = h1 * 6.2832f, rad = reach * 0.7f * std::sqrt(h2);
         float x = b.x + 0.5f + std::cos(ang) * rad + 0.012f * t;
         float z = b.y + 0.5f + std::sin(ang) * rad - 0.006f * t;
-        float y = -0.6f + 1.2f * h3 + 0.055f * t;
-        float size = (b.kind == D_BLAST ? 0.8f : 0.5f) + 1.5f * u;
-        float alpha = 0.7f * _smooth(0, 0.08f, u) * std::pow(1 - u, 1.3f);
+        float y = -0.3f + 1.2f * h3 + 0.07f * t;
+        float size = (b.kind == D_BLAST ? 0.9f : 0.55f) + 1.7f * u;
+        float alpha = 0.8f * _smooth(0, 0.08f, u) * std::pow(1 - u, 1.2f);
         // Lit from below by the fire while it burns.
         float glow = mymax(0.0f, 1 - age / (float)FIRE_TICKS);
-        float grey = 0.2f + 0.12f * h2;
-        glColor4f(grey + 0.5f * glow, grey + 0.22f * glow, grey + 0.05f * glow, alpha);
+        float grey = 0.75f + 0.25f * h2;
+        glColor4f(grey, grey * (1 - 0.35f * glow), grey * (1 - 0.7f * glow), alpha);
         _facing(im, a, x, y, z, size, h1 * 3 + t * 0.01f);
     }
 }
@@ -376,9 +385,11 @@ void _win_flash(const Entity& p, const Axes& a, const MyImage* glow) {
     if (k < 0.02f) return;
     float x = _fx.exit_x + 0.5f, z = _fx.exit_y + 0.5f;
     glColor4f(0.85f * k, 0.95f * k, k, 1);
-    _facing(glow, a, x, 1.3f, z, 1.2f + 2.2f * k);
-    _facing(glow, a, x, 1.3f, z, 0.6f + 0.6f * k);
-    _flat(glow, x - 2.5f, z - 2.5f, x + 2.5f, z + 2.5f, RING_Y);
+    _facing(glow, a, x, 1.3f, z, 2.0f + 4.0f * k);
+    glColor4f(k, k, k, 1);
+    _facing(glow, a, x, 1.3f, z, 0.8f + 1.4f * k);
+    _facing(glow, a, x, 1.3f, z, 0.5f + 0.8f * k);
+    _flat(glow, x - 3.5f, z - 3.5f, x + 3.5f, z + 3.5f, RING_Y);
 }
 
 // A burst of sparks high over the map, in one of a few colours.
@@ -392,20 +403,25 @@ void _firework(const Entity& e, int slot, int now, const Axes& a, const MyImage*
     float fade = mymax(0.0f, 1 - t / 9.5f);
     float cx = e.x + 0.5f, cz = e.y + 0.5f, cy = FW_HEIGHT + 3 * _hash(seed, 1);
     float reach = FW_SPREAD * (1 - std::exp(-t / 2.2f));
-    if (t < 2) {
-        float k = 1 - t / 2;
+    if (t < 3) {
+        float k = 1 - t / 3;
         glColor4f(k, k, k, 1);
-        _facing(spark, a, cx, cy, cz, 1.4f);
+        _facing(spark, a, cx, cy, cz, FW_CORE);
+        glColor4f(c[0] * k, c[1] * k, c[2] * k, 1);
+        _facing(spark, a, cx, cy, cz, FW_CORE * 2);
     }
     for (int i = 0; i < FW_SPARKS; i++) {
         float h1 = _hash(seed, i + 10), h2 = _hash(seed, i + 60);
         float zq = 2 * h1 - 1, ang = h2 * 6.2832f, ring = std::sqrt(mymax(0.0f, 1 - zq * zq));
         float dx = ring * std::cos(ang), dy = zq, dz = ring * std::sin(ang);
         float droop = 0.03f * t * t;
-        for (int tail = 0; tail < 2; tail++) {
-            float r = reach * (tail ? 0.78f : 1.0f), k = fade * (tail ? 0.45f : 1.0f);
-            glColor4f(c[0] * k, c[1] * k, c[2] * k, 1);
-            _facing(spark, a, cx + dx * r, cy + dy * r - droop, cz + dz * r, FW_SPARK * (tail ? 0.7f : 1.0f));
+        for (int tail = 0; tail < FW_TAIL; tail++) {
+            float r = reach * (1 - 0.12f * tail), k = fade * (1 - 0.3f * tail);
+            // The head burns white-hot, its trail in the burst's colour.
+            float white = tail ? 0 : 0.5f * fade;
+            glColor4f(mymin(1.0f, c[0] * k + white), mymin(1.0f, c[1] * k + white), mymin(1.0f, c[2] * k + white), 1);
+            _facing(spark, a, cx + dx * r, cy + dy * r - droop * (1 - 0.1f * tail), cz + dz * r,
+                    FW_SPARK * (1 - 0.2f * tail));
         }
     }
 }

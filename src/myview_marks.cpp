@@ -43,8 +43,11 @@ const float RIM_BACK = 0.12f;          // units behind the figure's own plane
 const float RIM_ALPHA = 0.95f;
 const float UNITS_PER_PIXEL = 0.38f;   // at camera distance 1 and a window 1 pixel high
 // Where the floor is too dark for a figure, it is lit by its own light: its
-// colours multiplied by the look's fill and this scale.
-const float FILL_SCALE = 2.0f, GUARD_FILL_SCALE = 4.0f;
+// colours multiplied by the look's fill and this scale, then a glow of its
+// tint added, which keeps the art's shading and its dark outline darker
+// than the rest.
+const float FILL_SCALE = 4.0f;
+const float FILL_GLOW = 0.45f;
 // A wedge on the floor in front of a guard: which way it faces.
 const float WEDGE_NEAR = 0.42f, WEDGE_FAR = 0.95f, WEDGE_HALF = 0.26f;
 // The mark over a guard who sees the player.
@@ -61,11 +64,11 @@ const Tint ALARM_TINT = {1.0f, 0.18f, 0.1f};      // running to an explosion, or
 const Tint FROZEN_TINT = {0.75f, 0.95f, 1.0f};    // held by an EMP pulse
 const Tint DYING_TINT = {0.5f, 0.5f, 0.5f};
 // Fill light by look: the player's keeps its colours, the guards' warms them.
-const Tint PLAYER_FILL = {0.95f, 1.0f, 1.0f};
-const Tint GUARD_FILL = {1.0f, 0.72f, 0.5f};
-const Tint ALARM_FILL = {1.0f, 0.45f, 0.35f};
-const Tint FROZEN_FILL = {0.7f, 0.92f, 1.0f};
-const Tint DYING_FILL = {0.6f, 0.6f, 0.6f};
+const Tint PLAYER_FILL = {0.42f, 0.8f, 0.95f};
+const Tint GUARD_FILL = {1.0f, 0.85f, 0.65f};
+const Tint ALARM_FILL = {1.0f, 0.5f, 0.4f};
+const Tint FROZEN_FILL = {0.9f, 1.0f, 1.0f};
+const Tint DYING_FILL = {0.5f, 0.5f, 0.5f};
 const Tint ALERT_TINT = {1.0f, 0.12f, 0.08f};
 
 // ---- floor marks
@@ -497,12 +500,20 @@ void myview_marks_actors(Game& game, float rotate) {
         _rims[k].draw("rim");
     }
     glDepthFunc(GL_LEQUAL);
+    _tex_env(ENV_LIT, FILL_SCALE);
     for (int k = 0; k < LOOKS; k++) {
         if (!_fills[k].n) continue;
-        _tex_env(ENV_LIT, k == LOOK_PLAYER || k == LOOK_DYING ? FILL_SCALE : GUARD_FILL_SCALE);
         _tint(LOOK_FILLS[k], 1);
         _fills[k].draw("fill");
     }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    _tex_env(ENV_SHAPE);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_fills[k].n) continue;
+        _tint(LOOK_TINTS[k], FILL_GLOW);
+        _fills[k].draw("fill-glow");
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     _tex_env(ENV_PLAIN);
     if (_alerts.n) {
         glDisable(GL_DEPTH_TEST);

@@ -175,9 +175,21 @@ Light measure_light(Harness& h, const Picture& p) {
     Light l;
     std::vector<float> map;
     int bottom = std::min(p.h, (int)bar_top(h));
+    // The map: what the view drew at or above the floor, not the ground
+    // around it nor the plinth it stands on.
+    GLdouble model[16], proj[16], wx, wy, wz;
+    GLint vp[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    glGetIntegerv(GL_VIEWPORT, vp);
     for (int y = 0; y < bottom; y++)
-        for (int x = 0; x < p.w; x++)
-            if (p.depth[(size_t)y * p.w + x] < 1) map.push_back(p.luma(x, y));
+        for (int x = 0; x < p.w; x++) {
+            float d = p.depth[(size_t)y * p.w + x];
+            if (d >= 1 || !gluUnProject(x + 0.5, vp[1] + vp[3] - y - 0.5, d, model, proj, vp, &wx, &wy, &wz) ||
+                wy < -0.05)
+                continue;
+            map.push_back(p.luma(x, y));
+        }
     double sum = 0;
     for (float v : map) sum += v;
     l.mean = map.empty() ? 0 : (float)(sum / map.size());
