@@ -219,17 +219,13 @@ Axes _axes(const LevelData& lev) {
     return a;
 }
 
-// One textured quad inside glBegin(GL_QUADS), corners bottom-left,
+// One textured quad between _begin and _end, corners bottom-left,
 // bottom-right, top-right, top-left.
 void _corners(const MyImage* im, const float* p0, const float* p1, const float* p2, const float* p3) {
-    glTexCoord2f(im->tx, im->ty + im->th);
-    glVertex3fv(p0);
-    glTexCoord2f(im->tx + im->tw, im->ty + im->th);
-    glVertex3fv(p1);
-    glTexCoord2f(im->tx + im->tw, im->ty);
-    glVertex3fv(p2);
-    glTexCoord2f(im->tx, im->ty);
-    glVertex3fv(p3);
+    myview_paint_vertex(p0[0], p0[1], p0[2], im->tx, im->ty + im->th);
+    myview_paint_vertex(p1[0], p1[1], p1[2], im->tx + im->tw, im->ty + im->th);
+    myview_paint_vertex(p2[0], p2[1], p2[2], im->tx + im->tw, im->ty);
+    myview_paint_vertex(p3[0], p3[1], p3[2], im->tx, im->ty);
 }
 
 // A square of half-size s facing the eye, turned by `spin` radians.
@@ -254,8 +250,7 @@ void _flat(const MyImage* im, float x0, float z0, float x1, float z1, float y) {
 
 bool _begin(const MyImage* im) {
     if (!im) return false;
-    glBindTexture(GL_TEXTURE_2D, (GLuint)im->tex);
-    glBegin(GL_QUADS);
+    myview_paint_begin(im->tex);
     return true;
 }
 
@@ -281,7 +276,7 @@ void _smoke(const Blast& b, int age, const Axes& a, const MyImage* im) {
         // Lit from below by the fire while it burns.
         float glow = mymax(0.0f, 1 - age / (float)FIRE_TICKS);
         float grey = 0.75f + 0.25f * h2;
-        glColor4f(grey, grey * (1 - 0.35f * glow), grey * (1 - 0.7f * glow), alpha);
+        myview_paint_colour(grey, grey * (1 - 0.35f * glow), grey * (1 - 0.7f * glow), alpha);
         _facing(im, a, x, y, z, size, h1 * 3 + t * 0.01f);
     }
 }
@@ -299,7 +294,7 @@ void _flames(const Blast& b, int age, int now, const Axes& a, const MyImage* im)
         float y = -1.2f + 1.6f * h3 + 0.03f * age;
         float size = (0.55f + 0.55f * h3) * (0.5f + 0.5f * heat);
         float k = heat * flick;
-        glColor4f(k, k * (0.45f + 0.35f * flick), k * 0.12f, 1);
+        myview_paint_colour(k, k * (0.45f + 0.35f * flick), k * 0.12f, 1);
         _facing(im, a, x, y, z, size);
     }
 }
@@ -314,7 +309,7 @@ void _debris(const Blast& b, int age, const Axes& a, const MyImage* walls) {
         if (y < -3.5f) continue;  // down in the crater
         float x = b.x + 0.5f + std::cos(ang) * speed * t, z = b.y + 0.5f + std::sin(ang) * speed * t;
         float shade = 0.3f + 0.25f * h2;
-        glColor4f(shade, shade * 0.95f, shade * 0.9f, 1);
+        myview_paint_colour(shade, shade * 0.95f, shade * 0.9f, 1);
         // A chip of masonry from the walls' texture.
         MyImage chip = *walls;
         chip.tw = walls->tw * 0.05f, chip.th = walls->th * 0.05f;
@@ -339,10 +334,10 @@ void _countdown(const Entity& e, int now, const MyImage* white) {
         // Clockwise from twelve o'clock as the default camera sees it.
         float a0 = (i + 0.12f) / RING_SEGMENTS * 6.2832f - 2.356f, a1 = (i + 0.88f) / RING_SEGMENTS * 6.2832f - 2.356f;
         if (i < lit) {
-            if (warn) glColor4f(1, 0.22f, 0.12f, 0.95f * pulse);
-            else glColor4f(1, 0.78f, 0.25f, e.frame > 0 ? 0.9f : 0.55f);
+            if (warn) myview_paint_colour(1, 0.22f, 0.12f, 0.95f * pulse);
+            else myview_paint_colour(1, 0.78f, 0.25f, e.frame > 0 ? 0.9f : 0.55f);
         } else {
-            glColor4f(0.2f, 0.2f, 0.25f, 0.5f);
+            myview_paint_colour(0.2f, 0.2f, 0.25f, 0.5f);
         }
         const float p[4][3] = {{cx + std::cos(a0) * RING_IN, RING_Y, cz + std::sin(a0) * RING_IN},
                                {cx + std::cos(a1) * RING_IN, RING_Y, cz + std::sin(a1) * RING_IN},
@@ -372,11 +367,11 @@ void _win_figure(Game& game, const Entity& p) {
     float top = (MYVIEW_SPRITE_BOTTOM + (float)(int)(im->h * MYVIEW_SPRITE_ART_HEIGHT / MYVIEW_SPRITE_ART_UNIT)) * scale;
     float bottom = MYVIEW_SPRITE_BOTTOM * scale;
     if (!_begin(im)) return;
-    glColor4f(1, 1, 1, 1 - k);
+    myview_paint_colour(1, 1, 1, 1 - k);
     const float q[4][3] = {{x - hx, bottom, z - hz}, {x + hx, bottom, z + hz}, {x + hx, top, z + hz},
                            {x - hx, top, z - hz}};
     _corners(im, q[0], q[1], q[2], q[3]);
-    glEnd();
+    myview_paint_end();
 }
 
 void _win_flash(const Entity& p, const Axes& a, const MyImage* glow) {
@@ -384,9 +379,9 @@ void _win_flash(const Entity& p, const Axes& a, const MyImage* glow) {
     float k = t < WIN_FLASH_PEAK ? t / WIN_FLASH_PEAK : std::exp(-(t - WIN_FLASH_PEAK) / WIN_FLASH_FADE);
     if (k < 0.02f) return;
     float x = _fx.exit_x + 0.5f, z = _fx.exit_y + 0.5f;
-    glColor4f(0.85f * k, 0.95f * k, k, 1);
+    myview_paint_colour(0.85f * k, 0.95f * k, k, 1);
     _facing(glow, a, x, 1.3f, z, 2.0f + 4.0f * k);
-    glColor4f(k, k, k, 1);
+    myview_paint_colour(k, k, k, 1);
     _facing(glow, a, x, 1.3f, z, 0.8f + 1.4f * k);
     _facing(glow, a, x, 1.3f, z, 0.5f + 0.8f * k);
     _flat(glow, x - 3.5f, z - 3.5f, x + 3.5f, z + 3.5f, RING_Y);
@@ -405,9 +400,9 @@ void _firework(const Entity& e, int slot, int now, const Axes& a, const MyImage*
     float reach = FW_SPREAD * (1 - std::exp(-t / 2.2f));
     if (t < 3) {
         float k = 1 - t / 3;
-        glColor4f(k, k, k, 1);
+        myview_paint_colour(k, k, k, 1);
         _facing(spark, a, cx, cy, cz, FW_CORE);
-        glColor4f(c[0] * k, c[1] * k, c[2] * k, 1);
+        myview_paint_colour(c[0] * k, c[1] * k, c[2] * k, 1);
         _facing(spark, a, cx, cy, cz, FW_CORE * 2);
     }
     for (int i = 0; i < FW_SPARKS; i++) {
@@ -419,7 +414,7 @@ void _firework(const Entity& e, int slot, int now, const Axes& a, const MyImage*
             float r = reach * (1 - 0.12f * tail), k = fade * (1 - 0.3f * tail);
             // The head burns white-hot, its trail in the burst's colour.
             float white = tail ? 0 : 0.5f * fade;
-            glColor4f(mymin(1.0f, c[0] * k + white), mymin(1.0f, c[1] * k + white), mymin(1.0f, c[2] * k + white), 1);
+            myview_paint_colour(mymin(1.0f, c[0] * k + white), mymin(1.0f, c[1] * k + white), mymin(1.0f, c[2] * k + white), 1);
             _facing(spark, a, cx + dx * r, cy + dy * r - droop * (1 - 0.1f * tail), cz + dz * r,
                     FW_SPARK * (1 - 0.2f * tail));
         }
@@ -451,15 +446,15 @@ void myview_fx_draw(Game& game) {
     if (_begin(white)) {
         for (const Entity& e : lev.items)
             if (e.active && e.type == D_BOMB2 && _finite(e)) _countdown(e, now, white);
-        glEnd();
+        myview_paint_end();
     }
     if (walls && _begin(walls)) {
         for (int i = 0; i < _fx.n; i++) _debris(_fx.blasts[i], now - _fx.blasts[i].start, a, walls);
-        glEnd();
+        myview_paint_end();
     }
     if (_begin(smoke)) {
         for (int i = 0; i < _fx.n; i++) _smoke(_fx.blasts[i], now - _fx.blasts[i].start, a, smoke);
-        glEnd();
+        myview_paint_end();
     }
     if (_fx.win && p && p->state == D_WIN) _win_figure(game, *p);
 
@@ -471,7 +466,7 @@ void myview_fx_draw(Game& game) {
             if (e.active && myview_fx_sky(e.type) && _finite(e)) _firework(e, s, now, a, glow);
         }
         if (_fx.win && p && p->state == D_WIN) _win_flash(*p, a, glow);
-        glEnd();
+        myview_paint_end();
     }
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LESS);

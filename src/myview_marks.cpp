@@ -36,9 +36,10 @@ const float RING_REACH = 0.75f;        // the ring of light around the feet
 const float RING_ALPHA = 0.85f;
 const float START_RING_REACH = 1.2f;   // the player's, before the first step
 const int PULSE_TICKS = 16;            // an alarmed guard's ring pulses with this period
-// The rim: the figure's outline repeated this many pixels off to each side,
-// behind it, in its tint.
-const float RIM_PIXELS = 1.6f;
+// The rim: the figure's shape this many pixels bigger all round, behind
+// it, in its tint.
+const float RIM_PIXELS = 2.0f;
+const float FIGURE_HALF_WIDTH = 0.3f;  // about, at life size
 const float RIM_BACK = 0.12f;          // units behind the figure's own plane
 const float RIM_ALPHA = 0.95f;
 const float UNITS_PER_PIXEL = 0.38f;   // at camera distance 1 and a window 1 pixel high
@@ -75,7 +76,8 @@ const Tint ALERT_TINT = {1.0f, 0.12f, 0.08f};
 // Watched cells carry a pale violet wash with a bright outline round the
 // whole area a guard sees: far in hue from lamp light and from the guards'
 // warm colours, so that a threat never reads as a lamp or a guard.
-const float WATCH_ALPHA = 0.34f;
+const float WATCH_ALPHA = 0.4f;
+const float WATCH_INSET = 0.14f;                  // the wash leaves the grid lines clear
 const Tint WATCH_TINT = {0.72f, 0.56f, 1.0f};
 const float WATCH_EDGE = 0.07f;                   // width of the outline, cells
 const float WATCH_EDGE_ALPHA = 0.9f;
@@ -295,7 +297,8 @@ void _watched(Game& game, Entity& g, int gx, int gy, const MyViewExtent& ext, in
             if (d2 > 2 && al > 0 && (ax * dx + ay * dy) < CONE_COS_WIDE * al * std::sqrt((float)d2)) continue;
             if (!logic_cansee(game, g, x, y)) continue;
             seen[dy + SIGHT_REACH][dx + SIGHT_REACH] = true;
-            _flat(into, white, (float)x, (float)y, x + 1.0f, y + 1.0f, MYVIEW_OVERLAY_HEIGHT);
+            _flat(into, white, x + WATCH_INSET, y + WATCH_INSET, x + 1 - WATCH_INSET, y + 1 - WATCH_INSET,
+                  MYVIEW_OVERLAY_HEIGHT);
         }
     }
     seen[SIGHT_REACH][SIGHT_REACH] = true;
@@ -385,6 +388,23 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
 
 // ---------------------------------------------------------------- actor marks
 
+// Where a standing figure lies in its picture (fractions across and down):
+// only that part is drawn, which saves most of the fill of a picture that is
+// mostly clear; a dying one lies across the whole width.
+const float FIGURE_LEFT = 0.12f, FIGURE_RIGHT = 0.88f, FIGURE_TOP = 0.2f, FIGURE_FEET = 0.8f;
+
+void myview_figure_quad(MyQuads& into, int img, float cx, float cz, float hx, float hz, float bottom, float top,
+                        bool whole, float ny) {
+    const MyImage* im = myview_img_info(img);
+    if (!im) return;
+    float u0 = whole ? 0 : FIGURE_LEFT, u1 = whole ? 1 : FIGURE_RIGHT;
+    float l = 2 * u0 - 1, r = 2 * u1 - 1;
+    float yt = top - (top - bottom) * FIGURE_TOP, yb = top - (top - bottom) * FIGURE_FEET;
+    into.tex_quad(im->tex, 0, ny, 0, im->tx + im->tw * u0, im->ty + im->th * FIGURE_TOP, im->tw * (u1 - u0),
+                  im->th * (FIGURE_FEET - FIGURE_TOP), cx + hx * l, yb, cz + hz * l, cx + hx * r, yb, cz + hz * r,
+                  cx + hx * l, yt, cz + hz * l, cx + hx * r, yt, cz + hz * r, false);
+}
+
 float myview_actor_scale(const LevelData& lev) {
     float d = lev.zoom + CAMERA_DISTANCE_BASE;
     if (!std::isfinite(d)) return 1;
@@ -463,13 +483,11 @@ void myview_marks_actors(Game& game, float rotate) {
 
         Board b;
         if (!_actor_board(lev, e, rotate, &b)) continue;
-        float len = std::sqrt(b.hx * b.hx + b.hz * b.hz);
-        float ox = len > 0 ? b.hx / len * rim : 0, oz = len > 0 ? b.hz / len * rim : 0;
-        float bx = cx - ux * RIM_BACK, bz = cz - uz * RIM_BACK;
-        const float offsets[4][3] = {{-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
-        for (const auto& o : offsets)
-            myview_billboard(_rims[look], b.img, bx + ox * o[0], bz + oz * o[0], b.hx, b.hz, b.bottom + rim * o[1],
-                             b.top + rim * o[1], 1, false);
+        // The rim: the figure a few pixels bigger all round, behind it.
+        float grow = 1 + rim / (FIGURE_HALF_WIDTH * scale), mid = FIGURE_HEIGHT * scale / 2;
+        float lift = 1 + rim / mid;
+        myview_figure_quad(_rims[look], b.img, cx - ux * RIM_BACK, cz - uz * RIM_BACK, b.hx * grow, b.hz * grow,
+                           mid + (b.bottom - mid) * lift, mid + (b.top - mid) * lift, e.state == D_DEAD, 1);
         if (e.type == D_GUARD && (_sees[slot] || e.state == D_SHOOT) && e.state != D_DEAD)
             _alert(white, b, cx, cz, scale);
         int x = _cell_of(e.x), y = _cell_of(e.y);
@@ -479,7 +497,7 @@ void myview_marks_actors(Game& game, float rotate) {
         // through the stubs of the blocks cut away in front of them.
         bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0 || _cut_behind[slot];
         if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
-        myview_billboard(_fills[look], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, 1, false);
+        myview_figure_quad(_fills[look], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
     }
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     // An alarmed guard's ring pulses.
@@ -492,14 +510,12 @@ void myview_marks_actors(Game& game, float rotate) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     // Rims stand a little behind their figures, so the figure hides all of
     // its rim but the edge.
-    glDepthFunc(GL_LESS);
     _tex_env(ENV_SHAPE);
     for (int k = 0; k < LOOKS; k++) {
         if (!_rims[k].n) continue;
         _tint(LOOK_TINTS[k], RIM_ALPHA);
         _rims[k].draw("rim");
     }
-    glDepthFunc(GL_LEQUAL);
     _tex_env(ENV_LIT, FILL_SCALE);
     for (int k = 0; k < LOOKS; k++) {
         if (!_fills[k].n) continue;

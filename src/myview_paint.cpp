@@ -36,7 +36,6 @@ const float CRATE_HEIGHT = 1.25f;
 const float PILLAR_FOOT = 0.35f, PILLAR_HEAD = 2.15f, PILLAR_CAP = 2.675f;
 const float PILLAR_SHAFT_POP = -0.125f, PILLAR_CAP_POP = -0.25f;
 const float PIT_DEPTH = MYVIEW_PIT_DEPTH;
-const float GROUND_MARGIN = 8;       // the ground is seen farther off than the floor
 
 const float SPRITE_HALF_W = MYVIEW_SPRITE_HALF_W;
 const float SPRITE_BOTTOM = MYVIEW_SPRITE_BOTTOM, SPRITE_TOP = MYVIEW_SPRITE_TOP;
@@ -438,7 +437,8 @@ void _entity(Frame& fr, const Entity& e) {
     const MyImage* im = myview_img_info(img);
     if (!im) return;
     // Figures stand bigger than life from far off, feet on the ground.
-    float k = (e.type == D_PLAYER || e.type == D_GUARD) ? myview_actor_scale(fr.lev) : 1;
+    bool actor = e.type == D_PLAYER || e.type == D_GUARD;
+    float k = actor ? myview_actor_scale(fr.lev) : 1;
     float w = im->w * SPRITE_HALF_W / SPRITE_ART_UNIT * k;
     float h = (float)(int)(im->h * SPRITE_ART_HEIGHT / SPRITE_ART_UNIT);
     float hx, hz;
@@ -460,8 +460,10 @@ void _entity(Frame& fr, const Entity& e) {
     float ny = (flags & INFO_DARK) ? -1.0f : 1.0f;
     if (e.type >= D_BOMB1 && e.type <= D_BOMB4)
         myview_billboard(into, img, mx, mz, fr.hx, fr.hz, SPRITE_BOTTOM, SPRITE_TOP, ny, false);
+    else if (actor)
+        myview_figure_quad(into, img, mx, mz, hx, hz, SPRITE_BOTTOM * k, (SPRITE_BOTTOM + h) * k, e.state == D_DEAD, ny);
     else
-        myview_billboard(into, img, mx, mz, hx, hz, SPRITE_BOTTOM * k, (SPRITE_BOTTOM + h) * k, ny, false);
+        myview_billboard(into, img, mx, mz, hx, hz, SPRITE_BOTTOM, SPRITE_BOTTOM + h, ny, false);
 }
 
 void _entity_pass(Frame& fr) {
@@ -681,7 +683,7 @@ void _build(Frame& fr) {
     _windows_n = 0;
     _cell_pass(fr);
     _entity_pass(fr);
-    myview_world_ground(game, fr.editor, fr.ext.cx, fr.ext.cz, fr.ext.dist + GROUND_MARGIN);
+    myview_world_ground(game, fr.editor, fr.ext.cx, fr.ext.cz, fr.ext.dist + MYVIEW_GROUND_MARGIN);
 }
 
 // A blast shakes the picture, not the camera: picking between frames goes
@@ -718,7 +720,6 @@ void myview_paint(Game& game) {
     _draw_sprites();
     myview_marks_actors(game, fr.rotate);
     myview_fx_draw(game);
-    if (!fr.editor) myview_world_vignette();
     _finish();
     if (kept) myview_fx_win_swap(game);
 }

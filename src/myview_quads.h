@@ -5,7 +5,7 @@
 // Sections by file: myview_quads.cpp (batches, image cache),
 // myview_paint.cpp (blocks, billboards, lights, the frame), myview.cpp (extent),
 // myview_marks.cpp (readability marks), myview_world.cpp (the ground around
-// the map, crater floors, the vignette), myview_fx.cpp (what blasts leave
+// the map, crater floors), myview_fx.cpp (what blasts leave
 // behind, the shake, bomb countdowns, the win's flash and fireworks).
 #pragma once
 
@@ -95,6 +95,18 @@ enum { MYVIEW_BATCHES = 11 };
 extern MyQuads* const myview_batches[MYVIEW_BATCHES];
 extern const char* const myview_batch_names[MYVIEW_BATCHES];
 
+// ---------------------------------------------------------------- coloured quads (myview_quads.cpp)
+
+// Quads with a colour at every corner (the ground's vignette, smoke, sparks),
+// gathered into one fixed array and drawn with one call: begin with a
+// texture, set colours and add corners four by four, end draws them. A
+// steady frame neither allocates nor asks the renderer for new vertex
+// layouts, as drawing vertex by vertex would.
+void myview_paint_begin(int tex);
+void myview_paint_colour(float r, float g, float b, float a);
+void myview_paint_vertex(float x, float y, float z, float u, float v);
+void myview_paint_end();
+
 // ---------------------------------------------------------------- image cache (myview_quads.cpp)
 
 // What the view needs of an image: the OpenGL texture, where the image lies in
@@ -181,6 +193,10 @@ void myview_marks_actors(Game& game, float rotate);
 // distance: life size close up, bigger farther out, so that a figure stays
 // readable from the far zoom.
 float myview_actor_scale(const LevelData& lev);
+// The part of an actor's billboard (centre, half-axis, bottom and top as
+// for myview_billboard) that holds the figure; `whole` for one lying down.
+void myview_figure_quad(MyQuads& into, int img, float cx, float cz, float hx, float hz, float bottom, float top,
+                        bool whole, float ny);
 
 // ---------------------------------------------------------------- the world (myview_world.cpp)
 
@@ -188,15 +204,16 @@ float myview_actor_scale(const LevelData& lev);
 // around the map lies a little under it.
 const float MYVIEW_PIT_DEPTH = -4.0f;
 // The night ground around the map, wherever no cell of the map is drawn, and
-// a soft shadow on it along the map's edge; within `reach` of (cx, cz).
+// a soft shadow on it along the map's edge; within `reach` of (cx, cz), the
+// last MYVIEW_GROUND_MARGIN of it past the view's rim (the ground is seen
+// farther off than the floor). The ground darkens towards that rim.
+const float MYVIEW_GROUND_MARGIN = 8;
 void myview_world_ground(Game& game, bool editor, float cx, float cz, float reach);
 // A cell's share of the world: the floor at the bottom of a hole and the
 // plinth faces along the map's edge (into the pits' pass).
 void myview_world_cell(Game& game, bool editor, int x, int y);
 // Draws the ground pass (unlit).
 void myview_world_draw();
-// Darkens the window's corners towards the night colour.
-void myview_world_vignette();
 
 // ---------------------------------------------------------------- effects (myview_fx.cpp)
 

@@ -1,6 +1,7 @@
-// The world around the map: the night ground the building stands on, a soft
-// shadow along the map's edge, the plinth faces under its rim, the scorched
-// floor at the bottom of every hole, and a vignette over the window.
+// The world around the map: the night ground the building stands on,
+// darkening towards the window's edges (a vignette that costs no pass of its
+// own), a soft shadow along the map's edge, the plinth faces under its rim,
+// and the scorched floor at the bottom of every hole.
 #include <GL/gl.h>
 
 #include <cmath>
@@ -18,10 +19,21 @@ const int GROUND_TILE = 10;                        // ground texture: units cove
 const int TILE_REPEAT = 5;                         // crater and wall textures: cells covered
 const float TILE_UV = 1.0f / TILE_REPEAT;
 const float PLINTH_UV_H = 0.4f;
-const GLfloat VIGNETTE_TINT[4] = {0.015f, 0.02f, 0.045f, 0.85f};
+// The ground darkens from this share of the view's radius out to its rim.
+const float VIGNETTE_FROM = 0.35f, VIGNETTE_TO = 1.0f, VIGNETTE_DEPTH = 0.7f;
+const int RUN_MAX = 4;                             // cells a ground quad spans, so its shading follows the vignette
+enum { RUNS_MAX = 8192 };
 const int CELL_NOWHERE = -1000000;
 
-MyQuads _ground;  // the ground, drawn unlit
+// The ground this frame: runs of cells along rows, drawn unlit with the
+// vignette in their vertex colours.
+struct Run {
+    int x0, x1, y;
+};
+Run _runs[RUNS_MAX];
+int _runs_n = 0;
+int _ground_tex = 0;
+float _view_cx = 0, _view_cz = 0, _view_r = 1;
 MyQuads _edge;    // the shadow along the map's edge, on the ground
 
 bool _in_play(int x, int y) { return x >= MAP_MIN && y >= MAP_MIN && x <= MAP_MAX && y <= MAP_MAX; }
@@ -40,23 +52,31 @@ int _floor_i(float v) {
     return (int)std::floor(v);
 }
 
-void _ground_run(int tex, int x0, int x1, int y) {
-    // Texture coordinates run on past 1: the ground's texture repeats.
-    float u0 = (float)x0 / GROUND_TILE, u1 = (float)(x1 + 1) / GROUND_TILE;
-    float v0 = (float)y / GROUND_TILE, v1 = (float)(y + 1) / GROUND_TILE;
-    float fx0 = (float)x0, fx1 = (float)(x1 + 1), fz0 = (float)y, fz1 = (float)(y + 1);
-    _ground.tex_quad(tex, 0, 1, 0, u0, v0, u1 - u0, v1 - v0, fx0, GROUND_Y, fz1, fx1, GROUND_Y, fz1, fx0, GROUND_Y,
-                     fz0, fx1, GROUND_Y, fz0, false);
+void _ground_run(int x0, int x1, int y) {
+    for (int x = x0; x <= x1 && _runs_n < RUNS_MAX; x += RUN_MAX)
+        _runs[_runs_n++] = Run{x, x + RUN_MAX - 1 < x1 ? x + RUN_MAX - 1 : x1, y};
+}
+
+// One corner of the ground: its texture coordinates and its share of the light.
+void _ground_vertex(float x, float z) {
+    float dx = x - _view_cx, dz = z - _view_cz;
+    float d = std::sqrt(dx * dx + dz * dz) / _view_r;
+    float t = mymax(0.0f, mymin(1.0f, (d - VIGNETTE_FROM) / (VIGNETTE_TO - VIGNETTE_FROM)));
+    float k = 1 - VIGNETTE_DEPTH * t * t * (3 - 2 * t);
+    myview_paint_colour(k, k, k, 1);
+    myview_paint_vertex(x, GROUND_Y, z, x / GROUND_TILE, z / GROUND_TILE);
 }
 
 }  // namespace
 
 void myview_world_ground(Game& game, bool editor, float cx, float cz, float reach) {
-    _ground.reset();
+    _runs_n = 0;
     _edge.reset();
     int img = myview_img("ground");
     const MyImage* im = myview_img_info(img);
-    if (!im || !(reach > 0 && reach < MYVIEW_EXTENT_MAX)) return;
+    if (!im || !(reach > 0 && reach < MYVIEW_EXTENT_MAX) || !std::isfinite(cx) || !std::isfinite(cz)) return;
+    _ground_tex = im->tex;
+    _view_cx = cx, _view_cz = cz, _view_r = mymax(1.0f, reach - MYVIEW_GROUND_MARGIN);
     static int wrapped = 0;
     if (wrapped != im->tex) {
         glBindTexture(GL_TEXTURE_2D, (GLuint)im->tex);
@@ -77,7 +97,7 @@ void myview_world_ground(Game& game, bool editor, float cx, float cz, float reac
         for (int x = x0; x <= x1 + 1; x++) {
             bool open = x <= x1 && !_drawn(game, editor, x, y);
             if (open) continue;
-            if (x > run) _ground_run(im->tex, run, x - 1, y);
+            if (x > run) _ground_run(run, x - 1, y);
             run = x + 1;
         }
     }
@@ -128,8 +148,19 @@ void myview_world_cell(Game& game, bool editor, int x, int y) {
 
 void myview_world_draw() {
     glDisable(GL_LIGHTING);
+    if (_runs_n) {
+        myview_paint_begin(_ground_tex);
+        for (int i = 0; i < _runs_n; i++) {
+            const Run& r = _runs[i];
+            float x0 = (float)r.x0, x1 = (float)(r.x1 + 1), z0 = (float)r.y, z1 = (float)(r.y + 1);
+            _ground_vertex(x0, z1);
+            _ground_vertex(x1, z1);
+            _ground_vertex(x1, z0);
+            _ground_vertex(x0, z0);
+        }
+        myview_paint_end();
+    }
     glColor4f(1, 1, 1, 1);
-    _ground.draw("ground");
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDepthMask(GL_FALSE);
@@ -139,37 +170,4 @@ void myview_world_draw() {
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);
-}
-
-void myview_world_vignette() {
-    const MyImage* im = myview_img_info(myview_img("vignette"));
-    if (!im) return;
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_ALPHA_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4fv(VIGNETTE_TINT);
-    glBindTexture(GL_TEXTURE_2D, (GLuint)im->tex);
-    glBegin(GL_QUADS);
-    glTexCoord2f(im->tx, im->ty + im->th);
-    glVertex2f(-1, -1);
-    glTexCoord2f(im->tx + im->tw, im->ty + im->th);
-    glVertex2f(1, -1);
-    glTexCoord2f(im->tx + im->tw, im->ty);
-    glVertex2f(1, 1);
-    glTexCoord2f(im->tx, im->ty);
-    glVertex2f(-1, 1);
-    glEnd();
-    glEnable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
 }

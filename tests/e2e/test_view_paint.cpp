@@ -161,11 +161,10 @@ protected:
                                "plant", "item-bomb1", "icon-plant", "decal-arrow3", "decal-player"};
         for (const char* n : names) ASSERT_NE(0, myview_img_fake(n, (int)white_tex, 96, 96));
         walls = myview_img_fake("walls", (int)white_tex, 96, 96);
-        // Around the map a black ground and no vignette, so that what the
-        // map draws stands alone on black.
-        const unsigned char black[4] = {0, 0, 0, 255}, clear[4] = {0, 0, 0, 0};
+        // Around the map a black ground, so that what the map draws stands
+        // alone on black.
+        const unsigned char black[4] = {0, 0, 0, 255};
         myview_img_fake("ground", (int)solid(black), 96, 96);
-        myview_img_fake("vignette", (int)solid(clear), 96, 96);
         myview_img_fake("guard", (int)white_tex, 96, 96);
         myview_img_fake("blast", (int)white_tex, 96, 192);
         myview_img_fake("bomb", (int)white_tex, 48, 48);

@@ -5,8 +5,8 @@
 // (mapart_canvas.cpp), 3D renderer (mapart_render.cpp), actors
 // (mapart_figure.cpp), props and bombs (mapart_props.cpp), surfaces and
 // effects (mapart_surface.cpp), decals and icons (mapart_marks.cpp), atlases
-// and catalogue pieces (mapart_atlas.cpp), ground, crater, smoke and
-// vignette (mapart_world.cpp).
+// and catalogue pieces (mapart_atlas.cpp), ground, crater and smoke
+// (mapart_world.cpp).
 #pragma once
 
 #include <cmath>
@@ -294,8 +294,6 @@ ArtCanvas mapart_ground(int size);
 ArtCanvas mapart_crater(int size);
 // A puff of smoke, drawn tinted and blended.
 ArtCanvas mapart_smoke(int size);
-// Alpha rising from the middle to the corners, stretched over the window.
-ArtCanvas mapart_vignette(int size);
 
 // ---- decals and icons (mapart_marks.cpp) -------------------------------------
 constexpr int MAPART_DECAL = 64;  // logical size of a decal (one cell)

@@ -1,6 +1,5 @@
 // What lies around and after the play: the night ground the building stands
-// on, the scorched rubble at the bottom of a crater, a puff of smoke and the
-// vignette that darkens the window's corners.
+// on, the scorched rubble at the bottom of a crater and a puff of smoke.
 #include <algorithm>
 #include <cmath>
 
@@ -98,20 +97,6 @@ ArtCanvas mapart_smoke(int size) {
             float a = 1 - _smooth(0.3f, 0.92f, d);
             float shade = 0.8f + 0.2f * (-dx - dy) * 0.5f + 0.1f * lump;
             mapart_put(c, x, y, ArtColor{0.5f * shade, 0.5f * shade, 0.54f * shade, a});
-        }
-    }
-    return c;
-}
-
-ArtCanvas mapart_vignette(int size) {
-    // Clear over the middle, darkening towards the corners (the view
-    // stretches it over the window and tints it).
-    ArtCanvas c(size, size);
-    float mid = size / 2.0f;
-    for (int y = 0; y < size; y++) {
-        for (int x = 0; x < size; x++) {
-            float d = std::hypot((x + 0.5f - mid) / mid, (y + 0.5f - mid) / mid);
-            mapart_put(c, x, y, ArtColor{1, 1, 1, _smooth(0.55f, 1.45f, d)});
         }
     }
     return c;
