@@ -162,6 +162,8 @@ void myview_fx_follow(Game& game) {
     _win_follow(game);
 }
 
+int myview_fx_blasts() { return _fx.n; }
+
 bool myview_fx_win_swap(Game& game) {
     if (!_fx.win) return false;
     static unsigned char tmp[MAP_SIZE][MAP_SIZE];

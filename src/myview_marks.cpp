@@ -52,7 +52,7 @@ const float FILL_GLOW = 0.45f;
 // A wedge on the floor in front of a guard: which way it faces.
 const float WEDGE_NEAR = 0.42f, WEDGE_FAR = 0.95f, WEDGE_HALF = 0.26f;
 // The mark over a guard who sees the player.
-const float ALERT_GAP = 0.3f, ALERT_BAR = 0.75f, ALERT_DOT = 0.22f, ALERT_HALF = 0.14f;
+const float ALERT_GAP = 0.6f, ALERT_BAR = 0.75f, ALERT_DOT = 0.22f, ALERT_HALF = 0.14f;
 const float ALERT_BACK = 0.06f;       // its dark border
 const float FIGURE_HEIGHT = 1.75f;     // a figure's height at life size
 
@@ -391,7 +391,7 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
 // Where a standing figure lies in its picture (fractions across and down):
 // only that part is drawn, which saves most of the fill of a picture that is
 // mostly clear; a dying one lies across the whole width.
-const float FIGURE_LEFT = 0.12f, FIGURE_RIGHT = 0.88f, FIGURE_TOP = 0.2f, FIGURE_FEET = 0.8f;
+const float FIGURE_LEFT = 0.12f, FIGURE_RIGHT = 0.88f, FIGURE_TOP = 0.04f, FIGURE_FEET = 0.8f;
 
 void myview_figure_quad(MyQuads& into, int img, float cx, float cz, float hx, float hz, float bottom, float top,
                         bool whole, float ny) {

@@ -228,6 +228,8 @@ void myview_fx_shake(const Game& game, float* dx, float* dy);
 // window, whatever the fireworks do to it: swaps the grid and its flags with
 // the kept copy and back. False (and nothing swapped) when no win is on.
 bool myview_fx_win_swap(Game& game);
+// How many blasts the view still draws something of (fire, smoke, debris).
+int myview_fx_blasts();
 // The rules' fireworks are not drawn as blasts.
 inline bool myview_fx_sky(int type) { return type == D_BLAST2; }
 // Draws the lingering fire, smoke and debris, the bombs' countdown rings,

@@ -676,7 +676,7 @@ TEST(Readable, ThreatsHaveTheirOwnColour) {
     }
     ASSERT_TRUE(logic_cansee(g, *guard, _logic_cell(p->x), _logic_cell(p->y)));
     Picture seen = take(h, "threat-seen");
-    float head = 1.75f * myview_actor_scale(g.level) + 0.75f;
+    float head = 1.75f * myview_actor_scale(g.level) + 1.3f;  // the bar of the mark
     ASSERT_TRUE(project(guard->x + 0.5f, head, guard->y + 0.5f, &wx, &wy));
     const unsigned char* mark = seen.at((int)wx, (int)wy);
     EXPECT_GT(mark[0], 180);

@@ -568,6 +568,45 @@ TEST_F(ViewPaint, AnEmpCoolsTheSceneWithoutLamps) {
     EXPECT_FLOAT_EQ(0.46f, d[0]);
 }
 
+// A blast's smoke outlives the rules' entity, clears by itself, and is
+// forgotten by a rewind to before the blast; it shakes the picture briefly,
+// in play, unless the player turned that off.
+TEST_F(ViewPaint, WhatABlastLeavesOutlivesItButNotARewind) {
+    LevelData& lev = g->level;
+    g->state = STATE_LEVEL;
+    struct Step {
+        int frame;
+        bool entity;  // the rules' blast is still there
+        int blasts;   // what the view still draws
+    } steps[] = {{100, true, 1}, {110, true, 1}, {140, false, 1}, {300, false, 0},  // burns, smokes, clears
+                 {400, true, 1}, {390, false, 0}};                                   // rewound to before it
+    for (const Step& st : steps) {
+        lev.frame = st.frame;
+        Entity& b = entity(0, D_BLAST, C, C, "blast");
+        b.frame = st.frame >= 400 ? 0 : (st.frame - 100) / 2;
+        b.active = st.entity;
+        paint();
+        EXPECT_EQ(st.blasts, myview_fx_blasts()) << "tick " << st.frame;
+    }
+    float dx, dy;
+    for (int shake : {1, 0}) {
+        g->screen_shake = shake;
+        lev.frame = 500;
+        entity(0, D_BLAST, C, C, "blast");
+        paint();
+        lev.frame = 502;
+        paint();
+        myview_fx_shake(*g, &dx, &dy);
+        EXPECT_EQ(shake != 0, dx != 0 || dy != 0) << "shake " << shake;
+    }
+    g->screen_shake = 1;
+    lev.items[0].active = 0;
+    lev.frame = 560;  // long after
+    paint();
+    myview_fx_shake(*g, &dx, &dy);
+    EXPECT_TRUE(dx == 0 && dy == 0);
+}
+
 TEST_F(ViewPaint, LeavesLightingOnAndBlendingOff) {
     g->state = STATE_LEVEL;
     entity(0, D_PLAYER, C, C, "guard");
