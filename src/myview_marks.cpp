@@ -443,6 +443,50 @@ void _alert(int white, const Board& b, float cx, float cz, float scale) {
     }
 }
 
+// Draws this frame's rings and wedges, rims, fills and marks, look by look.
+void _actor_marks_draw(const LevelData& lev) {
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    // An alarmed guard's ring pulses.
+    float pulse = 0.6f + 0.4f * (float)std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_rings[k].n) continue;
+        _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
+        _rings[k].draw("ring");
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Rims stand a little behind their figures, so the figure hides all of
+    // its rim but the edge.
+    _tex_env(ENV_SHAPE);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_rims[k].n) continue;
+        _tint(LOOK_TINTS[k], RIM_ALPHA);
+        _rims[k].draw("rim");
+    }
+    _tex_env(ENV_LIT, FILL_SCALE);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_fills[k].n) continue;
+        _tint(LOOK_FILLS[k], 1);
+        _fills[k].draw("fill");
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    _tex_env(ENV_SHAPE);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_fills[k].n) continue;
+        _tint(LOOK_TINTS[k], FILL_GLOW);
+        _fills[k].draw("fill-glow");
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    _tex_env(ENV_PLAIN);
+    if (_alerts.n) {
+        glDisable(GL_DEPTH_TEST);
+        glColor4f(0.1f, 0, 0, 0.85f);
+        _alert_backs.draw("alert-border");
+        _tint(ALERT_TINT, 1);
+        _alerts.draw("alert");
+        glEnable(GL_DEPTH_TEST);
+    }
+}
+
 }  // namespace
 
 void myview_marks_actors(Game& game, float rotate) {
@@ -499,46 +543,7 @@ void myview_marks_actors(Game& game, float rotate) {
         if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
         myview_figure_quad(_fills[look], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
     }
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    // An alarmed guard's ring pulses.
-    float pulse = 0.6f + 0.4f * (float)std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_rings[k].n) continue;
-        _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
-        _rings[k].draw("ring");
-    }
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    // Rims stand a little behind their figures, so the figure hides all of
-    // its rim but the edge.
-    _tex_env(ENV_SHAPE);
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_rims[k].n) continue;
-        _tint(LOOK_TINTS[k], RIM_ALPHA);
-        _rims[k].draw("rim");
-    }
-    _tex_env(ENV_LIT, FILL_SCALE);
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_fills[k].n) continue;
-        _tint(LOOK_FILLS[k], 1);
-        _fills[k].draw("fill");
-    }
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    _tex_env(ENV_SHAPE);
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_fills[k].n) continue;
-        _tint(LOOK_TINTS[k], FILL_GLOW);
-        _fills[k].draw("fill-glow");
-    }
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    _tex_env(ENV_PLAIN);
-    if (_alerts.n) {
-        glDisable(GL_DEPTH_TEST);
-        glColor4f(0.1f, 0, 0, 0.85f);
-        _alert_backs.draw("alert-border");
-        _tint(ALERT_TINT, 1);
-        _alerts.draw("alert");
-        glEnable(GL_DEPTH_TEST);
-    }
+    _actor_marks_draw(lev);
     glDepthFunc(GL_LESS);
     glDisable(GL_ALPHA_TEST);
 }
