@@ -27,6 +27,7 @@ const int SHAKE_TICKS = 12;
 const float SHAKE_NDC = 0.012f, SHAKE_MAX = 0.02f;  // a fraction of half the window
 const int MATCH_TICKS = 3;        // a blast seen again within this is the same one
 const int RULES_LIVE_TICKS = 16;  // younger than this, the rules' entity is surely still there
+const int STAGE_MAX = 16;         // a blast's stage beyond this is a damaged record
 
 // ---- shapes, world units
 const float BLAST_REACH = 2.6f, FIRE_REACH = 1.1f;
@@ -37,6 +38,7 @@ const float GRAVITY = 0.035f;     // per tick squared
 const float RING_IN = 0.4f, RING_OUT = 0.56f, RING_Y = 0.02f;
 const int RING_SEGMENTS = 24;
 const int RING_WARN_TICKS = 90;   // the last three seconds turn red
+const int TIMER_MAX = 1000000;    // no time bomb counts longer
 const float FW_HEIGHT = 9.0f, FW_SPREAD = 3.4f, FW_SPARK = 0.5f, FW_CORE = 2.4f;
 const int FW_SPARKS = 34, FW_TAIL = 3;
 const int WIN_STEP_TICKS = 14;    // the figure walks into the light
@@ -77,7 +79,10 @@ float _smooth(float a, float b, float x) {
     return t * t * (3 - 2 * t);
 }
 
-bool _finite(const Entity& e) { return std::isfinite(e.x) && std::isfinite(e.y); }
+// An entity somewhere near the map; a damaged record may put one anywhere.
+bool _finite(const Entity& e) {
+    return e.x > -MAP_SIZE && e.x < 2 * MAP_SIZE && e.y > -MAP_SIZE && e.y < 2 * MAP_SIZE;
+}
 
 const Entity* _player(const LevelData& lev) {
     for (const Entity& e : lev.items)
@@ -100,7 +105,8 @@ void _blast_seen(const Entity& e, int now) {
         memmove(&_fx.blasts[0], &_fx.blasts[1], sizeof(Blast) * (BLASTS_MAX - 1));
         _fx.n--;
     }
-    _fx.blasts[_fx.n++] = Blast{start, e.x, e.y, e.type, (unsigned)(start * 7919 + (int)e.x * 131 + (int)e.y), true};
+    unsigned seed = (unsigned)start * 7919u + (unsigned)(int)e.x * 131u + (unsigned)(int)e.y;
+    _fx.blasts[_fx.n++] = Blast{start, e.x, e.y, e.type, seed, true};
 }
 
 // The window beside cell (x, y) that the rules let the player leave by.
@@ -148,7 +154,9 @@ void myview_fx_follow(Game& game) {
     int now = lev.frame;
     for (int i = 0; i < _fx.n; i++) _fx.blasts[i].seen = false;
     for (const Entity& e : lev.items)
-        if (e.active && (e.type == D_BLAST || e.type == D_FIRE) && _finite(e) && e.frame >= 0) _blast_seen(e, now);
+        if (e.active && (e.type == D_BLAST || e.type == D_FIRE) && _finite(e) && e.frame >= 0 &&
+            e.frame <= STAGE_MAX)
+            _blast_seen(e, now);
     // A rewind or a restart takes back what had not happened yet, and a
     // blast young enough to be burning must still be in the rules; old
     // smoke has cleared.
@@ -325,6 +333,7 @@ void _debris(const Blast& b, int age, const Axes& a, const MyImage* walls) {
 // A ring on the floor round a time bomb: the share of its delay left, amber,
 // red for the last three seconds.
 void _countdown(const Entity& e, int now, const MyImage* white) {
+    if (e.timer < 0 || e.frame < 0 || e.timer > TIMER_MAX || e.frame > TIMER_MAX) return;  // damaged
     int total = e.timer + e.frame;
     if (total <= 0) return;
     float left = e.timer / (float)total;
@@ -394,7 +403,7 @@ void _firework(const Entity& e, int slot, int now, const Axes& a, const MyImage*
     static const float colours[][3] = {
         {0.35f, 0.9f, 1.0f}, {1.0f, 0.4f, 0.85f}, {1.0f, 0.85f, 0.3f}, {0.5f, 1.0f, 0.45f}, {0.75f, 0.6f, 1.0f},
     };
-    unsigned seed = (unsigned)(slot * 97 + (int)e.x * 31 + (int)e.y * 17);
+    unsigned seed = (unsigned)slot * 97u + (unsigned)(int)e.x * 31u + (unsigned)(int)e.y * 17u;
     const float* c = colours[seed % 5];
     float t = e.frame + ((now & 1) ? 0.5f : 0.0f);
     float fade = mymax(0.0f, 1 - t / 9.5f);
