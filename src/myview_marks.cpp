@@ -1,6 +1,7 @@
 // What makes a map readable at a glance: blocks cut down where they would hide
 // an actor, the cells each guard watches, glowing windows and escape cells,
-// and the rings and glows that keep the player and the guards in sight.
+// and the rims, rings and facing wedges that keep the player and the guards
+// in sight.
 //
 // Sections: cut-away, actors, floor marks, actor marks.
 #include <GL/gl.h>
@@ -26,11 +27,34 @@ const float CUT_TALLEST = 5.0f;        // the tallest block (an arch)
 enum { CUT_MAX = 1024 };
 
 // ---- actors
-const float GLOW_STRENGTH = 0.9f;      // a figure in shadow or dark shines with its tint
+// Far out, figures stand bigger than life: life size up to this camera
+// distance, growing with it to at most ACTOR_SCALE_FAR.
+const float ACTOR_LIFE_DISTANCE = 62;
+const float ACTOR_SCALE_FAR = 1.6f;
+const float CAMERA_DISTANCE_BASE = 50;  // the camera stands zoom + this far off
 const float RING_REACH = 0.75f;        // the ring of light around the feet
 const float RING_ALPHA = 0.85f;
 const float START_RING_REACH = 1.2f;   // the player's, before the first step
 const int PULSE_TICKS = 16;            // an alarmed guard's ring pulses with this period
+// The rim: the figure's shape this many pixels bigger all round, behind
+// it, in its tint.
+const float RIM_PIXELS = 2.0f;
+const float FIGURE_HALF_WIDTH = 0.3f;  // about, at life size
+const float RIM_BACK = 0.12f;          // units behind the figure's own plane
+const float RIM_ALPHA = 0.95f;
+const float UNITS_PER_PIXEL = 0.38f;   // at camera distance 1 and a window 1 pixel high
+// Where the floor is too dark for a figure, it is lit by its own light: its
+// colours multiplied by the look's fill and this scale, then a glow of its
+// tint added, which keeps the art's shading and its dark outline darker
+// than the rest.
+const float FILL_SCALE = 4.0f;
+const float FILL_GLOW = 0.45f;
+// A wedge on the floor in front of a guard: which way it faces.
+const float WEDGE_NEAR = 0.42f, WEDGE_FAR = 0.95f, WEDGE_HALF = 0.26f;
+// The mark over a guard who sees the player.
+const float ALERT_GAP = 0.6f, ALERT_BAR = 0.75f, ALERT_DOT = 0.22f, ALERT_HALF = 0.14f;
+const float ALERT_BACK = 0.06f;       // its dark border
+const float FIGURE_HEIGHT = 1.75f;     // a figure's height at life size
 
 struct Tint {
     float r, g, b;
@@ -40,15 +64,25 @@ const Tint GUARD_TINT = {1.0f, 0.6f, 0.15f};      // warm
 const Tint ALARM_TINT = {1.0f, 0.18f, 0.1f};      // running to an explosion, or shooting
 const Tint FROZEN_TINT = {0.75f, 0.95f, 1.0f};    // held by an EMP pulse
 const Tint DYING_TINT = {0.5f, 0.5f, 0.5f};
+// Fill light by look: the player's keeps its colours, the guards' warms them.
+const Tint PLAYER_FILL = {0.42f, 0.8f, 0.95f};
+const Tint GUARD_FILL = {1.0f, 0.85f, 0.65f};
+const Tint ALARM_FILL = {1.0f, 0.5f, 0.4f};
+const Tint FROZEN_FILL = {0.9f, 1.0f, 1.0f};
+const Tint DYING_FILL = {0.5f, 0.5f, 0.5f};
+const Tint ALERT_TINT = {1.0f, 0.12f, 0.08f};
 
 // ---- floor marks
-// Watched cells carry a square mark rather than a wash of colour, so that
-// they never read as the light of a lamp.
-const float WATCH_INSET = 0.25f;
-const float WATCH_ALPHA = 0.45f;
-const Tint WATCH_TINT = {1.0f, 0.78f, 0.18f};
+// Watched cells carry a pale violet wash with a bright outline round the
+// whole area a guard sees: far in hue from lamp light and from the guards'
+// warm colours, so that a threat never reads as a lamp or a guard.
+const float WATCH_ALPHA = 0.4f;
+const float WATCH_INSET = 0.14f;                  // the wash leaves the grid lines clear
+const Tint WATCH_TINT = {0.72f, 0.56f, 1.0f};
+const float WATCH_EDGE = 0.07f;                   // width of the outline, cells
+const float WATCH_EDGE_ALPHA = 0.9f;
 const Tint SEEN_TINT = {1.0f, 0.1f, 0.1f};       // the guard sees the player now
-const float SEEN_ALPHA = 0.6f;
+const float SEEN_ALPHA = 0.5f;
 const int SIGHT_REACH = LOGIC_SIGHT_RANGE_LIT;    // no guard sees farther (lit cells)
 const int SIGHT_NEAR = LOGIC_SIGHT_RANGE;         // nor farther into cells that are not lit
 const float CONE_COS_WIDE = 0.4067f;              // cos 66 degrees: the cone, a degree wider
@@ -134,7 +168,12 @@ void _tint(const Tint& t, float a) { glColor4f(t.r, t.g, t.b, a); }
 // How an actor is marked, by what it is doing; each look has its tint.
 enum { LOOK_PLAYER, LOOK_GUARD, LOOK_ALARM, LOOK_FROZEN, LOOK_DYING, LOOKS };
 const Tint LOOK_TINTS[LOOKS] = {PLAYER_TINT, GUARD_TINT, ALARM_TINT, FROZEN_TINT, DYING_TINT};
-MyQuads _rings[LOOKS], _glows[LOOKS];
+const Tint LOOK_FILLS[LOOKS] = {PLAYER_FILL, GUARD_FILL, ALARM_FILL, FROZEN_FILL, DYING_FILL};
+// Rings and wedges on the floor, rims behind the figures, fills over them.
+MyQuads _rings[LOOKS], _rims[LOOKS], _fills[LOOKS];
+MyQuads _alerts, _alert_backs;  // the marks over guards who see the player, and their borders
+// Guards (by slot) that see the player this frame.
+bool _sees[ENTITY_MAX];
 
 int _actor_look(const LevelData& lev, const Entity& e) {
     if (e.state == D_DEAD) return LOOK_DYING;
@@ -144,33 +183,47 @@ int _actor_look(const LevelData& lev, const Entity& e) {
     return LOOK_GUARD;
 }
 
-// Texture stage set so that a picture draws as its shape in the current colour.
-void _silhouette(bool on) {
-    if (on) {
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_REPLACE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PRIMARY_COLOR);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_TEXTURE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA, GL_PRIMARY_COLOR);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, GL_SRC_ALPHA);
-    } else {
+// Texture stage set so that a picture draws as its shape in the current
+// colour (the rim), or as its own colours times the current colour and
+// `scale` (the fill light).
+enum { ENV_PLAIN, ENV_SHAPE, ENV_LIT };
+void _tex_env(int mode, float scale = 1) {
+    if (mode == ENV_PLAIN) {
+        glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        return;
     }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, mode == ENV_SHAPE ? GL_REPLACE : GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, mode == ENV_SHAPE ? GL_PRIMARY_COLOR : GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_PRIMARY_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, GL_SRC_COLOR);
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, scale);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA, GL_PRIMARY_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, GL_SRC_ALPHA);
 }
 
-// The actor's billboard as the view stood it this frame: centre, half-axis,
+// The actor's billboard as the view stood it this frame: picture, half-axis,
 // bottom and top; false when it has no picture.
-bool _actor_board(const Entity& e, float rotate, int* img, float* hx, float* hz, float* top) {
+struct Board {
+    int img;
+    float hx, hz, bottom, top;
+};
+
+bool _actor_board(const LevelData& lev, const Entity& e, float rotate, Board* b) {
     char name[sizeof(e.iname) + 1];
     mystrncpy(name, sizeof(name), e.iname, sizeof(e.iname));
-    *img = myview_img(name);
-    const MyImage* im = myview_img_info(*img);
+    b->img = myview_img(name);
+    const MyImage* im = myview_img_info(b->img);
     if (!im) return false;
-    myview_billboard_axis(rotate, im->w * MYVIEW_SPRITE_HALF_W / MYVIEW_SPRITE_ART_UNIT, hx, hz);
-    *top = MYVIEW_SPRITE_BOTTOM + (float)(int)(im->h * MYVIEW_SPRITE_ART_HEIGHT / MYVIEW_SPRITE_ART_UNIT);
+    float k = myview_actor_scale(lev);
+    myview_billboard_axis(rotate, im->w * MYVIEW_SPRITE_HALF_W / MYVIEW_SPRITE_ART_UNIT * k, &b->hx, &b->hz);
+    b->bottom = MYVIEW_SPRITE_BOTTOM * k;
+    b->top = (MYVIEW_SPRITE_BOTTOM + (float)(int)(im->h * MYVIEW_SPRITE_ART_HEIGHT / MYVIEW_SPRITE_ART_UNIT)) * k;
     return true;
 }
 
@@ -205,12 +258,29 @@ bool myview_cut(int x, int y) {
 
 namespace {
 
-MyQuads _watch, _seen;  // cells watched by guards that do not / do see the player
+// Cells watched by guards that do not / do see the player, and the outlines
+// of those areas.
+MyQuads _watch, _seen, _watch_edge, _seen_edge;
+enum { SIGHT_SPAN = 2 * SIGHT_REACH + 1 };
+
+// An outline on the side (dx, dy) of cell (x, y), along its inner edge.
+void _edge(MyQuads& into, int white, int x, int y, int dx, int dy) {
+    float x0 = (float)x, z0 = (float)y, x1 = x0 + 1, z1 = z0 + 1;
+    if (dx < 0) x1 = x0 + WATCH_EDGE;
+    if (dx > 0) x0 = x1 - WATCH_EDGE;
+    if (dy < 0) z1 = z0 + WATCH_EDGE;
+    if (dy > 0) z0 = z1 - WATCH_EDGE;
+    _flat(into, white, x0, z0, x1, z1, MYVIEW_OVERLAY_HEIGHT);
+}
 
 // Marks the cells guard g (on gx, gy) sees, asking the rules only about cells
 // that can pass: in view, in range and about inside its cone (a degree wider
-// than the rules' cone, so that no seen cell is ever left out).
-void _watched(Game& game, Entity& g, int gx, int gy, const MyViewExtent& ext, int white, MyQuads& into) {
+// than the rules' cone, so that no seen cell is ever left out); then outlines
+// the area, the guard's own cell counted in so that it starts at his feet.
+void _watched(Game& game, Entity& g, int gx, int gy, const MyViewExtent& ext, int white, MyQuads& into,
+              MyQuads& edges) {
+    static bool seen[SIGHT_SPAN][SIGHT_SPAN];
+    memset(seen, 0, sizeof(seen));
     int code = g.arrow, ax = 0, ay = 0;
     if (code >= 0 && code <= 9) ax = logic_arrow_decode[code][0], ay = logic_arrow_decode[code][1];
     float al = std::sqrt((float)(ax * ax + ay * ay));
@@ -226,10 +296,22 @@ void _watched(Game& game, Entity& g, int gx, int gy, const MyViewExtent& ext, in
             if (d2 > ((f & INFO_LIT) ? SIGHT_REACH * SIGHT_REACH : SIGHT_NEAR * SIGHT_NEAR)) continue;
             if (d2 > 2 && al > 0 && (ax * dx + ay * dy) < CONE_COS_WIDE * al * std::sqrt((float)d2)) continue;
             if (!logic_cansee(game, g, x, y)) continue;
+            seen[dy + SIGHT_REACH][dx + SIGHT_REACH] = true;
             _flat(into, white, x + WATCH_INSET, y + WATCH_INSET, x + 1 - WATCH_INSET, y + 1 - WATCH_INSET,
                   MYVIEW_OVERLAY_HEIGHT);
         }
     }
+    seen[SIGHT_REACH][SIGHT_REACH] = true;
+    static const int sides[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+    for (int j = 0; j < SIGHT_SPAN; j++)
+        for (int i = 0; i < SIGHT_SPAN; i++) {
+            if (!seen[j][i] || (i == SIGHT_REACH && j == SIGHT_REACH)) continue;
+            for (const auto& sd : sides) {
+                int ni = i + sd[0], nj = j + sd[1];
+                bool out = ni < 0 || nj < 0 || ni >= SIGHT_SPAN || nj >= SIGHT_SPAN || !seen[nj][ni];
+                if (out) _edge(edges, white, gx + i - SIGHT_REACH, gy + j - SIGHT_REACH, sd[0], sd[1]);
+            }
+        }
 }
 
 }  // namespace
@@ -247,23 +329,32 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
     const Entity* player = nullptr;
     for (const Entity& e : lev.items)
         if (_actor(e) && e.type == D_PLAYER) player = &e;
+    for (bool& b : _sees) b = false;
     if (play && lev.emp <= 0) {
         _watch.reset();
         _seen.reset();
+        _watch_edge.reset();
+        _seen_edge.reset();
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         float reach = ext.dist + SIGHT_REACH;
-        for (Entity& g : lev.items) {
+        for (int slot = 0; slot < ENTITY_MAX; slot++) {
+            Entity& g = lev.items[slot];
             if (!_actor(g) || g.type != D_GUARD || g.state == D_DEAD) continue;
             float ox = g.x - ext.cx, oz = g.y - ext.cz;
             if (ox * ox + oz * oz > reach * reach) continue;
             int gx = _cell_of(g.x), gy = _cell_of(g.y);
             bool sees = player && logic_cansee(game, g, _cell_of(player->x), _cell_of(player->y));
-            _watched(game, g, gx, gy, ext, white, sees ? _seen : _watch);
+            _sees[slot] = sees;
+            _watched(game, g, gx, gy, ext, white, sees ? _seen : _watch, sees ? _seen_edge : _watch_edge);
         }
         _tint(WATCH_TINT, WATCH_ALPHA);
         _watch.draw("watched");
+        _tint(WATCH_TINT, WATCH_EDGE_ALPHA);
+        _watch_edge.draw("watched-edge");
         _tint(SEEN_TINT, SEEN_ALPHA);
         _seen.draw("seen");
+        _tint(SEEN_TINT, WATCH_EDGE_ALPHA);
+        _seen_edge.draw("seen-edge");
     }
 
     // Windows glow as the way out; brighter once no pillar is left, and the
@@ -297,6 +388,107 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
 
 // ---------------------------------------------------------------- actor marks
 
+// Where a standing figure lies in its picture (fractions across and down):
+// only that part is drawn, which saves most of the fill of a picture that is
+// mostly clear; a dying one lies across the whole width.
+const float FIGURE_LEFT = 0.12f, FIGURE_RIGHT = 0.88f, FIGURE_TOP = 0.04f, FIGURE_FEET = 0.8f;
+
+void myview_figure_quad(MyQuads& into, int img, float cx, float cz, float hx, float hz, float bottom, float top,
+                        bool whole, float ny) {
+    const MyImage* im = myview_img_info(img);
+    if (!im) return;
+    float u0 = whole ? 0 : FIGURE_LEFT, u1 = whole ? 1 : FIGURE_RIGHT;
+    float l = 2 * u0 - 1, r = 2 * u1 - 1;
+    float yt = top - (top - bottom) * FIGURE_TOP, yb = top - (top - bottom) * FIGURE_FEET;
+    into.tex_quad(im->tex, 0, ny, 0, im->tx + im->tw * u0, im->ty + im->th * FIGURE_TOP, im->tw * (u1 - u0),
+                  im->th * (FIGURE_FEET - FIGURE_TOP), cx + hx * l, yb, cz + hz * l, cx + hx * r, yb, cz + hz * r,
+                  cx + hx * l, yt, cz + hz * l, cx + hx * r, yt, cz + hz * r, false);
+}
+
+float myview_actor_scale(const LevelData& lev) {
+    float d = lev.zoom + CAMERA_DISTANCE_BASE;
+    if (!std::isfinite(d)) return 1;
+    return mymax(1.0f, mymin(ACTOR_SCALE_FAR, d / ACTOR_LIFE_DISTANCE));
+}
+
+namespace {
+
+// A wedge on the floor in front of a guard, pointing the way he faces.
+void _wedge(MyQuads& into, int white, const Entity& g, float cx, float cz) {
+    int code = g.arrow;
+    if (code < 0 || code > 9) return;
+    float ax = (float)logic_arrow_decode[code][0], ay = (float)logic_arrow_decode[code][1];
+    float al = std::sqrt(ax * ax + ay * ay);
+    if (al == 0) return;
+    ax /= al, ay /= al;
+    float nx = cx + ax * WEDGE_NEAR, nz = cz + ay * WEDGE_NEAR;
+    float tx = cx + ax * WEDGE_FAR, tz = cz + ay * WEDGE_FAR;
+    float y = MYVIEW_OVERLAY_HEIGHT;
+    // A triangle: the quad's last corner on its third.
+    into.img_quad(white, 0, 1, 0, nx - ay * WEDGE_HALF, y, nz + ax * WEDGE_HALF, nx + ay * WEDGE_HALF, y,
+                  nz - ax * WEDGE_HALF, tx, y, tz, tx, y, tz, false);
+}
+
+// An exclamation mark over the head of a guard who sees the player.
+void _alert(int white, const Board& b, float cx, float cz, float scale) {
+    float len = std::sqrt(b.hx * b.hx + b.hz * b.hz);
+    if (!(len > 0)) return;
+    float y0 = FIGURE_HEIGHT * scale + ALERT_GAP, y1 = y0 + ALERT_DOT * 1.8f;
+    for (int pass = 0; pass < 2; pass++) {  // the dark border, then the mark
+        float grow = pass ? 0 : ALERT_BACK;
+        float hx = b.hx / len * (ALERT_HALF + grow), hz = b.hz / len * (ALERT_HALF + grow);
+        MyQuads& into = pass ? _alerts : _alert_backs;
+        myview_billboard(into, white, cx, cz, hx, hz, y0 - grow, y0 + ALERT_DOT + grow, 1, false);
+        myview_billboard(into, white, cx, cz, hx, hz, y1 - grow, y1 + ALERT_BAR + grow, 1, false);
+    }
+}
+
+// Draws this frame's rings and wedges, rims, fills and marks, look by look.
+void _actor_marks_draw(const LevelData& lev) {
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    // An alarmed guard's ring pulses.
+    float pulse = 0.6f + 0.4f * (float)std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_rings[k].n) continue;
+        _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
+        _rings[k].draw("ring");
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Rims stand a little behind their figures, so the figure hides all of
+    // its rim but the edge.
+    _tex_env(ENV_SHAPE);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_rims[k].n) continue;
+        _tint(LOOK_TINTS[k], RIM_ALPHA);
+        _rims[k].draw("rim");
+    }
+    _tex_env(ENV_LIT, FILL_SCALE);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_fills[k].n) continue;
+        _tint(LOOK_FILLS[k], 1);
+        _fills[k].draw("fill");
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    _tex_env(ENV_SHAPE);
+    for (int k = 0; k < LOOKS; k++) {
+        if (!_fills[k].n) continue;
+        _tint(LOOK_TINTS[k], FILL_GLOW);
+        _fills[k].draw("fill-glow");
+    }
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    _tex_env(ENV_PLAIN);
+    if (_alerts.n) {
+        glDisable(GL_DEPTH_TEST);
+        glColor4f(0.1f, 0, 0, 0.85f);
+        _alert_backs.draw("alert-border");
+        _tint(ALERT_TINT, 1);
+        _alerts.draw("alert");
+        glEnable(GL_DEPTH_TEST);
+    }
+}
+
+}  // namespace
+
 void myview_marks_actors(Game& game, float rotate) {
     LevelData& lev = game.level;
     if (game.state == STATE_EDIT) return;
@@ -307,11 +499,22 @@ void myview_marks_actors(Game& game, float rotate) {
     glDepthMask(GL_FALSE);
 
     // A ring of light on the ground under every figure, in the tint of its
-    // look (the player's bigger until the first step), and a glow for the
-    // figures that the floor would hide. One batch per look, so that a
-    // frame makes a few draws rather than two an actor.
-    int ring = myview_img("unshadow");
-    for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _glows[k].reset();
+    // look (the player's bigger until the first step) with a wedge the way a
+    // guard faces; a rim round each figure, and its own light over it where
+    // the floor would hide it. One batch per look, so that a frame makes a
+    // few draws rather than several an actor.
+    int ring = myview_img("unshadow"), white = myview_img("white");
+    for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _rims[k].reset(), _fills[k].reset();
+    _alerts.reset();
+    _alert_backs.reset();
+    float scale = myview_actor_scale(lev);
+    double a = rotate * PI / 180;
+    float ux = (float)((std::cos(a) + std::sin(a)) / std::sqrt(2.0));  // towards the eye
+    float uz = (float)((std::cos(a) - std::sin(a)) / std::sqrt(2.0));
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    float rim = RIM_PIXELS * UNITS_PER_PIXEL * (lev.zoom + CAMERA_DISTANCE_BASE) / mymax(1.0f, (float)vp[3]);
+    if (!std::isfinite(rim)) rim = 0;
     for (int slot = 0; slot < ENTITY_MAX; slot++) {
         const Entity& e = lev.items[slot];
         if (!_actor(e)) continue;
@@ -320,34 +523,27 @@ void myview_marks_actors(Game& game, float rotate) {
         if (e.type == D_PLAYER && !(e.p_moved && game.state == STATE_LEVEL)) r = START_RING_REACH;
         float cx = e.x + 0.5f, cz = e.y + 0.5f;
         _flat(_rings[look], ring, cx - r, cz - r, cx + r, cz + r, MYVIEW_OVERLAY_HEIGHT);
+        if (e.type == D_GUARD && look != LOOK_DYING) _wedge(_rings[look], white, e, cx, cz);
 
-        int img;
-        float hx, hz, top;
-        if (!_actor_board(e, rotate, &img, &hx, &hz, &top)) continue;
+        Board b;
+        if (!_actor_board(lev, e, rotate, &b)) continue;
+        // The rim: the figure a few pixels bigger all round, behind it.
+        float grow = 1 + rim / (FIGURE_HALF_WIDTH * scale), mid = FIGURE_HEIGHT * scale / 2;
+        float lift = 1 + rim / mid;
+        myview_figure_quad(_rims[look], b.img, cx - ux * RIM_BACK, cz - uz * RIM_BACK, b.hx * grow, b.hz * grow,
+                           mid + (b.bottom - mid) * lift, mid + (b.top - mid) * lift, e.state == D_DEAD, 1);
+        if (e.type == D_GUARD && (_sees[slot] || e.state == D_SHOOT) && e.state != D_DEAD)
+            _alert(white, b, cx, cz, scale);
         int x = _cell_of(e.x), y = _cell_of(e.y);
         int f = (x >= 0 && y >= 0 && x < MAP_SIZE && y < MAP_SIZE) ? game.ext.info[y][x] : 0;
-        // The player always carries its light; guards shine only where the
+        // The player always carries its light; guards are lit only where the
         // floor is too dark for their dark uniforms to show against it, or
         // through the stubs of the blocks cut away in front of them.
         bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0 || _cut_behind[slot];
         if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
-        myview_billboard(_glows[look], img, cx, cz, hx, hz, MYVIEW_SPRITE_BOTTOM, top, 1, false);
+        myview_figure_quad(_fills[look], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
     }
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    // An alarmed guard's ring pulses.
-    float pulse = 0.6f + 0.4f * (float)std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_rings[k].n) continue;
-        _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
-        _rings[k].draw("ring");
-    }
-    _silhouette(true);
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_glows[k].n) continue;
-        _tint(LOOK_TINTS[k], GLOW_STRENGTH);
-        _glows[k].draw("glow");
-    }
-    _silhouette(false);
+    _actor_marks_draw(lev);
     glDepthFunc(GL_LESS);
     glDisable(GL_ALPHA_TEST);
 }

@@ -35,7 +35,7 @@ const float WINDOW_SILL = 0.5f, WINDOW_LINTEL = 2.0f;
 const float CRATE_HEIGHT = 1.25f;
 const float PILLAR_FOOT = 0.35f, PILLAR_HEAD = 2.15f, PILLAR_CAP = 2.675f;
 const float PILLAR_SHAFT_POP = -0.125f, PILLAR_CAP_POP = -0.25f;
-const float PIT_DEPTH = -4.0f;
+const float PIT_DEPTH = MYVIEW_PIT_DEPTH;
 
 const float SPRITE_HALF_W = MYVIEW_SPRITE_HALF_W;
 const float SPRITE_BOTTOM = MYVIEW_SPRITE_BOTTOM, SPRITE_TOP = MYVIEW_SPRITE_TOP;
@@ -56,7 +56,9 @@ const GLfloat BLACK[4] = {0, 0, 0, 1};
 const GLfloat SUN_DIFFUSE[4] = {0.46f, 0.52f, 0.6f, 1};
 const GLfloat SUN_DIRECTION[4] = {20, 40, 0, 0};  // from above and +x
 const GLfloat SCENE_AMBIENT[4] = {0.3f, 0.33f, 0.4f, 1};
-const GLfloat EMP_LIGHT[4] = {0.1f, 0.36f, 0.12f, 1};
+// An EMP cools and dims the light without washing out the colours.
+const GLfloat EMP_SUN[4] = {0.3f, 0.4f, 0.46f, 1};
+const GLfloat EMP_AMBIENT[4] = {0.2f, 0.26f, 0.3f, 1};
 const GLfloat DARK_TINT[4] = {0.75f, 0.75f, 0.8f, 1};
 const GLfloat BLAST_DIFFUSE[4] = {36, 20, 6, 1};
 const GLfloat LAMP_BLUE[4] = {0, 10, 18, 1};      // lamp value 2
@@ -272,8 +274,8 @@ void _lighting(Frame& fr) {
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, BLACK);
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, SCENE_AMBIENT);
     if (emp) {
-        glLightfv(GL_LIGHT0, GL_DIFFUSE, EMP_LIGHT);
-        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, EMP_LIGHT);
+        glLightfv(GL_LIGHT0, GL_DIFFUSE, EMP_SUN);
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, EMP_AMBIENT);
     }
     glColor4f(1, 1, 1, 1);
     glDepthFunc(GL_LESS);
@@ -397,6 +399,7 @@ void _cell_pass_one(Frame& fr, int x, int y) {
     }
     if (t.view == D_SPRITE) _sprite_tile(fr, t, x, y, flags);
     if (et && et->type == D_ARROW) _arrow_trail(fr, *et, x, y);
+    myview_world_cell(g, fr.editor, x, y);
 }
 
 // Cells within the visible radius, the border only in the editor.
@@ -422,6 +425,7 @@ void _entity(Frame& fr, const Entity& e) {
     float ex = e.x, ey = e.y;
     int cx = _cell(ex + 0.5f), cy = _cell(ey + 0.5f);
     if (!_in_grid(cx, cy)) return;  // only a damaged record puts an actor there
+    if (myview_fx_sky(e.type) && !fr.editor) return;  // fireworks burst over the map
     bool blast = _blast_kind(e.type);
     if (!blast)
         _flat(_sprites, fr.shadow, ex - SHADOW_REACH, ey - SHADOW_REACH, ex + 1 + SHADOW_REACH,
@@ -432,7 +436,10 @@ void _entity(Frame& fr, const Entity& e) {
     int img = myview_img(name);
     const MyImage* im = myview_img_info(img);
     if (!im) return;
-    float w = im->w * SPRITE_HALF_W / SPRITE_ART_UNIT;
+    // Figures stand bigger than life from far off, feet on the ground.
+    bool actor = e.type == D_PLAYER || e.type == D_GUARD;
+    float k = actor ? myview_actor_scale(fr.lev) : 1;
+    float w = im->w * SPRITE_HALF_W / SPRITE_ART_UNIT * k;
     float h = (float)(int)(im->h * SPRITE_ART_HEIGHT / SPRITE_ART_UNIT);
     float hx, hz;
     myview_billboard_axis(fr.rotate, w, &hx, &hz);
@@ -453,6 +460,8 @@ void _entity(Frame& fr, const Entity& e) {
     float ny = (flags & INFO_DARK) ? -1.0f : 1.0f;
     if (e.type >= D_BOMB1 && e.type <= D_BOMB4)
         myview_billboard(into, img, mx, mz, fr.hx, fr.hz, SPRITE_BOTTOM, SPRITE_TOP, ny, false);
+    else if (actor)
+        myview_figure_quad(into, img, mx, mz, hx, hz, SPRITE_BOTTOM * k, (SPRITE_BOTTOM + h) * k, e.state == D_DEAD, ny);
     else
         myview_billboard(into, img, mx, mz, hx, hz, SPRITE_BOTTOM, SPRITE_BOTTOM + h, ny, false);
 }
@@ -474,9 +483,10 @@ void _alpha_blend(GLenum dst) {
     glAlphaFunc(GL_GREATER, ALPHA_CUT);
 }
 
-// The solid passes: blocks, floors and pits.
+// The solid passes: the ground, blocks, floors and pits.
 void _draw_solid() {
     glDisable(GL_CULL_FACE);
+    myview_world_draw();
     glColor4f(1, 1, 1, 1);
     _quads.draw("_quads");
     glColor4fv(PILLAR_TINT);
@@ -673,6 +683,22 @@ void _build(Frame& fr) {
     _windows_n = 0;
     _cell_pass(fr);
     _entity_pass(fr);
+    myview_world_ground(game, fr.editor, fr.ext.cx, fr.ext.cz, fr.ext.dist + MYVIEW_GROUND_MARGIN);
+}
+
+// A blast shakes the picture, not the camera: picking between frames goes
+// through the steady matrices that the screens set up after drawing.
+void _shake(Game& game) {
+    float dx, dy;
+    myview_fx_shake(game, &dx, &dy);
+    if (dx == 0 && dy == 0) return;
+    GLfloat m[16];
+    glMatrixMode(GL_PROJECTION);
+    glGetFloatv(GL_PROJECTION_MATRIX, m);
+    glLoadIdentity();
+    glTranslatef(dx, dy, 0);
+    glMultMatrixf(m);
+    glMatrixMode(GL_MODELVIEW);
 }
 
 }  // namespace
@@ -683,12 +709,17 @@ void myview_build(Game& game) {
 }
 
 void myview_paint(Game& game) {
+    myview_fx_follow(game);
+    bool kept = myview_fx_win_swap(game);
     Frame fr(game);
     _build(fr);
+    _shake(game);
     _draw_solid();
     _overlays(fr);
     if (!fr.editor) myview_marks_floor(game, fr.ext, _windows, _windows_n);
     _draw_sprites();
     myview_marks_actors(game, fr.rotate);
+    myview_fx_draw(game);
     _finish();
+    if (kept) myview_fx_win_swap(game);
 }

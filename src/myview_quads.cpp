@@ -249,3 +249,49 @@ void myview_flush() {
     for (bool& k : c.known) k = false;
     c.fake_next = GFX_IMG_MAX - 1;
 }
+
+// ---------------------------------------------------------------- coloured quads
+
+namespace {
+
+struct PaintVertex {
+    float x, y, z, u, v;
+    unsigned char rgba[4];
+};
+enum { PAINT_VERTICES_MAX = 32768 };
+PaintVertex _paint[PAINT_VERTICES_MAX];
+int _paint_n = 0, _paint_tex = 0;
+unsigned char _paint_rgba[4] = {255, 255, 255, 255};
+
+unsigned char _byte(float v) { return (unsigned char)(v <= 0 ? 0 : v >= 1 ? 255 : v * 255 + 0.5f); }
+
+}  // namespace
+
+void myview_paint_begin(int tex) {
+    _paint_n = 0;
+    _paint_tex = tex;
+}
+
+void myview_paint_colour(float r, float g, float b, float a) {
+    _paint_rgba[0] = _byte(r), _paint_rgba[1] = _byte(g), _paint_rgba[2] = _byte(b), _paint_rgba[3] = _byte(a);
+}
+
+void myview_paint_vertex(float x, float y, float z, float u, float v) {
+    if (_paint_n >= PAINT_VERTICES_MAX) return;
+    PaintVertex& p = _paint[_paint_n++];
+    p.x = x, p.y = y, p.z = z, p.u = u, p.v = v;
+    memcpy(p.rgba, _paint_rgba, 4);
+}
+
+void myview_paint_end() {
+    int n = _paint_n - _paint_n % 4;  // whole quads only
+    if (n <= 0 || _paint_tex <= 0) return;
+    glBindTexture(GL_TEXTURE_2D, (GLuint)_paint_tex);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(PaintVertex), _paint[0].rgba);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(PaintVertex), &_paint[0].u);
+    glVertexPointer(3, GL_FLOAT, sizeof(PaintVertex), &_paint[0].x);
+    glDrawArrays(GL_QUADS, 0, n);
+    glDisableClientState(GL_COLOR_ARRAY);
+    _paint_n = 0;
+}

@@ -3,7 +3,10 @@
 // Only the view's own files and its tests include this.
 //
 // Sections by file: myview_quads.cpp (batches, image cache),
-// myview_paint.cpp (blocks, billboards, lights, the frame), myview.cpp (extent).
+// myview_paint.cpp (blocks, billboards, lights, the frame), myview.cpp (extent),
+// myview_marks.cpp (readability marks), myview_world.cpp (the ground around
+// the map, crater floors), myview_fx.cpp (what blasts leave
+// behind, the shake, bomb countdowns, the win's flash and fireworks).
 #pragma once
 
 #include <vector>
@@ -92,6 +95,18 @@ enum { MYVIEW_BATCHES = 11 };
 extern MyQuads* const myview_batches[MYVIEW_BATCHES];
 extern const char* const myview_batch_names[MYVIEW_BATCHES];
 
+// ---------------------------------------------------------------- coloured quads (myview_quads.cpp)
+
+// Quads with a colour at every corner (the ground's vignette, smoke, sparks),
+// gathered into one fixed array and drawn with one call: begin with a
+// texture, set colours and add corners four by four, end draws them. A
+// steady frame neither allocates nor asks the renderer for new vertex
+// layouts, as drawing vertex by vertex would.
+void myview_paint_begin(int tex);
+void myview_paint_colour(float r, float g, float b, float a);
+void myview_paint_vertex(float x, float y, float z, float u, float v);
+void myview_paint_end();
+
 // ---------------------------------------------------------------- image cache (myview_quads.cpp)
 
 // What the view needs of an image: the OpenGL texture, where the image lies in
@@ -171,3 +186,52 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
 // guards each their own), and a glow in that tint over the player and over
 // guards in shadow, on dark floor or behind a cut block.
 void myview_marks_actors(Game& game, float rotate);
+
+// ---------------------------------------------------------------- figures (myview_marks.cpp)
+
+// How many times life size the player and the guards stand at the camera's
+// distance: life size close up, bigger farther out, so that a figure stays
+// readable from the far zoom.
+float myview_actor_scale(const LevelData& lev);
+// The part of an actor's billboard (centre, half-axis, bottom and top as
+// for myview_billboard) that holds the figure; `whole` for one lying down.
+void myview_figure_quad(MyQuads& into, int img, float cx, float cz, float hx, float hz, float bottom, float top,
+                        bool whole, float ny);
+
+// ---------------------------------------------------------------- the world (myview_world.cpp)
+
+// Depth of a crater's floor and of the plinth the map stands on; the ground
+// around the map lies a little under it.
+const float MYVIEW_PIT_DEPTH = -4.0f;
+// The night ground around the map, wherever no cell of the map is drawn, and
+// a soft shadow on it along the map's edge; within `reach` of (cx, cz), the
+// last MYVIEW_GROUND_MARGIN of it past the view's rim (the ground is seen
+// farther off than the floor). The ground darkens towards that rim.
+const float MYVIEW_GROUND_MARGIN = 8;
+void myview_world_ground(Game& game, bool editor, float cx, float cz, float reach);
+// A cell's share of the world: the floor at the bottom of a hole and the
+// plinth faces along the map's edge (into the pits' pass).
+void myview_world_cell(Game& game, bool editor, int x, int y);
+// Draws the ground pass (unlit).
+void myview_world_draw();
+
+// ---------------------------------------------------------------- effects (myview_fx.cpp)
+
+// Follows this frame's blasts and the win in the view's own record: what a
+// blast leaves behind outlives the rules' entity; a rewind or another map
+// forgets what it undid.
+void myview_fx_follow(Game& game);
+// Offset of this frame's picture in normalised device units while a blast
+// shakes the view (play only, when the player allows it); 0, 0 otherwise.
+void myview_fx_shake(const Game& game, float* dx, float* dy);
+// During the win the map is drawn as it stood when the player reached the
+// window, whatever the fireworks do to it: swaps the grid and its flags with
+// the kept copy and back. False (and nothing swapped) when no win is on.
+bool myview_fx_win_swap(Game& game);
+// How many blasts the view still draws something of (fire, smoke, debris).
+int myview_fx_blasts();
+// The rules' fireworks are not drawn as blasts.
+inline bool myview_fx_sky(int type) { return type == D_BLAST2; }
+// Draws the lingering fire, smoke and debris, the bombs' countdown rings,
+// the win's flash and the fireworks over the map (after the sprites).
+void myview_fx_draw(Game& game);

@@ -22,6 +22,7 @@
 #include "level.h"
 #include "logic.h"
 #include "logic_world.h"
+#include "myview_quads.h"
 #include "menu.h"
 #include "pngout.h"
 #include "util.h"
@@ -174,9 +175,21 @@ Light measure_light(Harness& h, const Picture& p) {
     Light l;
     std::vector<float> map;
     int bottom = std::min(p.h, (int)bar_top(h));
+    // The map: what the view drew at or above the floor, not the ground
+    // around it nor the plinth it stands on.
+    GLdouble model[16], proj[16], wx, wy, wz;
+    GLint vp[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    glGetIntegerv(GL_VIEWPORT, vp);
     for (int y = 0; y < bottom; y++)
-        for (int x = 0; x < p.w; x++)
-            if (p.depth[(size_t)y * p.w + x] < 1) map.push_back(p.luma(x, y));
+        for (int x = 0; x < p.w; x++) {
+            float d = p.depth[(size_t)y * p.w + x];
+            if (d >= 1 || !gluUnProject(x + 0.5, vp[1] + vp[3] - y - 0.5, d, model, proj, vp, &wx, &wy, &wz) ||
+                wy < -0.05)
+                continue;
+            map.push_back(p.luma(x, y));
+        }
     double sum = 0;
     for (float v : map) sum += v;
     l.mean = map.empty() ? 0 : (float)(sum / map.size());
@@ -272,6 +285,40 @@ float actor_contrast(Harness& h, Entity& e, const char* name) {
         }
     if (actor.empty()) return 0;
     return ratio(percentile(actor, 0.5f), percentile(around, 0.5f));
+}
+
+// Pixels where the actor's figure stands in front of the scene (it writes
+// depth; its marks on the floor and its rim do not).
+std::vector<size_t> figure_pixels(const Picture& with, const Picture& without) {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < with.depth.size(); i++)
+        if (with.depth[i] < without.depth[i] - 1e-6f) out.push_back(i);
+    return out;
+}
+
+// Hue in degrees (0..360) and saturation of a pixel.
+float hue(const unsigned char* p, float* sat = nullptr) {
+    float r = p[0] / 255.0f, g = p[1] / 255.0f, b = p[2] / 255.0f;
+    float mx = std::max({r, g, b}), mn = std::min({r, g, b}), c = mx - mn;
+    if (sat) *sat = mx > 0 ? c / mx : 0;
+    if (c <= 0) return 0;
+    float h = mx == r ? std::fmod((g - b) / c + 6, 6.0f) : mx == g ? (b - r) / c + 2 : (r - g) / c + 4;
+    return h * 60;
+}
+
+float hue_distance(float a, float b) {
+    float d = std::fabs(a - b);
+    return std::min(d, 360 - d);
+}
+
+// Median hue of the saturated pixels among `at`.
+float median_hue(const Picture& p, const std::vector<size_t>& at) {
+    std::vector<float> hues;
+    for (size_t i : at) {
+        float sat, h = hue(&p.px[i * 4], &sat);
+        if (sat > 0.25f) hues.push_back(h);
+    }
+    return percentile(hues, 0.5f);
 }
 
 // ---------------------------------------------------------------- texts
@@ -523,4 +570,115 @@ TEST(Readable, TextsOverTheMapSitOnPanels) {
         EXPECT_GE(text_contrast(h, static_cast<MenuDownload2*>(_game_states[STATE_MENU_DOWNLOAD2])->gui,
                                 ("text-online" + tag).c_str(), &worst), 4.5f) << worst;
     }
+}
+
+// However wide the window, the map stands on a night ground: at most 15 %
+// of a play frame is pure black, close up and from the far zoom.
+TEST(Readable, PlayFramesShowAWorldAroundTheMap) {
+    const WindowSize sizes[] = {{960, 720}, {1920, 1080}, {2560, 1080}};
+    for (const WindowSize& s : sizes) {
+        Harness h(s.w, s.h);
+        h.start();
+        Game& g = h.game();
+        for (int map = 0; map < 2; map++) {
+            if (map == 0) build_room(h);
+            else start_tutorial(h, 0);
+            ASSERT_EQ(STATE_LEVEL, g.state);
+            for (float zoom : {0.0f, 50.0f}) {
+                g.level.zoom = g.level.tzoom = zoom;
+                h.tick();
+                std::string name = std::string("world-") + (map ? "tutorial-" : "room-") + std::to_string((int)zoom) +
+                                   "-" + std::to_string(s.w) + "x" + std::to_string(s.h);
+                Picture p = take(h, name.c_str());
+                size_t black = 0;
+                for (size_t i = 0; i < p.px.size(); i += 4) black += std::max({p.px[i], p.px[i + 1], p.px[i + 2]}) <= 2;
+                float share = black / (float)(p.w * p.h);
+                printf("%s: pure black %.1f %%\n", name.c_str(), 100 * share);
+                EXPECT_LE(share, 0.15f) << name;
+            }
+        }
+    }
+}
+
+// From the far zoom at 960 x 720 the player and a guard stand at least 40
+// pixels tall.
+TEST(Readable, FiguresStandTallAtTheFarZoom) {
+    Harness h(960, 720);
+    h.start();
+    build_room(h);
+    Game& g = h.game();
+    g.level.zoom = g.level.tzoom = 50;
+    h.tick();
+    for (int type : {D_PLAYER, D_GUARD}) {
+        Entity* e = logic_find(g, type);
+        ASSERT_TRUE(e);
+        const char* name = type == D_PLAYER ? "tall-player" : "tall-guard";
+        Picture with = take(h, name);
+        e->active = 0;
+        Picture without = take(h, (std::string(name) + "-without").c_str());
+        e->active = 1;
+        int top = with.h, bottom = -1;
+        for (size_t i : figure_pixels(with, without)) {
+            int y = (int)(i / with.w);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+        printf("%s: %d px\n", name, bottom - top + 1);
+        EXPECT_GE(bottom - top + 1, 40) << name;
+    }
+}
+
+// Watched cells are far in hue from lamp light and from the guards; a guard
+// who sees the player shows a red mark over his head.
+TEST(Readable, ThreatsHaveTheirOwnColour) {
+    Harness h(960, 720);
+    h.start();
+    build_room(h);
+    Game& g = h.game();
+    h.tick();
+    Entity* guard = logic_find(g, D_GUARD);
+    Entity* p = logic_find(g, D_PLAYER);
+    ASSERT_TRUE(guard && p);
+    // A lamp over a corner that no guard watches.
+    Entity* lamp = logic_next_entity(g);
+    ASSERT_TRUE(lamp);
+    lamp->active = 1;
+    lamp->type = D_LIGHT;
+    lamp->x = lamp->y = 59;
+    Picture with = take(h, "threat");
+    guard->active = 0;
+    Picture without = take(h, "threat-without-guard");
+    guard->active = 1;
+    float lamp_hue = 0, wx, wy;
+    ASSERT_TRUE(project(59.5f, 0, 59.5f, &wx, &wy));
+    lamp_hue = hue(with.at((int)wx, (int)wy));
+    float guard_hue = median_hue(with, figure_pixels(with, without));
+    std::vector<size_t> watched;
+    int gx = _logic_cell(guard->x), gy = _logic_cell(guard->y);
+    for (int y = gy - 10; y <= gy + 10; y++)
+        for (int x = gx - 10; x <= gx + 10; x++) {
+            if (std::abs(x - gx) + std::abs(y - gy) < 2 || logic_find_at(g, x, y) || !logic_cansee(g, *guard, x, y))
+                continue;
+            if (project(x + 0.5f, 0, y + 0.5f, &wx, &wy) && wx >= 0 && wy >= 0 && wx < with.w && wy < with.h)
+                watched.push_back((size_t)(int)wy * with.w + (int)wx);
+        }
+    ASSERT_GT(watched.size(), 5u);
+    float watch_hue = median_hue(with, watched);
+    printf("hues: watched %.0f, lamp light %.0f, guard %.0f: %.0f and %.0f degrees apart\n", watch_hue, lamp_hue,
+           guard_hue, hue_distance(watch_hue, lamp_hue), hue_distance(watch_hue, guard_hue));
+    EXPECT_GE(hue_distance(watch_hue, lamp_hue), 60);
+    EXPECT_GE(hue_distance(watch_hue, guard_hue), 60);
+
+    // The player steps into his view: a red mark over his head.
+    int cx = _logic_cell(guard->x), cy = _logic_cell(guard->y);
+    for (size_t i = 0; i < 4 && !logic_cansee(g, *guard, _logic_cell(p->x), _logic_cell(p->y)); i++) {
+        const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+        p->x = (float)(cx + steps[i][0]), p->y = (float)(cy + steps[i][1]);
+    }
+    ASSERT_TRUE(logic_cansee(g, *guard, _logic_cell(p->x), _logic_cell(p->y)));
+    Picture seen = take(h, "threat-seen");
+    float head = 1.75f * myview_actor_scale(g.level) + 1.3f;  // the bar of the mark
+    ASSERT_TRUE(project(guard->x + 0.5f, head, guard->y + 0.5f, &wx, &wy));
+    const unsigned char* mark = seen.at((int)wx, (int)wy);
+    EXPECT_GT(mark[0], 180);
+    EXPECT_LT(mark[1], 90);
 }

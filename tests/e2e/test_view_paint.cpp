@@ -137,6 +137,17 @@ protected:
 
     void TearDown() override { _myview_overhead = 0; }
 
+    // A texture of one colour.
+    GLuint solid(const unsigned char* rgba) {
+        GLuint tex = 0;
+        glGenTextures(1, &tex);
+        glBindTexture(GL_TEXTURE_2D, tex);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return tex;
+    }
+
     // A plain white texture behind every picture the view asks for.
     void fake_art() {
         const unsigned char px[4 * 4] = {255, 255, 255, 255, 255, 255, 255, 255,
@@ -150,6 +161,10 @@ protected:
                                "plant", "item-bomb1", "icon-plant", "decal-arrow3", "decal-player"};
         for (const char* n : names) ASSERT_NE(0, myview_img_fake(n, (int)white_tex, 96, 96));
         walls = myview_img_fake("walls", (int)white_tex, 96, 96);
+        // Around the map a black ground, so that what the map draws stands
+        // alone on black.
+        const unsigned char black[4] = {0, 0, 0, 255};
+        myview_img_fake("ground", (int)solid(black), 96, 96);
         myview_img_fake("guard", (int)white_tex, 96, 96);
         myview_img_fake("blast", (int)white_tex, 96, 192);
         myview_img_fake("bomb", (int)white_tex, 48, 48);
@@ -531,7 +546,8 @@ TEST_F(ViewPaint, EightLampsLightOnlyTheFirstSevenInSlotOrder) {
     EXPECT_FALSE(glIsEnabled(GL_LIGHT4));
 }
 
-TEST_F(ViewPaint, AnEmpDimsTheSceneGreenWithoutLamps) {
+// Dimmer and cooler, but the scene keeps its colours (no green wash).
+TEST_F(ViewPaint, AnEmpCoolsTheSceneWithoutLamps) {
     entity(0, D_LIGHT, C, C);
     entity(1, D_BLAST, C, C, "blast");
     g->level.emp = 30;
@@ -540,16 +556,55 @@ TEST_F(ViewPaint, AnEmpDimsTheSceneGreenWithoutLamps) {
     GLfloat d[4], a[4];
     glGetLightfv(GL_LIGHT0, GL_DIFFUSE, d);
     glGetFloatv(GL_LIGHT_MODEL_AMBIENT, a);
-    const float green[4] = {0.1f, 0.36f, 0.12f, 1};
+    const float sun[4] = {0.3f, 0.4f, 0.46f, 1}, ambient[4] = {0.2f, 0.26f, 0.3f, 1};
     for (int i = 0; i < 4; i++) {
-        EXPECT_FLOAT_EQ(green[i], d[i]);
-        EXPECT_FLOAT_EQ(green[i], a[i]);
+        EXPECT_FLOAT_EQ(sun[i], d[i]);
+        EXPECT_FLOAT_EQ(ambient[i], a[i]);
     }
     g->level.emp = 0;
     paint();
     EXPECT_EQ(3, lnum);
     glGetLightfv(GL_LIGHT0, GL_DIFFUSE, d);
     EXPECT_FLOAT_EQ(0.46f, d[0]);
+}
+
+// A blast's smoke outlives the rules' entity, clears by itself, and is
+// forgotten by a rewind to before the blast; it shakes the picture briefly,
+// in play, unless the player turned that off.
+TEST_F(ViewPaint, WhatABlastLeavesOutlivesItButNotARewind) {
+    LevelData& lev = g->level;
+    g->state = STATE_LEVEL;
+    struct Step {
+        int frame;
+        bool entity;  // the rules' blast is still there
+        int blasts;   // what the view still draws
+    } steps[] = {{100, true, 1}, {110, true, 1}, {140, false, 1}, {300, false, 0},  // burns, smokes, clears
+                 {400, true, 1}, {390, false, 0}};                                   // rewound to before it
+    for (const Step& st : steps) {
+        lev.frame = st.frame;
+        Entity& b = entity(0, D_BLAST, C, C, "blast");
+        b.frame = st.frame >= 400 ? 0 : (st.frame - 100) / 2;
+        b.active = st.entity;
+        paint();
+        EXPECT_EQ(st.blasts, myview_fx_blasts()) << "tick " << st.frame;
+    }
+    float dx, dy;
+    for (int shake : {1, 0}) {
+        g->screen_shake = shake;
+        lev.frame = 500;
+        entity(0, D_BLAST, C, C, "blast");
+        paint();
+        lev.frame = 502;
+        paint();
+        myview_fx_shake(*g, &dx, &dy);
+        EXPECT_EQ(shake != 0, dx != 0 || dy != 0) << "shake " << shake;
+    }
+    g->screen_shake = 1;
+    lev.items[0].active = 0;
+    lev.frame = 560;  // long after
+    paint();
+    myview_fx_shake(*g, &dx, &dy);
+    EXPECT_TRUE(dx == 0 && dy == 0);
 }
 
 TEST_F(ViewPaint, LeavesLightingOnAndBlendingOff) {
@@ -633,22 +688,24 @@ TEST_F(ViewPaint, ASteadyFrameAllocatesNothing) {
 
 // ---------------------------------------------------------------- pixels
 
+// Empty cells show the ground far below (black here); the room is wide
+// enough that the plinth round its edge and its shadow stay out of sight.
 TEST_F(ViewPaint, AWallStandsWhereTheMapHasOne) {
     LevelData& lev = g->level;
-    for (int y = C - 3; y <= C + 3; y++)
-        for (int x = C - 3; x <= C + 3; x++) lev.data[y][x] = T_EMPTY;
+    for (int y = C - 7; y <= C + 7; y++)
+        for (int x = C - 7; x <= C + 7; x++) lev.data[y][x] = T_EMPTY;
     lev.data[C][C] = T_WALL;
     gfx_clear();
     paint();
     EXPECT_NE(0u, pixel_at(C + 0.5f, 2.5f, C + 0.5f));  // the wall's top
     EXPECT_EQ(0u, pixel_at(C - 2 + 0.5f, 0, C + 2 + 0.5f));  // an empty cell shows nothing
-    EXPECT_NE(0u, pixel_at(C + 5.5f, 0, C + 0.5f));  // a floor
+    EXPECT_NE(0u, pixel_at(C + 9.5f, 0, C + 0.5f));  // a floor
 }
 
 TEST_F(ViewPaint, TheCursorIsBlueOverAHiddenCellAndGreyElsewhere) {
     LevelData& lev = g->level;
-    for (int y = C - 4; y <= C + 4; y++)
-        for (int x = C - 4; x <= C + 4; x++) lev.data[y][x] = T_EMPTY;  // a black background
+    for (int y = C - 8; y <= C + 8; y++)
+        for (int x = C - 8; x <= C + 8; x++) lev.data[y][x] = T_EMPTY;  // a black background
     g->state = STATE_LEVEL;
     g->ext.info[C][C] = INFO_SHADOW;
     lev.focus_x = C + 0.5f;

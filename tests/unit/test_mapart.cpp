@@ -119,9 +119,9 @@ TEST(MapArt, CatalogueHoldsEveryImageOnSaneSheets) {
     std::vector<ArtTile> tiles = mapart_tiles("../data/tiles.json");
     ASSERT_FALSE(tiles.empty());
     std::vector<std::string> names = mapart_names(tiles);
-    // 6 surfaces and spots, 14 decals, 32 icons, 8 sprite tiles, 4 bombs,
+    // 9 surfaces and spots, 14 decals, 32 icons, 8 sprite tiles, 4 bombs,
     // 9 blasts, 2 standing actors and 5 x 64 + 8 animation frames.
-    EXPECT_EQ(names.size(), 6u + 14 + 32 + 8 + 4 + 9 + 2 + 5 * 64 + 8);
+    EXPECT_EQ(names.size(), 9u + 14 + 32 + 8 + 4 + 9 + 2 + 5 * 64 + 8);
 
     std::map<std::string, std::vector<unsigned char>> sheets;
     std::map<std::string, int> sheet_w, sheet_h;
@@ -240,6 +240,25 @@ TEST(MapArt, FiguresStandOnTheGroundRowAndStayInTheirFrame) {
         centroid(c, &cx, &cy);
         EXPECT_NEAR(cx / MAPART_SCALE, 0, 2.5f) << who;
     }
+    // The view draws only the part of a standing or moving figure's picture
+    // from 12 % to 88 % of its width and from 4 % of its height down (a gun
+    // raised away from the viewer reaches that high).
+    for (ArtActor who : {ART_PLAYER, ART_GUARD}) {
+        for (ArtMove move : {ART_WALK, ART_RUN, ART_SHOOT}) {
+            for (int dir : {4, 6, 8}) {
+                for (int f : {0, 2, 4, 6}) {
+                    ArtCanvas c = mapart_actor_frame(who, move, dir, f);
+                    int left = c.w, right = -1, top = c.h;
+                    for (int y = 0; y < c.h; y++)
+                        for (int x = 0; x < c.w; x++)
+                            if (c.at(x, y)[3] > 0.1f) left = std::min(left, x), right = std::max(right, x), top = std::min(top, y);
+                    EXPECT_GE(left, 0.12f * c.w) << who << " " << move << " " << dir << " " << f;
+                    EXPECT_LE(right, 0.88f * c.w) << who << " " << move << " " << dir << " " << f;
+                    EXPECT_GE(top, 0.04f * c.h) << who << " " << move << " " << dir << " " << f;
+                }
+            }
+        }
+    }
     // A body lying at the end of the fall stays inside the picture and above
     // the ground row, where the floor in front would hide it.
     for (int dir : MAPART_DIRS) {
@@ -264,6 +283,9 @@ TEST(MapArt, FloorAndWallsTileSeamlessly) {
     ArtCanvas floor = mapart_floor(size), walls = mapart_walls(size);
     expect_seamless(floor, "floor");
     expect_seamless(walls, "walls");
+    // So do the ground around the map and the crater floor, which repeat the same way.
+    expect_seamless(mapart_ground(size), "ground");
+    expect_seamless(mapart_crater(size), "crater");
     // The east faces (lower half) are the same masonry, darker.
     double upper = 0, lower = 0;
     for (int y = 0; y < size; y++) {

@@ -5,7 +5,8 @@
 // (mapart_canvas.cpp), 3D renderer (mapart_render.cpp), actors
 // (mapart_figure.cpp), props and bombs (mapart_props.cpp), surfaces and
 // effects (mapart_surface.cpp), decals and icons (mapart_marks.cpp), atlases
-// and catalogue pieces (mapart_atlas.cpp).
+// and catalogue pieces (mapart_atlas.cpp), ground, crater and smoke
+// (mapart_world.cpp).
 #pragma once
 
 #include <cmath>
@@ -284,6 +285,15 @@ void mapart_blast_shape(int stage, int* w, int* h);
 // Blasts are soft: they are made at one file pixel per logical pixel.
 constexpr int MAPART_BLAST_SCALE = 1;
 ArtCanvas mapart_blast(int stage);
+
+// ---- around the play (mapart_world.cpp) ---------------------------------------
+constexpr int MAPART_GROUND_UNITS = 10;  // world units covered by the ground texture, both ways
+// Seamless both ways: the night ground (MAPART_GROUND_UNITS a side) and the
+// crater floor (MAPART_TILING cells a side, like the floor).
+ArtCanvas mapart_ground(int size);
+ArtCanvas mapart_crater(int size);
+// A puff of smoke, drawn tinted and blended.
+ArtCanvas mapart_smoke(int size);
 
 // ---- decals and icons (mapart_marks.cpp) -------------------------------------
 constexpr int MAPART_DECAL = 64;  // logical size of a decal (one cell)

@@ -12,6 +12,8 @@ namespace {
 
 const int kTextureSize = 512;  // logical size of the floor and walls textures
 const int kShadowSize = 128;   // logical size of the shadow and watched-cell spots
+const int kGroundSize = 256;   // logical size of the ground and crater textures
+const int kPuffSize = 64;      // logical size of the smoke puff
 const int kSheetPad = 4;       // file pixels between images on a sheet
 // Blast frames are drawn smaller than their pixels and sampled from small
 // mipmap levels: a wider gap keeps one frame from bleeding into the next.
@@ -67,6 +69,7 @@ void _marks(const std::vector<ArtTile>& tiles, const ArtCanvas& floor, const Art
     out->push_back(_image("shadow", mapart_shadow(kShadowSize * s), kShadowSize, kShadowSize));
     out->push_back(_image("unshadow", mapart_unshadow(kShadowSize * s), kShadowSize, kShadowSize));
     out->push_back(_image("player-glow", mapart_player_glow(MAPART_SPRITE * s), MAPART_SPRITE, MAPART_SPRITE));
+    out->push_back(_image("smoke", mapart_smoke(kPuffSize * s), kPuffSize, kPuffSize));
     ArtTile none;
     none.name = "none";
     out->push_back(_image("decal-none", mapart_decal(none, MAPART_DECAL * s), MAPART_DECAL, MAPART_DECAL));
@@ -121,7 +124,8 @@ std::string mapart_frame_name(ArtActor who, ArtMove move, int dir, int frame) {
 }
 
 std::vector<std::string> mapart_names(const std::vector<ArtTile>& tiles) {
-    std::vector<std::string> names = {"floor", "walls", "shadow", "unshadow", "player-glow", "decal-none"};
+    std::vector<std::string> names = {"floor", "walls", "ground", "crater", "shadow", "unshadow", "player-glow",
+                                      "smoke", "decal-none"};
     for (const ArtTile& t : tiles) {
         if (t.view == "decal") names.push_back("decal-" + t.name);
         if (_has_icon(t)) names.push_back("icon-" + t.name);
@@ -151,7 +155,11 @@ int mapart_build(const char* tiles_json, const std::string& data_dir, const std:
     ArtImage walls = _image("walls", mapart_walls(kTextureSize * MAPART_SCALE), kTextureSize, kTextureSize);
     mapart_single(floor, "map-floor", &sheets, &placed);
     mapart_single(walls, "map-walls", &sheets, &placed);
-    printf("mapart: floor and walls %.2f s\n", clock.lap());
+    mapart_single(_image("ground", mapart_ground(kGroundSize * MAPART_SCALE), kGroundSize, kGroundSize), "map-ground",
+                  &sheets, &placed);
+    mapart_single(_image("crater", mapart_crater(kGroundSize * MAPART_SCALE), kGroundSize, kGroundSize), "map-crater",
+                  &sheets, &placed);
+    printf("mapart: floor, walls, ground and crater %.2f s\n", clock.lap());
 
     std::vector<ArtImage> group;
     _marks(tiles, floor.pixels, walls.pixels, &group);
