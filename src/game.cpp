@@ -350,6 +350,7 @@ bool Game::video_reset() {
     gfx_set_orient(0);
     font_init();
     myview_flush();
+    menu_backdrop_flush();
     return true;
 }
 

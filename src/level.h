@@ -16,6 +16,8 @@ typedef std::pair<std::string, std::string> LevelStatusLine;
 std::vector<LevelStatusLine> level_status_lines(const LevelData& lev);
 // Draws status lines against the window's top right corner.
 void level_status_paint(const std::vector<LevelStatusLine>& lines);
+// A red edge around the whole window, at strength 0 (none) to 1: a death.
+void level_paint_death_edge(float strength);
 
 class Level : public State {
 public:

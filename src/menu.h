@@ -52,6 +52,26 @@ std::string menu_column(const MyRow& row, const char* name);
 // end, when it is wider.
 std::string menu_fit(const char* font, const std::string& text, int width);
 
+// ---- the menus' look (menu_look.cpp)
+// Panels of the menus let a little of the backdrop through.
+enum { MENU_PANEL_ALPHA = 225 };
+// Where the map lists (build and online) show the selected map: its card,
+// and under it the panel of its texts.
+enum {
+    MENU_CARD_X = 374, MENU_CARD_Y = 122, MENU_CARD_W = 572, MENU_CARD_H = 268,
+    MENU_INFO_X = 372, MENU_INFO_Y = 400, MENU_INFO_W = 576, MENU_INFO_H = 200,
+};
+// Draws the dimmed picture of a featured map over the whole window: drawn
+// once per window size, then only copied.
+void menu_backdrop_paint(Game& game);
+// Forgets the picture (a video reset takes its texture with it).
+void menu_backdrop_flush();
+// The card of a list: a framed well at card (canvas rectangle) with the map
+// drawn in it. Leaves the 2D set-up on.
+void menu_card_paint(Game& game, const MyRect& card);
+// Turns the play copy's camera to play's angle and frames the map in the card.
+void menu_card_frame(Game& game, const MyRect& card);
+
 // ---- tutorial progress (menu.cpp)
 // After a tutorial's win: selects the next tutorial in the list; true when
 // the won one was the last (the main menu then says the tutorial is done).

@@ -106,7 +106,7 @@ TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
     g.death_cause = DEATH_SHOT;
     h.key(KEY_ESCAPE);
     ASSERT_EQ(g.state, STATE_PAUSE);
-    EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen and shot by a guard"));
+    EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen by a guard"));
     EXPECT_FALSE(find_button(&gui_at<Pause>(g), "Resume"));
     h.key(KEY_F1);
     EXPECT_EQ(g.state, STATE_MENU_HELP);

@@ -1,0 +1,131 @@
+// The menus' look: the dimmed picture of a featured map behind every menu
+// screen, drawn once and reused, and the framed card in which a list shows
+// its selected map at the camera angle of play.
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "driver.h"
+#include "gfx.h"
+#include "logic.h"
+#include "menu.h"
+#include "myview.h"
+
+namespace {
+
+// The backdrop: the last tutorial, the whole game at once, seen a little
+// closer than framed, over a night-blue gradient, drawn at a third of its light.
+const float BACKDROP_CLOSER = 0.8f;  // of the framed camera distance
+const float BACKDROP_LIGHT = 0.36f;
+const int BACKDROP_BANDS = 24;       // steps of the gradient
+const float VIEW_DISTANCE_BASE = 50; // the view's camera distance is its zoom + 50
+const float ZOOM_LIMIT = 50;         // the farthest zoom the view takes
+
+// The card: a steel frame around a dark well the map is drawn in.
+enum { CARD_RIM = 2, CARD_WELL = 0x060B14 };
+
+struct Backdrop {
+    GLuint tex = 0;
+    int w = 0, h = 0;  // window size it was drawn for
+};
+Backdrop _menu_backdrop;
+
+unsigned int _menu_mix(unsigned int a, unsigned int b, float t) {
+    auto ch = [&](int shift) {
+        float x = (float)((a >> shift) & 0xFF), y = (float)((b >> shift) & 0xFF);
+        return (unsigned int)(x + (y - x) * t + 0.5f) << shift;
+    };
+    return ch(16) | ch(8) | ch(0);
+}
+
+// Night blue, lighter at the top, over the whole window.
+void _menu_backdrop_gradient() {
+    GfxRect view = gfx_get_view();
+    for (int i = 0; i < BACKDROP_BANDS; i++) {
+        int y0 = (int)(view.y + view.h * i / BACKDROP_BANDS), y1 = (int)(view.y + view.h * (i + 1) / BACKDROP_BANDS);
+        gfx_fill(_menu_mix(UI_NIGHT + 0x0C1420, UI_NIGHT_DEEP, (float)i / (BACKDROP_BANDS - 1)), (int)view.x, y0,
+                 (int)view.w + 1, y1 - y0);
+    }
+}
+
+// Draws the featured map into the window and keeps the picture as a
+// texture. The map is loaded into the game's own copies, which are put back.
+void _menu_backdrop_draw(Game& game, int ww, int wh) {
+    std::unique_ptr<LevelData> level(new LevelData(game.level)), edit(new LevelData(game._edit));
+    std::unique_ptr<ExtData> ext(new ExtData(game.ext));
+    MyResult rows = game.gamedb.query("select id from levels where name like 't%' order by name desc", {});
+    gfx_clear();
+    game.gfx_2d();
+    _menu_backdrop_gradient();
+    if (!rows.empty() && logic_load(game, game.gamedb, menu_column(rows[0], "id").c_str())) {
+        LevelData& lev = game.level;
+        float d = (myview_frame_map(game, lev, 0) + VIEW_DISTANCE_BASE) * BACKDROP_CLOSER;
+        lev.zoom = lev.tzoom = d - VIEW_DISTANCE_BASE;
+        logic_info(game);
+        game.gfx_3d();
+        myview_paint(game);
+    }
+    game.level = *level;
+    game._edit = *edit;
+    game.ext = *ext;
+
+    glGenTextures(1, &_menu_backdrop.tex);
+    glBindTexture(GL_TEXTURE_2D, _menu_backdrop.tex);
+    // Drawn at the window's own size: one texel a pixel, no filtering needed.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, ww, wh, 0);
+    _menu_backdrop.w = ww;
+    _menu_backdrop.h = wh;
+    gfx_clear();
+}
+
+}  // namespace
+
+void menu_backdrop_flush() { _menu_backdrop = Backdrop(); }
+
+void menu_backdrop_paint(Game& game) {
+    int ww = 0, wh = 0;
+    driver_get_size(&ww, &wh);
+    if (ww <= 0 || wh <= 0) return;
+    if (_menu_backdrop.tex && (_menu_backdrop.w != ww || _menu_backdrop.h != wh)) {
+        glDeleteTextures(1, &_menu_backdrop.tex);
+        _menu_backdrop = Backdrop();
+    }
+    if (!_menu_backdrop.tex) _menu_backdrop_draw(game, ww, wh);
+    game.gfx_2d();
+    GfxRect view = gfx_get_view();
+    // Opaque: the blend is not needed, and costs.
+    glDisable(GL_BLEND);
+    glColor4f(BACKDROP_LIGHT, BACKDROP_LIGHT, BACKDROP_LIGHT, 1);
+    // The copy's first row is the window's bottom.
+    gfx_tex_blit2((int)_menu_backdrop.tex, 0, 1, 1, -1, view.x, view.y, view.w, view.h);
+    glColor4f(1, 1, 1, 1);
+    glEnable(GL_BLEND);
+}
+
+void menu_card_paint(Game& game, const MyRect& card) {
+    game.gfx_2d();
+    gfx_fill(UI_STEEL, card.x - CARD_RIM, card.y - CARD_RIM, card.w + 2 * CARD_RIM, card.h + 2 * CARD_RIM);
+    gfx_fill(CARD_WELL, card.x, card.y, card.w, card.h);
+    game.gfx_3d();
+    menu_paint_preview(game, GfxRect((float)card.x, (float)card.y, (float)card.w, (float)card.h));
+    game.gfx_2d();
+}
+
+void menu_card_frame(Game& game, const MyRect& card) {
+    LevelData& lev = game.level;
+    lev.rotate = lev.trotate = 0;
+    float d = myview_frame_map(game, lev, 0) + VIEW_DISTANCE_BASE;
+    // Framed for the window's shape; a narrower card needs the camera
+    // farther away to show the same.
+    int ww = 0, wh = 0;
+    driver_get_size(&ww, &wh);
+    float window = (ww > 0 && wh > 0) ? (float)ww / (float)wh : (float)CANVAS_W / CANVAS_H;
+    float shape = card.h > 0 ? (float)card.w / (float)card.h : window;
+    if (window > shape) d *= window / shape;
+    lev.zoom = lev.tzoom = std::min(ZOOM_LIMIT, d - VIEW_DISTANCE_BASE);
+}
