@@ -179,6 +179,19 @@ static int _menu_list_key(const Event& e, int r) {
 
 // ---------------------------------------------------------------- detail panel and delete dialog
 
+// The texts of a card's map on a solid panel filling r, from its top; the
+// panel never takes the pointer.
+static void _menu_card_texts(Container& gui, Widget* texts, const char* name, const MyRect& r) {
+    Box* panel = w_panel(texts, STYLE_OPAQUE);
+    panel->name = name;
+    panel->style.width = r.w;
+    panel->style.height = r.h;
+    panel->style.clip = 1;
+    panel->style.valign = ALIGN_START;
+    panel->ignore = 1;
+    gui.add(panel, r.x, r.y);
+}
+
 // The author buttons of the online lists: more by the author, and the
 // author's favourites.
 static void _menu_author_buttons(Game& game, Container& gui) {
@@ -242,14 +255,7 @@ bool menu_show_lev(Game& game, Container& gui) {
     t->td(new Box(intro));
 
     // The texts on a solid panel under the map's card.
-    Box* panel = w_panel(t, STYLE_OPAQUE);
-    panel->name = "lev";
-    panel->style.width = MENU_INFO_W;
-    panel->style.height = MENU_INFO_H;
-    panel->style.clip = 1;
-    panel->style.valign = ALIGN_START;
-    panel->ignore = 1;  // the panel never takes the pointer
-    gui.add(panel, MENU_INFO_X, MENU_INFO_Y);
+    _menu_card_texts(gui, t, "lev", MyRect(MENU_INFO_X, MENU_INFO_Y, MENU_INFO_W, MENU_INFO_H));
 
     if (!own && ok) _menu_author_buttons(game, gui);
     if (!own && !ok) menu_place(gui, "bts", nullptr, 0, 0);
@@ -473,14 +479,7 @@ static void _menu_tutorial_info(Game& game, Container& gui) {
         info->tr();
         info->td(w);
     }
-    Box* panel = w_panel(info, STYLE_OPAQUE);
-    panel->name = "info";
-    panel->style.width = TUTORIAL_INFO_W;
-    panel->style.height = TUTORIAL_CARD_H;
-    panel->style.clip = 1;
-    panel->style.valign = ALIGN_START;
-    panel->ignore = 1;
-    gui.add(panel, TUTORIAL_INFO_X, TUTORIAL_CARD_Y);
+    _menu_card_texts(gui, info, "info", MyRect(TUTORIAL_INFO_X, TUTORIAL_CARD_Y, TUTORIAL_INFO_W, TUTORIAL_CARD_H));
 }
 
 // Play in the middle of the bottom row, Next and Previous at its ends.

@@ -13,29 +13,12 @@
 #include <vector>
 
 #include "edit.h"
+#include "picture.h"
 #include "test_menu.h"
 
 using namespace menu_test;
 
 namespace {
-
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<unsigned char> px;
-    std::vector<float> depth;
-    const unsigned char* at(int x, int y) const { return &px[((size_t)y * w + x) * 4]; }
-    float luma(int x, int y) const {
-        const unsigned char* p = at(x, y);
-        return (0.2126f * p[0] + 0.7152f * p[1] + 0.0722f * p[2]) / 255.0f;
-    }
-};
-
-Shot shoot(Harness& h) {
-    Shot s;
-    s.px = h.pixels(&s.w, &s.h);
-    s.depth = h.depth();
-    return s;
-}
 
 // Window pixel of a canvas point.
 void win_px(Harness& h, float x, float y, int* wx, int* wy) {
@@ -75,7 +58,7 @@ TEST(MenuLook, MenusStandOnTheBackdropNotOnBlack) {
         for (int screen : screens) {
             h.game().next(screen);
             h.tick(2);
-            Shot s = shoot(h);
+            Picture s = picture_of(h);
             ASSERT_EQ(s.w, sz.w);
             long black = 0;
             for (size_t i = 0; i + 3 < s.px.size(); i += 4) black += !s.px[i] && !s.px[i + 1] && !s.px[i + 2];
@@ -132,7 +115,7 @@ TEST(MenuLook, ListsDrawTheirMapInsideTheCard) {
             SCOPED_TRACE(std::to_string(sz.w) + " screen " + std::to_string(l.screen));
             g.next(l.screen);
             h.tick(2);
-            Shot s = shoot(h);
+            Picture s = picture_of(h);
             int x0, y0, x1, y1;
             win_px(h, (float)l.card.x, (float)l.card.y, &x0, &y0);
             win_px(h, (float)(l.card.x + l.card.w), (float)(l.card.y + l.card.h), &x1, &y1);
@@ -200,10 +183,10 @@ TEST(MenuLook, DialogsDimEvenlyAndPanelsCover) {
         if (d.screen == STATE_EDIT) g.level = g._edit;
         g.next(d.screen);
         h.tick(3);
-        Shot before = shoot(h);
+        Picture before = picture_of(h);
         d.open();
         h.tick(3);
-        Shot after = shoot(h);
+        Picture after = picture_of(h);
         std::vector<float> kept;
         for (const auto& p : points) {
             int x, y;
@@ -225,10 +208,10 @@ TEST(MenuLook, DialogsDimEvenlyAndPanelsCover) {
         g.level = g._edit;
         g.next(form);
         h.tick(3);
-        Shot with = shoot(h);
+        Picture with = picture_of(h);
         logic_new(g);  // an empty map beneath
         g._edit = g.level;
-        Shot without = shoot(h);
+        Picture without = picture_of(h);
         int cx, cy;
         win_px(h, CANVAS_W / 2.0f, 300, &cx, &cy);
         int differ = 0;
