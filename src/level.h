@@ -28,6 +28,7 @@ public:
     void paint() override;
     void event(Event e) override;
     void loop() override;
+    bool still() const override { return false; }
 };
 
 class LevelIntro : public State {
@@ -61,6 +62,7 @@ public:
     void paint() override;
     void event(Event e) override;
     void loop() override;
+    bool still() const override { return false; }
 };
 
 // What the pause screen says killed the player (a DEATH_ code).

@@ -95,7 +95,8 @@ void menu_backdrop_paint(Game& game) {
         glDeleteTextures(1, &_menu_backdrop.tex);
         _menu_backdrop = Backdrop();
     }
-    if (!_menu_backdrop.tex) _menu_backdrop_draw(game, ww, wh);
+    // Made by a frame that draws; a fingerprint only notes that it is missing.
+    if (!_menu_backdrop.tex && !gfx_fingerprinting()) _menu_backdrop_draw(game, ww, wh);
     game.gfx_2d();
     GfxRect view = gfx_get_view();
     // Opaque: the blend is not needed, and costs.

@@ -1,6 +1,8 @@
 // How the menus look, measured on the real game: a backdrop instead of
 // black, the lists' maps inside their cards, dialogs that dim evenly and
 // panels that cover, and the type scale, sliders and buttons.
+#include <GL/gl.h>
+#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -85,6 +87,59 @@ TEST(MenuLook, TheMainMenuDrawsNoMapPerFrame) {
     };
     printf("main menu: %.2f ms of CPU a frame\n", (ms(b) - ms(a)) / frames);
     EXPECT_EQ(h.game().state, STATE_MENU_MAIN);
+}
+
+// A menu at rest is not drawn again: the frame on screen is kept, except
+// once a second and when the window is exposed. A hover draws the frames of
+// its fade, one step a tick (the fingerprint pass does not speed it up), then
+// the menu rests again.
+TEST(MenuLook, AMenuAtRestKeepsItsFrame) {
+    Harness h;
+    h.start();
+    h.tick(40);
+    // Whether a tick drew: it paints over a mark left in the back buffer.
+    auto drew = [&h] {
+        glClearColor(1, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        h.tick();
+        unsigned char p[4] = {0, 0, 0, 0};
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return !(p[0] == 255 && p[1] == 0 && p[2] == 0);
+    };
+    Event expose(EVT_SDLEVENT);
+    expose.stype = SDL_VIDEOEXPOSE;
+    h.send(expose);
+    EXPECT_TRUE(drew());
+    int drawn = 0;
+    for (int i = 0; i < TICKS_PER_SECOND; i++) drawn += drew();
+    EXPECT_EQ(drawn, 0);
+    EXPECT_TRUE(drew()) << "the refresh of every second";
+
+    Widget* play = find_button(&gui_of<MenuMain>(STATE_MENU_MAIN), "Play");
+    ASSERT_NE(play, nullptr);
+    float x, y;
+    centre(play, &x, &y);
+    const StyleData& now = play->style.cur();
+    int target = play->style.data[STYLE_HOVER].ovr_alpha;
+    // The steps of the hover's fade, one a frame.
+    auto fade = [&](const std::function<void()>& frame) {
+        h.move(x, y);
+        std::vector<int> steps;
+        while (steps.size() < 10 && now.ovr_alpha != target) {
+            frame();
+            steps.push_back(now.ovr_alpha);
+        }
+        return steps;
+    };
+    std::vector<int> ticks = fade([&] { EXPECT_TRUE(drew()); });
+    EXPECT_FALSE(drew()) << "at rest again";
+    h.move(0, 0);
+    h.tick(20);
+    std::vector<int> frames = fade([&] { h.pixels(nullptr, nullptr); });
+    EXPECT_EQ(ticks, frames) << "a tick steps the fades as a frame drawn once does";
+    ASSERT_FALSE(ticks.empty());
+    EXPECT_EQ(ticks.back(), target);
 }
 
 // The tutorial list, the build list and the online list draw their map only
