@@ -4,7 +4,6 @@
 //
 // Sections: shared state and helpers, detail panel and delete dialog, main
 // menu, tutorial list, build list.
-#include <GL/gl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
 #include "game_web.h"
 #include "gfx.h"
 #include "logic.h"
@@ -82,16 +80,6 @@ std::string menu_date(const char* ts) {
     char buf[48];
     snprintf(buf, sizeof(buf), "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
     return buf;
-}
-
-void menu_paint_preview(Game& game, const GfxRect& canvas_rect) {
-    GfxRect r = gfx_rect_to_hwrect(canvas_rect);
-    r.normalize();
-    int ww = 0, wh = 0;
-    driver_get_size(&ww, &wh);
-    glViewport((GLint)r.x, (GLint)(wh - r.y - r.h), (GLsizei)r.w, (GLsizei)r.h);
-    myview_paint(game);
-    glViewport(0, 0, ww, wh);
 }
 
 std::string menu_column(const MyRow& row, const char* name) {

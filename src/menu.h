@@ -44,8 +44,6 @@ void menu_measure(Widget* w);
 // A stored time stamp (seconds since 1970, decimal text) as local
 // month/day/year without leading zeros, e.g. "3/7/2011".
 std::string menu_date(const char* ts);
-// Draws the map view into a rectangle of the canvas (the turning previews).
-void menu_paint_preview(Game& game, const GfxRect& canvas_rect);
 // Value of a column of a list row; "" when the row lacks it.
 std::string menu_column(const MyRow& row, const char* name);
 // text as it fits in width pixels of the named font: cut, with "..." at its

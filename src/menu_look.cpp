@@ -25,11 +25,72 @@ const float ZOOM_LIMIT = 50;         // the farthest zoom the view takes
 // The card: a steel frame around a dark well the map is drawn in.
 enum { CARD_RIM = 2, CARD_WELL = 0x060B14 };
 
-struct Backdrop {
+// A picture drawn once into the back buffer and kept as a texture of those
+// window pixels: the backdrop, and the map of a list's card.
+struct Snapshot {
     GLuint tex = 0;
-    int w = 0, h = 0;  // window size it was drawn for
+    int w = 0, h = 0;  // its size in window pixels
+    uint64_t key = 0;  // what it shows
 };
-Backdrop _menu_backdrop;
+Snapshot _menu_backdrop, _menu_card;
+
+void _menu_forget(Snapshot& s) {
+    if (s.tex) glDeleteTextures(1, &s.tex);
+    s = Snapshot();
+}
+
+// Keeps the window pixels (x, y, w, h), counted from the bottom left, in s.
+// The texture has the window's own byte order, so that copying into it and
+// drawing it stay cheap with a software renderer.
+void _menu_snap(Snapshot& s, int x, int y, int w, int h, uint64_t key) {
+    if (!s.tex) glGenTextures(1, &s.tex);
+    glBindTexture(GL_TEXTURE_2D, s.tex);
+    // Drawn at the window's own size: one texel a pixel, no filtering needed.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, y, w, h);
+    s.w = w;
+    s.h = h;
+    s.key = key;
+}
+
+// Draws s over the canvas rectangle r as it was taken: opaque, and neither
+// tinted nor blended, which costs the least.
+void _menu_show(const Snapshot& s, const GfxRect& r) {
+    glDisable(GL_BLEND);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    // The copy's first row is the window's bottom.
+    gfx_tex_blit2((int)s.tex, 0, 1, 1, -1, r.x, r.y, r.w, r.h);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_BLEND);
+}
+
+// The window pixels of a canvas rectangle, counted from the bottom left.
+void _menu_window_rect(const GfxRect& canvas_rect, int* x, int* y, int* w, int* h) {
+    GfxRect r = gfx_rect_to_hwrect(canvas_rect);
+    r.normalize();
+    int ww = 0, wh = 0;
+    driver_get_size(&ww, &wh);
+    *x = (int)r.x;
+    *y = (int)(wh - r.y - r.h);
+    *w = (int)r.w;
+    *h = (int)r.h;
+}
+
+// The map view drawn into a rectangle of the canvas.
+void _menu_preview(Game& game, const GfxRect& canvas_rect) {
+    int x, y, w, h, ww = 0, wh = 0;
+    _menu_window_rect(canvas_rect, &x, &y, &w, &h);
+    driver_get_size(&ww, &wh);
+    game.gfx_3d();
+    glViewport(x, y, w, h);
+    myview_paint(game);
+    glViewport(0, 0, ww, wh);
+    game.gfx_2d();
+}
 
 unsigned int _menu_mix(unsigned int a, unsigned int b, float t) {
     auto ch = [&](int shift) {
@@ -69,52 +130,53 @@ void _menu_backdrop_draw(Game& game, int ww, int wh) {
     game.level = *level;
     game._edit = *edit;
     game.ext = *ext;
-
-    glGenTextures(1, &_menu_backdrop.tex);
-    glBindTexture(GL_TEXTURE_2D, _menu_backdrop.tex);
-    // Drawn at the window's own size: one texel a pixel, no filtering needed.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, ww, wh, 0);
-    _menu_backdrop.w = ww;
-    _menu_backdrop.h = wh;
+    // Dimmed once here rather than tinted on every frame.
+    game.gfx_2d();
+    GfxRect view = gfx_get_view();
+    glColor4f(0, 0, 0, 1 - BACKDROP_LIGHT);
+    gfx_img_blit(gfx_img_load("white"), (int)view.x, (int)view.y, (int)view.w + 1, (int)view.h + 1);
+    glColor4f(1, 1, 1, 1);
+    _menu_snap(_menu_backdrop, 0, 0, ww, wh, 0);
     gfx_clear();
 }
 
 }  // namespace
 
-void menu_backdrop_flush() { _menu_backdrop = Backdrop(); }
+// The textures died with the window: their names are not to be deleted.
+void menu_backdrop_flush() { _menu_backdrop = _menu_card = Snapshot(); }
 
 void menu_backdrop_paint(Game& game) {
     int ww = 0, wh = 0;
     driver_get_size(&ww, &wh);
     if (ww <= 0 || wh <= 0) return;
-    if (_menu_backdrop.tex && (_menu_backdrop.w != ww || _menu_backdrop.h != wh)) {
-        glDeleteTextures(1, &_menu_backdrop.tex);
-        _menu_backdrop = Backdrop();
-    }
+    if (_menu_backdrop.tex && (_menu_backdrop.w != ww || _menu_backdrop.h != wh)) _menu_forget(_menu_backdrop);
     // Made by a frame that draws; a fingerprint only notes that it is missing.
     if (!_menu_backdrop.tex && !gfx_fingerprinting()) _menu_backdrop_draw(game, ww, wh);
     game.gfx_2d();
-    GfxRect view = gfx_get_view();
-    // Opaque: the blend is not needed, and costs.
-    glDisable(GL_BLEND);
-    glColor4f(BACKDROP_LIGHT, BACKDROP_LIGHT, BACKDROP_LIGHT, 1);
-    // The copy's first row is the window's bottom.
-    gfx_tex_blit2((int)_menu_backdrop.tex, 0, 1, 1, -1, view.x, view.y, view.w, view.h);
-    glColor4f(1, 1, 1, 1);
-    glEnable(GL_BLEND);
+    _menu_show(_menu_backdrop, gfx_get_view());
 }
 
 void menu_card_paint(Game& game, const MyRect& card) {
     game.gfx_2d();
     gfx_fill(UI_STEEL, card.x - CARD_RIM, card.y - CARD_RIM, card.w + 2 * CARD_RIM, card.h + 2 * CARD_RIM);
     gfx_fill(CARD_WELL, card.x, card.y, card.w, card.h);
-    game.gfx_3d();
-    menu_paint_preview(game, GfxRect((float)card.x, (float)card.y, (float)card.w, (float)card.h));
-    game.gfx_2d();
+    GfxRect r((float)card.x, (float)card.y, (float)card.w, (float)card.h);
+    if (gfx_fingerprinting()) {
+        _menu_preview(game, r);  // the map's inputs, as a fingerprint takes them
+        return;
+    }
+    // The map is drawn once and then copied, until it or its place changes.
+    gfx_fingerprint_begin();
+    _menu_preview(game, r);
+    uint64_t key = gfx_fingerprint_end();
+    if (_menu_card.tex && _menu_card.key == key) {
+        _menu_show(_menu_card, r);
+        return;
+    }
+    _menu_preview(game, r);
+    int x, y, w, h;
+    _menu_window_rect(r, &x, &y, &w, &h);
+    if (w > 0 && h > 0) _menu_snap(_menu_card, x, y, w, h, key);
 }
 
 void menu_card_frame(Game& game, const MyRect& card) {

@@ -352,13 +352,14 @@ void gfx_fingerprint_mix(const void* data, size_t n) {
     _gfx_print.h = h;
 }
 
-// What decides the look of a draw call besides its vertices, read from
+// What decides the look of a draw call besides its vertices (colour,
+// matrices, texture and how it is applied, blending), read from
 // OpenGL itself so that no caller's way of setting it goes unseen.
 static void _gfx_print_state() {
     struct {
         GLfloat color[4];
         GLfloat modelview[16], projection[16];
-        GLint tex;
+        GLint tex, env;
         GLboolean textured, blend;
     } st;
     memset(&st, 0, sizeof(st));
@@ -366,6 +367,7 @@ static void _gfx_print_state() {
     glGetFloatv(GL_MODELVIEW_MATRIX, st.modelview);
     glGetFloatv(GL_PROJECTION_MATRIX, st.projection);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &st.tex);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &st.env);
     st.textured = glIsEnabled(GL_TEXTURE_2D);
     st.blend = glIsEnabled(GL_BLEND);
     gfx_fingerprint_mix(&st, sizeof(st));

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -143,7 +144,8 @@ TEST(MenuLook, AMenuAtRestKeepsItsFrame) {
 }
 
 // The tutorial list, the build list and the online list draw their map only
-// inside the card: never over the list, its scroll bar or the tabs.
+// inside the card: never over the list, its scroll bar or the tabs; later
+// frames copy that picture.
 TEST(MenuLook, ListsDrawTheirMapInsideTheCard) {
     const Size sizes[] = {{960, 720}, {1920, 1080}};
     for (const Size& sz : sizes) {
@@ -170,6 +172,7 @@ TEST(MenuLook, ListsDrawTheirMapInsideTheCard) {
             SCOPED_TRACE(std::to_string(sz.w) + " screen " + std::to_string(l.screen));
             g.next(l.screen);
             h.tick(2);
+            menu_backdrop_flush();  // the card's map drawn anew, not copied
             Picture s = picture_of(h);
             int x0, y0, x1, y1;
             win_px(h, (float)l.card.x, (float)l.card.y, &x0, &y0);
@@ -183,6 +186,13 @@ TEST(MenuLook, ListsDrawTheirMapInsideTheCard) {
                 }
             EXPECT_GT(inside, (long)(x1 - x0) * (y1 - y0) / 10) << "the map shows in its card";
             EXPECT_EQ(outside, 0) << "nothing of the map outside the card";
+            // Later frames copy the card's map: the same picture.
+            Picture copy = picture_of(h);
+            long differ = 0;
+            for (int y = y0; y < y1; y++)
+                for (int x = x0; x < x1; x++)
+                    for (int c = 0; c < 3; c++) differ += std::abs(s.at(x, y)[c] - copy.at(x, y)[c]) > 8;
+            EXPECT_LT(differ, (long)(x1 - x0) * (y1 - y0) / 100) << "the copy shows the map as drawn";
         }
     }
 }
