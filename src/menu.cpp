@@ -518,9 +518,8 @@ void MenuPlay::init() {
 void MenuPlay::deinit() {}
 
 void MenuPlay::paint() {
-    menu_backdrop_paint(game);
-    if (!_menu_levs.empty())
-        menu_card_paint(game, MyRect(TUTORIAL_CARD_X, TUTORIAL_CARD_Y, TUTORIAL_CARD_W, TUTORIAL_CARD_H));
+    const MyRect card(TUTORIAL_CARD_X, TUTORIAL_CARD_Y, TUTORIAL_CARD_W, TUTORIAL_CARD_H);
+    menu_backdrop_paint(game, _menu_levs.empty() ? nullptr : &card);
     gui.resize();
     gui.paint();
     game.gfx_3d();
@@ -687,8 +686,8 @@ void MenuEdit::init() {
 void MenuEdit::deinit() {}
 
 void MenuEdit::paint() {
-    menu_backdrop_paint(game);
-    if (!_menu_levs.empty()) menu_card_paint(game, MyRect(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H));
+    const MyRect card(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H);
+    menu_backdrop_paint(game, _menu_levs.empty() ? nullptr : &card);
     gui.resize();
     gui.paint();
     game.gfx_3d();

@@ -60,13 +60,12 @@ enum {
     MENU_INFO_X = 372, MENU_INFO_Y = 400, MENU_INFO_W = 576, MENU_INFO_H = 200,
 };
 // Draws the dimmed picture of a featured map over the whole window: drawn
-// once per window size, then only copied.
-void menu_backdrop_paint(Game& game);
-// Forgets the picture (a video reset takes its texture with it).
+// once per window size, then only copied. With card (a canvas rectangle), a
+// list's card lies on it: a framed well with the map in it, drawn once and
+// then copied too. Leaves the 2D set-up on.
+void menu_backdrop_paint(Game& game, const MyRect* card = nullptr);
+// Forgets the pictures (a video reset takes their textures with it).
 void menu_backdrop_flush();
-// The card of a list: a framed well at card (canvas rectangle) with the map
-// drawn in it. Leaves the 2D set-up on.
-void menu_card_paint(Game& game, const MyRect& card);
 // Turns the play copy's camera to play's angle and frames the map in the card.
 void menu_card_frame(Game& game, const MyRect& card);
 

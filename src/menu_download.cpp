@@ -187,8 +187,8 @@ void MenuDownload2::init() {
 void MenuDownload2::deinit() {}
 
 void MenuDownload2::paint() {
-    menu_backdrop_paint(game);
-    if (_menu_total > 0) menu_card_paint(game, MyRect(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H));
+    const MyRect card(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H);
+    menu_backdrop_paint(game, _menu_total > 0 ? &card : nullptr);
     gui.resize();
     gui.paint();
     game.gfx_3d();

@@ -57,13 +57,14 @@ void _menu_snap(Snapshot& s, int x, int y, int w, int h, uint64_t key) {
     s.key = key;
 }
 
-// Draws s over the canvas rectangle r as it was taken: opaque, and neither
-// tinted nor blended, which costs the least.
-void _menu_show(const Snapshot& s, const GfxRect& r) {
+// Draws the part p of s, which was taken of the canvas rectangle r, where
+// it was taken: opaque, and neither tinted nor blended, which costs the least.
+void _menu_show(const Snapshot& s, const GfxRect& r, const GfxRect& p) {
+    if (r.w <= 0 || r.h <= 0 || p.w <= 0 || p.h <= 0) return;
     glDisable(GL_BLEND);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     // The copy's first row is the window's bottom.
-    gfx_tex_blit2((int)s.tex, 0, 1, 1, -1, r.x, r.y, r.w, r.h);
+    gfx_tex_blit2((int)s.tex, (p.x - r.x) / r.w, 1 - (p.y - r.y) / r.h, p.w / r.w, -p.h / r.h, p.x, p.y, p.w, p.h);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glEnable(GL_BLEND);
 }
@@ -140,12 +141,39 @@ void _menu_backdrop_draw(Game& game, int ww, int wh) {
     gfx_clear();
 }
 
+// The card: its steel rim, and in it the map, drawn once and then copied
+// until it or its place changes.
+void _menu_card_paint(Game& game, const MyRect& card) {
+    const int x = card.x - CARD_RIM, w = card.w + 2 * CARD_RIM;
+    gfx_fill(UI_STEEL, x, card.y - CARD_RIM, w, CARD_RIM);
+    gfx_fill(UI_STEEL, x, card.y + card.h, w, CARD_RIM);
+    gfx_fill(UI_STEEL, x, card.y, CARD_RIM, card.h);
+    gfx_fill(UI_STEEL, card.x + card.w, card.y, CARD_RIM, card.h);
+    GfxRect r((float)card.x, (float)card.y, (float)card.w, (float)card.h);
+    if (gfx_fingerprinting()) {
+        _menu_preview(game, r);  // the map's inputs, as a fingerprint takes them
+        return;
+    }
+    gfx_fingerprint_begin();
+    _menu_preview(game, r);
+    uint64_t key = gfx_fingerprint_end();
+    if (_menu_card.tex && _menu_card.key == key) {
+        _menu_show(_menu_card, r, r);
+        return;
+    }
+    gfx_fill(CARD_WELL, card.x, card.y, card.w, card.h);
+    _menu_preview(game, r);
+    int wx, wy, ww, wh;
+    _menu_window_rect(r, &wx, &wy, &ww, &wh);
+    if (ww > 0 && wh > 0) _menu_snap(_menu_card, wx, wy, ww, wh, key);
+}
+
 }  // namespace
 
 // The textures died with the window: their names are not to be deleted.
 void menu_backdrop_flush() { _menu_backdrop = _menu_card = Snapshot(); }
 
-void menu_backdrop_paint(Game& game) {
+void menu_backdrop_paint(Game& game, const MyRect* card) {
     int ww = 0, wh = 0;
     driver_get_size(&ww, &wh);
     if (ww <= 0 || wh <= 0) return;
@@ -153,30 +181,18 @@ void menu_backdrop_paint(Game& game) {
     // Made by a frame that draws; a fingerprint only notes that it is missing.
     if (!_menu_backdrop.tex && !gfx_fingerprinting()) _menu_backdrop_draw(game, ww, wh);
     game.gfx_2d();
-    _menu_show(_menu_backdrop, gfx_get_view());
-}
-
-void menu_card_paint(Game& game, const MyRect& card) {
-    game.gfx_2d();
-    gfx_fill(UI_STEEL, card.x - CARD_RIM, card.y - CARD_RIM, card.w + 2 * CARD_RIM, card.h + 2 * CARD_RIM);
-    gfx_fill(CARD_WELL, card.x, card.y, card.w, card.h);
-    GfxRect r((float)card.x, (float)card.y, (float)card.w, (float)card.h);
-    if (gfx_fingerprinting()) {
-        _menu_preview(game, r);  // the map's inputs, as a fingerprint takes them
+    GfxRect v = gfx_get_view();
+    if (!card) {
+        _menu_show(_menu_backdrop, v, v);
         return;
     }
-    // The map is drawn once and then copied, until it or its place changes.
-    gfx_fingerprint_begin();
-    _menu_preview(game, r);
-    uint64_t key = gfx_fingerprint_end();
-    if (_menu_card.tex && _menu_card.key == key) {
-        _menu_show(_menu_card, r);
-        return;
-    }
-    _menu_preview(game, r);
-    int x, y, w, h;
-    _menu_window_rect(r, &x, &y, &w, &h);
-    if (w > 0 && h > 0) _menu_snap(_menu_card, x, y, w, h, key);
+    // Only around the card, which covers the rest: above, below, left, right.
+    const float x0 = (float)(card->x - CARD_RIM), y0 = (float)(card->y - CARD_RIM);
+    const float x1 = (float)(card->x + card->w + CARD_RIM), y1 = (float)(card->y + card->h + CARD_RIM);
+    const GfxRect parts[] = {GfxRect(v.x, v.y, v.w, y0 - v.y), GfxRect(v.x, y1, v.w, v.y + v.h - y1),
+                             GfxRect(v.x, y0, x0 - v.x, y1 - y0), GfxRect(x1, y0, v.x + v.w - x1, y1 - y0)};
+    for (const GfxRect& p : parts) _menu_show(_menu_backdrop, v, p);
+    _menu_card_paint(game, *card);
 }
 
 void menu_card_frame(Game& game, const MyRect& card) {
