@@ -221,6 +221,8 @@ BENCHMARK_CAPTURE(BM_MenuFrame, main, STATE_MENU_MAIN)
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
 BENCHMARK_CAPTURE(BM_MenuFrame, tutorials, STATE_MENU_PLAY)
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
+BENCHMARK_CAPTURE(BM_MenuFrame, credits, STATE_MENU_CREDITS)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
 BENCHMARK_CAPTURE(BM_MenuTick, main, STATE_MENU_MAIN)
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
 BENCHMARK_CAPTURE(BM_MenuTick, tutorials, STATE_MENU_PLAY)

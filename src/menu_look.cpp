@@ -30,6 +30,7 @@ enum { CARD_RIM = 2, CARD_WELL = 0x060B14 };
 struct Snapshot {
     GLuint tex = 0;
     int w = 0, h = 0;  // its size in window pixels
+    float u = 1, v = 1;  // the share of the texture they fill
     uint64_t key = 0;  // what it shows
 };
 Snapshot _menu_backdrop, _menu_card;
@@ -50,8 +51,14 @@ void _menu_snap(Snapshot& s, int x, int y, int w, int h, uint64_t key) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    // A power-of-two texture is sampled faster; the pixels fill its corner.
+    int tw = 1, th = 1;
+    while (tw < w) tw *= 2;
+    while (th < h) th *= 2;
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, y, w, h);
+    s.u = (float)w / tw;
+    s.v = (float)h / th;
     s.w = w;
     s.h = h;
     s.key = key;
@@ -64,7 +71,8 @@ void _menu_show(const Snapshot& s, const GfxRect& r, const GfxRect& p) {
     glDisable(GL_BLEND);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     // The copy's first row is the window's bottom.
-    gfx_tex_blit2((int)s.tex, (p.x - r.x) / r.w, 1 - (p.y - r.y) / r.h, p.w / r.w, -p.h / r.h, p.x, p.y, p.w, p.h);
+    gfx_tex_blit2((int)s.tex, (p.x - r.x) / r.w * s.u, (1 - (p.y - r.y) / r.h) * s.v, p.w / r.w * s.u,
+                  -p.h / r.h * s.v, p.x, p.y, p.w, p.h);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glEnable(GL_BLEND);
 }
