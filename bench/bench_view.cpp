@@ -1,5 +1,6 @@
 // One drawn frame of a busy map at 960 x 720: camera set-up, the map with its
-// actors, lights and overlays, and the buffer swap. Run under xvfb-run.
+// actors, lights and overlays, and the buffer swap; and the frames of the
+// menus, drawn in full and at rest. Run under xvfb-run.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "engine.h"
 #include "gfx.h"
 #include "harness.h"
 #include "logic.h"
@@ -186,8 +188,45 @@ void BM_ViewBuild(benchmark::State& st) {
     for (auto _ : st) myview_build(g);
 }
 
+// ---------------------------------------------------------------- menus
+
+// A menu screen entered as the player enters it, its fades settled.
+Game& _menu(int screen) {
+    Game& g = _harness()->game();
+    g.next(screen);
+    _harness()->tick(40);
+    return g;
+}
+
+// A menu frame drawn in full, as on a tick that changes anything in it.
+void BM_MenuFrame(benchmark::State& st, int screen) {
+    _menu(screen);
+    State* s = _game_states[screen];
+    for (auto _ : st) {
+        gfx_clear();
+        s->paint();
+        driver_video_flip();
+    }
+}
+
+// A tick's frame of a menu at rest, as the shell runs it.
+void BM_MenuTick(benchmark::State& st, int screen) {
+    Game& g = _menu(screen);
+    for (auto _ : st) g.paint();
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(BM_MenuFrame, main, STATE_MENU_MAIN)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
+BENCHMARK_CAPTURE(BM_MenuFrame, tutorials, STATE_MENU_PLAY)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
+BENCHMARK_CAPTURE(BM_MenuFrame, credits, STATE_MENU_CREDITS)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
+BENCHMARK_CAPTURE(BM_MenuTick, main, STATE_MENU_MAIN)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
+BENCHMARK_CAPTURE(BM_MenuTick, tutorials, STATE_MENU_PLAY)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
 BENCHMARK_CAPTURE(BM_ViewTutorial, heist, "t10")
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Repetitions(5);
 BENCHMARK(BM_ViewBuild)->Unit(benchmark::kMillisecond)->Repetitions(5);

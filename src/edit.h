@@ -46,6 +46,7 @@ public:
     void paint() override;
     void event(Event e) override;
     void loop() override;
+    bool still() const override { return false; }
     // Makes t the chosen tile: its palette button highlighted, its help shown.
     void choose(int t);
 };

@@ -45,9 +45,10 @@ static void _editmenu_paint(Game& game, Container& gui) {
     game.gfx_3d();
 }
 
-// A box of the given size at the top left of the screen, centring w.
+// A box of the given size at the top left of the screen, centring w on a
+// panel that hides the map beneath.
 static void _editmenu_frame(Container& gui, Widget* w, int ww, int hh) {
-    Box* b = new Box(w);
+    Box* b = new Box(w_panel(w, STYLE_OPAQUE));
     b->style.width = ww;
     b->style.height = hh;
     gui.add(b, 0, 0);

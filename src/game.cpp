@@ -40,6 +40,7 @@ enum {
     NOTICE_PADDING = 12, NOTICE_CORNER = 20, NOTICE_TOP = 70, NOTICE_MARGIN = 10, NOTICE_SHADE = 200,
     NOTICE_TEXT_W = 360, NOTICE_COLOR = 0xFFFFFF, NOTICE_HINT_COLOR = 0xAAAAAA,
     NOTICE_FADE = TICKS_PER_SECOND,  // a timed notice fades out over its last second
+    FRAME_REFRESH_TICKS = TICKS_PER_SECOND,  // a kept frame is drawn again at least this often
 };
 
 State* _game_states[STATE_TABLE_MAX];
@@ -328,6 +329,31 @@ static bool _game_notice_event(const Event& e) {
     return true;
 }
 
+// ---------------------------------------------------------------- kept frames
+
+// The frame on screen, when a still screen drew it: its fingerprint and how
+// many ticks it has been kept. What lies in the back buffer after a swap is
+// undefined on many systems, so a kept frame is neither drawn nor swapped.
+static bool _game_frame_kept = false;
+static uint64_t _game_frame_print = 0;
+static int _game_frame_age = 0;
+
+// The frame on screen can no longer be trusted (a new window, an expose).
+static void _game_frame_lost() { _game_frame_kept = false; }
+
+// Takes the fingerprint of the still screen's frame; true when the frame on
+// screen is that frame. Refreshed once a second in any case, against damage
+// that the platform never reported.
+static bool _game_frame_same(Game& game, State* s) {
+    gfx_fingerprint_begin();
+    s->paint();
+    game_notice_paint(game);
+    uint64_t print = gfx_fingerprint_end();
+    bool same = _game_frame_kept && print == _game_frame_print && _game_frame_age < FRAME_REFRESH_TICKS;
+    _game_frame_print = print;
+    return same;
+}
+
 void Game::init() {
     host = &_game_shell_host;
     running = 0;
@@ -402,6 +428,8 @@ void Game::deinit() {
 
 void Game::event(Event e) {
     if (e.type == EVT_ORIENT) gfx_set_orient((float)e.v);
+    // The window was shown, uncovered or redrawn by the platform.
+    if (e.type == EVT_SDLEVENT) _game_frame_lost();
     if (e.type == EVT_SDLEVENT && e.stype == ACTIVE_EVENT_TYPE && (e.b & ACTIVE_SHOWN) && e.v &&
         fs_toggle_tmp) {
         fs_toggle_tmp = 0;
@@ -427,14 +455,27 @@ static bool _game_video_ok = false;
 
 void Game::paint() {
     if (!_game_video_ok) return;
+    State* s = _game_screen(state);
+    bool still = s && s->still();
+    if (still && _game_frame_same(*this, s)) {
+        _game_frame_age++;
+        driver_timer_tick();
+        return;
+    }
+    // The fingerprint already moved this tick's fades one step.
+    StyleSheet::hold = still;
     gfx_clear();
-    if (State* s = _game_screen(state)) s->paint();
+    if (s) s->paint();
     game_notice_paint(*this);
+    StyleSheet::hold = false;
     driver_video_flip();
+    _game_frame_kept = still;
+    _game_frame_age = 0;
     driver_timer_tick();
 }
 
 bool Game::video_reset() {
+    _game_frame_lost();
     font_deinit();
     gfx_deinit();
     int ww = 0, hh = 0;
@@ -460,6 +501,7 @@ bool Game::video_reset() {
     gfx_set_orient(0);
     font_init();
     myview_flush();
+    menu_backdrop_flush();
     return true;
 }
 

@@ -29,7 +29,8 @@ enum {
     HUD_PAUSE_COLOR = 0xAAAAAA,
     HUD_PAUSE_PAD_V = 10, HUD_PAUSE_PAD_H = 20,
     HUD_TEXT_MARGIN = 10,               // status lines: from the right and the top
-    HUD_WORD_GAP = 6, HUD_WORD_COLOR = 0x999999,  // the word before each status number
+    HUD_WORD_GAP = 6, HUD_WORD_COLOR = UI_TEXT_DIM,  // the word before each status number
+    HUD_PANEL_ALPHA = 220, HUD_PANEL_PAD = 6,      // the status lines' dark panel
     HUD_TIMER_W = 192,                  // one countdown cell
     HUD_TIMER_PADDING = 5,
     HUD_EMP_COLOR = 0xFF5555,
@@ -40,6 +41,9 @@ enum {
     WALK_UP = 0, WALK_RIGHT = 1, WALK_DOWN = 2, WALK_LEFT = 3, WALK_KEYS = 4,
     PICK_BUTTON = 1,                    // the button that walks
     CAMERA_BUTTON = 4,                  // wheel up: zooms even over the bar
+    DEATH_SLOWDOWN = 2,                 // a death plays at half speed
+    DEATH_EDGE_TICKS = 10,              // the red edge's rise, in screen ticks
+    DEATH_EDGE_COLOR = 0xE01818,
 
     // Intro.
     INTRO_TEXT_W = 640,
@@ -47,13 +51,15 @@ enum {
 
     // Win screen and its points.
     WIN_SHADE_ALPHA = 170,
-    WIN_DIM_COLOR = 0xAAAAAA,
+    WIN_DIM_COLOR = UI_TEXT_DIM,
     WIN_SCORE_COLOR = 0xFFFFFF,
     WIN_CELL_V = 10, WIN_CELL_H = 20,   // cell margins: top and bottom, right and left
     WIN_CONTINUE = 1,
     WIN_COUNT_STEP = 33,                // points counted into the score per tick
     WIN_STARS_SIZE = 60,
-    WIN_TAIL_SPACES = 28,
+    WIN_ROWS = 3,                       // time, cartridges, bombs left
+    WIN_TICK_EVERY = 3,                 // a tick sound every third counting step
+    WIN_BADGE_PADDING = 6, WIN_BADGE_BORDER = 2,
 
     // Rewind.
     REWIND_PENALTY = 20 * TICKS_PER_SECOND,
@@ -61,6 +67,7 @@ enum {
 };
 
 const float PICK_HEIGHT = 1.25f;  // the plane that clicks are picked on
+const float DEATH_EDGE_MAX = 0.85f;  // the red edge at its strongest
 const float INTRO_ZOOM_FROM = 50.0f;
 const float INTRO_ZOOM_TO = 12.5f;  // until the intro has framed the map
 float _level_intro_zoom = INTRO_ZOOM_TO;
@@ -106,12 +113,16 @@ int level_keys[WALK_KEYS];
 // The recording of the play in progress (Game::replay while playing).
 LogicReplay level_replay;
 
+// Ticks of the screen since the player died (the fall plays slowed).
+int level_slow_ticks;
+
 }  // namespace
 
 // ---------------------------------------------------------------- Level
 
 void Level::init() {
     for (int& k : level_keys) k = 0;
+    level_slow_ticks = 0;
     gui = Container();
     LevelData& lev = game.level;
     game.replay = &level_replay;
@@ -158,7 +169,20 @@ void Level::init() {
     gui.add(pause, (int)view.x, (int)view.y);
 }
 
+// The player is dying: the rules play the fall before the pause screen.
+static bool _level_dying(Game& game) {
+    Entity* p = logic_find(game, D_PLAYER);
+    return p && p->state == D_DEAD && game.state == STATE_LEVEL;
+}
+
 void Level::loop() {
+    // A death plays at half speed: the rules step every other tick, so what
+    // happens is what would have happened, only seen slowly.
+    if (_level_dying(game) && level_slow_ticks++ % DEATH_SLOWDOWN) {
+        myview_loop(game, nullptr);
+        gui.loop();
+        return;
+    }
     logic_play_tick(game);
     if (game.state == STATE_LEVEL_WIN) game_replay_keep(game);
     myview_loop(game, nullptr);
@@ -229,7 +253,9 @@ std::vector<LevelStatusLine> level_status_lines(const LevelData& lev) {
     char share[16];
     double done = (double)(lev.t_pillars - lev.c_pillars) * 100.0 / (double)std::max(1, lev.t_pillars);
     snprintf(share, sizeof(share), "%d%%", (int)done);
-    return {{"Pillars destroyed", share},
+    LevelStatusLine pillars("Pillars destroyed", share);
+    if (lev.t_pillars <= 0) pillars = LevelStatusLine("", "No pillars: escape by a window");
+    return {pillars,
             {"Data Cartridges", _level_int(lev.c_bonus) + " / " + _level_int(lev.t_bonus)},
             {"Time", _level_clock(lev.timer)}};
 }
@@ -274,21 +300,45 @@ static void _level_paint_countdowns(Game& game) {
 }
 
 // Each number after a dimmer word that says what it counts, against the
-// window's top right corner: play's and the editor's counters.
+// window's top right corner, on a dark panel that keeps them readable over
+// the lightest floor: play's and the editor's counters.
 void level_status_paint(const std::vector<LevelStatusLine>& lines) {
     int f1 = font_load("font1");
     int lh = font_get_height(f1, "", 0);
     GfxRect view = gfx_get_view();
+    int right = (int)(view.x + view.w) - HUD_TEXT_MARGIN;
+    int widest = 0;
+    for (const LevelStatusLine& l : lines) {
+        int w = font_get_width(f1, l.second.c_str());
+        if (!l.first.empty()) w += HUD_WORD_GAP + font_get_width(f1, l.first.c_str());
+        widest = std::max(widest, w);
+    }
+    int top = (int)view.y + HUD_TEXT_MARGIN;
+    if (!lines.empty()) {
+        Theme::color(0, HUD_PANEL_ALPHA);
+        gfx_img_blit(gfx_img_load("black"), right - widest - HUD_PANEL_PAD, top - HUD_PANEL_PAD,
+                     widest + 2 * HUD_PANEL_PAD, (int)lines.size() * lh + 2 * HUD_PANEL_PAD);
+        Theme::color(STYLE_WHITE);
+    }
     for (size_t i = 0; i < lines.size(); i++) {
         const char* word = lines[i].first.c_str();
         const char* value = lines[i].second.c_str();
-        int x = (int)(view.x + view.w) - font_get_width(f1, value) - HUD_TEXT_MARGIN;
-        float y = view.y + (float)((int)i * lh + HUD_TEXT_MARGIN);
+        int x = right - font_get_width(f1, value);
+        float y = (float)(top + (int)i * lh);
         font_draw(f1, value, (float)x, y, 0, ALIGN_START);
+        if (!*word) continue;
         Theme::color(HUD_WORD_COLOR);
         font_draw(f1, word, (float)(x - HUD_WORD_GAP - font_get_width(f1, word)), y, 0, ALIGN_START);
         Theme::color(STYLE_WHITE);
     }
+}
+
+void level_paint_death_edge(float strength) {
+    if (strength <= 0) return;
+    GfxRect view = gfx_get_view();
+    Theme::color(DEATH_EDGE_COLOR, (int)(STYLE_OPAQUE * std::min(1.0f, strength)));
+    gfx_img_blit(gfx_img_load("edge"), (int)view.x, (int)view.y, (int)view.w, (int)view.h);
+    Theme::color(STYLE_WHITE);
 }
 
 void Level::paint() {
@@ -300,6 +350,7 @@ void Level::paint() {
 
     level_status_paint(level_status_lines(game.level));
     _level_paint_countdowns(game);
+    if (_level_dying(game)) level_paint_death_edge(std::min(DEATH_EDGE_MAX, (float)level_slow_ticks / DEATH_EDGE_TICKS));
     game.gfx_3d();
 }
 
@@ -361,6 +412,26 @@ void LevelIntro::event(Event e) {
 namespace {
 // Points not yet counted into the score, and the score so far.
 int _level_win_score, _level_win_time, _level_win_bonus, _level_win_extra;
+// Each row's points before the count, and the ticks spent counting.
+int _level_win_rows[WIN_ROWS];
+int _level_win_ticks;
+const char* const WIN_ROW_NAMES[WIN_ROWS] = {"time", "bonus", "extra"};
+
+// Every cartridge and no rewind: the win that lets a map be shared.
+bool _level_win_clean(const LevelData& lev) { return lev.t_rewind == 0 && lev.c_bonus == lev.t_bonus; }
+
+// The clean win's mark: amber words in an amber frame.
+Widget* _level_win_badge() {
+    Label* l = _level_label("font2", "Clean win: every cartridge, no rewind");
+    l->style.color = UI_AMBER;
+    Box* b = new Box(l);
+    b->name = "clean";
+    b->style.set_padding(WIN_BADGE_PADDING, 2 * WIN_BADGE_PADDING);
+    b->style.set_border(WIN_BADGE_BORDER);
+    b->style.border_color = UI_AMBER;
+    b->style.set_margin(WIN_BADGE_PADDING);
+    return b;
+}
 
 // A cell of the score table: right-aligned, with room around it.
 StyleSheet _level_win_cell() {
@@ -422,50 +493,60 @@ void LevelWin::init() {
     gui.add(shade, (int)view.x, (int)view.y);
 
     Table* t = new Table();
+    Label* headline = _level_label(FONT_TITLE, "Escaped");
+    headline->name = "headline";
+    headline->style.color = UI_CYAN;
     t->tr();
-    t->td(new Box(_level_label(f2, _level_text(lev.title, sizeof(lev.title)))));
+    t->td(new Box(headline));
     t->tr();
-    t->td(_level_label(f1, ""));
+    t->td(new Box(_level_dim(_level_label(f2, _level_text(lev.title, sizeof(lev.title))))));
+    if (_level_win_clean(lev)) {
+        t->tr();
+        t->td(new Box(_level_win_badge()));
+    }
 
     _level_win_score = LOGIC_POINTS_BASE;
     _level_win_time = logic_points_time(lev.timer);
     _level_win_bonus = logic_points_bonus(lev.c_bonus, lev.t_bonus);
     _level_win_extra = logic_points_extra(lev.t_extra);
+    _level_win_rows[0] = _level_win_time;
+    _level_win_rows[1] = _level_win_bonus;
+    _level_win_rows[2] = _level_win_extra;
+    _level_win_ticks = 0;
 
     Table* t3 = new Table();
     StyleSheet cell = _level_win_cell();
     const struct {
         const char* label;
         std::string value;
-        const char* name;
-        int points;
     } rows[] = {
-        {"Time:", _level_clock(lev.timer), "time", _level_win_time},
-        {"Data Cartridges:", _level_int(lev.c_bonus) + " / " + _level_int(lev.t_bonus), "bonus", _level_win_bonus},
-        {"Extra Bombs:", "+ " + _level_int(lev.t_extra), "extra", _level_win_extra},
+        {"Time:", _level_clock(lev.timer)},
+        {"Data Cartridges:", _level_int(lev.c_bonus) + " / " + _level_int(lev.t_bonus)},
+        {"Extra Bombs:", "+ " + _level_int(lev.t_extra)},
     };
-    for (const auto& r : rows) {
+    int points_w = Font(font_load(f2)).get_width("00000");
+    for (int i = 0; i < WIN_ROWS; i++) {
         t3->tr();
-        t3->td(new Box(_level_dim(_level_label(f1, r.label)), cell));
-        t3->td(new Box(_level_dim(_level_label(f1, r.value)), cell));
-        Box* points = new Box(_level_named(_level_label(f1, _level_int(r.points)), r.name), cell);
-        if (!strcmp(r.name, "time")) points->style.width = Font(font_load(f1)).get_width("000000");
+        t3->td(new Box(_level_dim(_level_label(f1, rows[i].label)), cell));
+        t3->td(new Box(_level_dim(_level_label(f1, rows[i].value)), cell));
+        // Each row shows the points counted from it so far, and keeps them.
+        Box* points = new Box(_level_named(_level_label(f2, "0"), WIN_ROW_NAMES[i]), cell);
+        points->style.width = points_w;
         t3->td(points);
     }
     t3->tr();
     Label* name = _level_label(f2, "Score:");
     name->style.color = WIN_SCORE_COLOR;
-    t3->td(new Box(name, cell));
-    Box* score = new Box(_level_named(_level_label(f2, _level_int(LOGIC_POINTS_BASE + _level_win_time)), "score"), cell);
-    score->style.width = Font(font_load(f2)).get_width("000000");
-    t3->td(score, 2);
-    t3->td(new Box(_level_label(f1, std::string(WIN_TAIL_SPACES, ' ')), cell));
+    t3->td(new Box(name, cell), 2);
+    Label* total = _level_named(_level_label(FONT_HEADING, _level_int(LOGIC_POINTS_BASE)), "score");
+    total->style.color = UI_CYAN;
+    Box* score = new Box(total, cell);
+    score->style.width = Font(font_load(FONT_HEADING)).get_width("00000");
+    t3->td(score);
     t->tr();
     t->td(new Box(t3));
 
     if (game.parent == STATE_MENU_PLAY || game.parent == STATE_MENU_DOWNLOAD2) {
-        t->tr();
-        t->td(_level_label(f1, ""));
         t->tr();
         t->td(_level_win_rating(game));
         if (!game.settings.name[0]) {
@@ -481,7 +562,7 @@ void LevelWin::init() {
     t->tr();
     t->td(_level_label(f1, ""));
     t->tr();
-    t->td(new Box(w_menu_button("Continue", WIN_CONTINUE, 0)));
+    t->td(new Box(w_menu_button("Continue", WIN_CONTINUE, gfx_img_load("box3"))));
 
     Box* page = new Box(w_text_panel(t));
     page->style.width = CANVAS_W;
@@ -491,18 +572,24 @@ void LevelWin::init() {
 
 void LevelWin::loop() {
     int* pools[] = {&_level_win_time, &_level_win_bonus, &_level_win_extra};
+    bool counted = false;
     for (int* pool : pools) {
         if (*pool <= 0) continue;
         int n = std::min((int)WIN_COUNT_STEP, *pool);
         *pool -= n;
         _level_win_score += n;
+        counted = true;
         break;
     }
-    const char* f1 = "font1";
-    gui.replace("time", _level_named(_level_label(f1, _level_int(_level_win_time)), "time"));
-    gui.replace("bonus", _level_named(_level_label(f1, _level_int(_level_win_bonus)), "bonus"));
-    gui.replace("extra", _level_named(_level_label(f1, _level_int(_level_win_extra)), "extra"));
-    gui.replace("score", _level_named(_level_label("font2", _level_int(_level_win_score)), "score"));
+    // A tick now and then while the points run: a counter, heard.
+    if (counted && _level_win_ticks++ % WIN_TICK_EVERY == 0) game.play_sound("tick");
+    for (int i = 0; i < WIN_ROWS; i++) {
+        Label* l = _level_named(_level_label("font2", _level_int(_level_win_rows[i] - *pools[i])), WIN_ROW_NAMES[i]);
+        gui.replace(WIN_ROW_NAMES[i], l);
+    }
+    Label* total = _level_named(_level_label(FONT_HEADING, _level_int(_level_win_score)), "score");
+    total->style.color = UI_CYAN;
+    gui.replace("score", total);
     gui.loop();
 }
 

@@ -16,6 +16,8 @@ typedef std::pair<std::string, std::string> LevelStatusLine;
 std::vector<LevelStatusLine> level_status_lines(const LevelData& lev);
 // Draws status lines against the window's top right corner.
 void level_status_paint(const std::vector<LevelStatusLine>& lines);
+// A red edge around the whole window, at strength 0 (none) to 1: a death.
+void level_paint_death_edge(float strength);
 
 class Level : public State {
 public:
@@ -26,6 +28,7 @@ public:
     void paint() override;
     void event(Event e) override;
     void loop() override;
+    bool still() const override { return false; }
 };
 
 class LevelIntro : public State {
@@ -59,6 +62,7 @@ public:
     void paint() override;
     void event(Event e) override;
     void loop() override;
+    bool still() const override { return false; }
 };
 
 // What the pause screen says killed the player (a DEATH_ code).

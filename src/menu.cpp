@@ -4,7 +4,6 @@
 //
 // Sections: shared state and helpers, detail panel and delete dialog, main
 // menu, tutorial list, build list.
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <clocale>
@@ -15,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
 #include "edit.h"
 #include "game_web.h"
 #include "gfx.h"
@@ -31,19 +29,17 @@ enum {
     BUTTON_W = 240, BUTTON_H = 60,          // the standard small button
     MAIN_BUTTON_W = 320, MAIN_TABLE = 720,  // main menu buttons and their table
     EDGE = 10,                              // margin of the logo and the footer
-    TUTORIAL_INTRO_W = 640,
     HEADING_X = 240, HEADING_W = 480, HEADING_H = 100,
     NEW_X = 720, EDIT_X = 480, PLAY_X = 720,
     LIST_X = 0, LIST_Y = 120, LIST_W = 320, LIST_H = 480,
     ENTRY_PADDING = 10, ENTRY_MARGIN = 2,
-    PANEL_X = 320, PANEL_Y = 120, PANEL_W = 640, PANEL_H = 480, PANEL_ROW_H = 60,
-    PANEL_INTRO_W = 480,
+    INFO_TEXT_W = MENU_INFO_W - 2 * (W_PANEL_ROOM_H + W_PANEL_RIM),  // texts on the panel under a card
     AUTHOR_X = 240, AUTHOR_W = 480, AUTHOR_BUTTON_H = 98,
-    DIALOG_W = 480, DIALOG_PADDING = 10, DIALOG_CORNER = 20,
-    DIALOG_SHADE = 160,                     // alpha of the darkening behind the dialog
-    PREVIEW_X = 335, PREVIEW_Y = 120, PREVIEW_W = 625, PREVIEW_H = 480,
+    DIALOG_W = 480,
     ENTRY_TEXT_W = LIST_W - 2 * (ENTRY_PADDING + ENTRY_MARGIN),  // a title in a list entry
-    STRIP_Y = 76, STRIP_PADDING = 6, STRIP_MARGIN = 2, STRIP_FRAME = 2,  // the tutorials' numbers
+    STRIP_Y = 66, TAB_W = 60, TAB_H = 52, TAB_MARGIN = 3, TAB_FRAME = 3,  // the tutorials' tabs
+    TUTORIAL_CARD_X = 22, TUTORIAL_CARD_Y = 142, TUTORIAL_CARD_W = 566, TUTORIAL_CARD_H = 496,
+    TUTORIAL_INFO_X = 600, TUTORIAL_INFO_W = 346,
     NOTE_W = 480,                           // notes under the build list's heading
 };
 // Colours.
@@ -55,11 +51,8 @@ enum {
     UNDONE_COLOR = 0x999999,
     WARN_COLOR = 0xFF8866,    // damage and files that cannot be written
     DONE_BG = 0x1E4A1E, DONE_HOVER = 0x2A622A,  // a finished tutorial's number
+    WON_COLOR = 0xB8F5B8,     // "won" on a finished tutorial's tab
 };
-// The preview turns one degree a tick at a fixed distance.
-const float PREVIEW_ZOOM = 50;
-const float PREVIEW_TURN = 1;
-const float FULL_TURN = 360;
 
 const char* const FOOTER_TEXT = "Velquist 1.0.3  -  Credits";
 const char* const ELLIPSIS = "...";
@@ -98,16 +91,6 @@ std::string menu_date(const char* ts) {
     if (_menu_date_localized() && strftime(buf, sizeof(buf), "%x", &tm) > 0) return buf;
     snprintf(buf, sizeof(buf), "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
     return buf;
-}
-
-void menu_paint_preview(Game& game, const GfxRect& canvas_rect) {
-    GfxRect r = gfx_rect_to_hwrect(canvas_rect);
-    r.normalize();
-    int ww = 0, wh = 0;
-    driver_get_size(&ww, &wh);
-    glViewport((GLint)r.x, (GLint)(wh - r.y - r.h), (GLsizei)r.w, (GLsizei)r.h);
-    myview_paint(game);
-    glViewport(0, 0, ww, wh);
 }
 
 int menu_list_scroll(Container& gui) {
@@ -202,19 +185,6 @@ static void _menu_play(Game& game) {
     game.next(STATE_LEVEL);
 }
 
-// Turns the preview one step; both angles move together, so the camera's
-// easing sees no turn to make, and both stay below a full turn.
-static void _menu_preview_loop(Game& game) {
-    LevelData& lev = game.level;
-    lev.zoom = lev.tzoom = PREVIEW_ZOOM;
-    lev.rotate += PREVIEW_TURN;
-    lev.trotate += PREVIEW_TURN;
-    if (lev.rotate >= FULL_TURN && lev.trotate >= FULL_TURN) {
-        lev.rotate -= FULL_TURN;
-        lev.trotate -= FULL_TURN;
-    }
-}
-
 // Escape, Left and Right as the list screens' own codes.
 static int _menu_list_key(const Event& e, int r) {
     if (r || e.type != EVT_KEYDOWN) return r;
@@ -227,6 +197,19 @@ static int _menu_list_key(const Event& e, int r) {
 }
 
 // ---------------------------------------------------------------- detail panel and delete dialog
+
+// The texts of a card's map on a solid panel filling r, from its top; the
+// panel never takes the pointer.
+static void _menu_card_texts(Container& gui, Widget* texts, const char* name, const MyRect& r) {
+    Box* panel = w_panel(texts, STYLE_OPAQUE);
+    panel->name = name;
+    panel->style.width = r.w;
+    panel->style.height = r.h;
+    panel->style.clip = 1;
+    panel->style.valign = ALIGN_START;
+    panel->ignore = 1;
+    gui.add(panel, r.x, r.y);
+}
 
 // The author buttons of the online lists: more by the author, and the
 // author's favourites.
@@ -264,20 +247,21 @@ bool menu_show_lev(Game& game, Container& gui) {
     bool ok = logic_load(game, own ? game.userdb : game.netdb, id.c_str());
     const LevelData& lev = game._edit;
 
+    menu_card_frame(game, MyRect(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H));
+
     Table* t = new Table();
-    t->style.width = PANEL_W;
+    t->style.width = INFO_TEXT_W;
     // A damaged map still shows the title its row carries.
     std::string title_text = ok ? std::string(lev.title) : menu_column(row, "title");
-    Box* title = new Box(menu_label("font2", menu_fit("font2", title_text, PANEL_W).c_str()));
-    title->style.width = PANEL_W;
-    title->style.height = PANEL_ROW_H;
+    Box* title = new Box(menu_label(FONT_HEADING, menu_fit(FONT_HEADING, title_text, INFO_TEXT_W).c_str()));
+    title->style.align = ALIGN_START;
     std::string second = own ? menu_date(menu_column(row, "ts").c_str()) : menu_column(row, "author");
-    Box* sub = new Box(menu_label("font1", menu_fit("font1", second, PANEL_W).c_str()));
-    sub->style.width = PANEL_W;
-    sub->style.height = PANEL_ROW_H;
+    Label* sub_l = menu_label("font1", menu_fit("font1", second, INFO_TEXT_W).c_str());
+    sub_l->style.color = UI_TEXT_DIM;
+    Box* sub = new Box(sub_l);
+    sub->style.align = ALIGN_START;
     Label* intro = menu_label("font1", ok ? lev.intro : "This map is damaged");
-    intro->style.width = PANEL_INTRO_W;
-    intro->style.align = ALIGN_CENTER;
+    intro->style.width = INFO_TEXT_W;
     intro->style.color = ok ? INTRO_COLOR : WARN_COLOR;
     if (!ok) intro->name = "damaged";
     t->tr();
@@ -288,18 +272,9 @@ bool menu_show_lev(Game& game, Container& gui) {
     t->td(menu_label("font3", " "));
     t->tr();
     t->td(new Box(intro));
-    // A dark veil behind the texts only, over the preview turning beneath.
-    t->style.img = gfx_img_load("black");
-    t->style.img_alpha = TEXT_VEIL_ALPHA;
 
-    Box* panel = new Box(t);
-    panel->name = "lev";
-    panel->style.width = PANEL_W;
-    panel->style.height = PANEL_H;
-    panel->style.clip = 1;
-    panel->style.valign = ALIGN_START;
-    panel->ignore = 1;  // the panel never takes the pointer
-    gui.add(panel, PANEL_X, PANEL_Y);
+    // The texts on a solid panel under the map's card.
+    _menu_card_texts(gui, t, "lev", MyRect(MENU_INFO_X, MENU_INFO_Y, MENU_INFO_W, MENU_INFO_H));
 
     if (!own && ok) _menu_author_buttons(game, gui);
     if (!own && !ok) menu_place(gui, "bts", nullptr, 0, 0);
@@ -310,10 +285,6 @@ void _menu_delete(Game& game, Container& gui) {
     (void)game;
     if (gui.find("dialog")) return;
     Table* t = new Table();
-    t->style.set_padding(DIALOG_PADDING);
-    t->style.box_tex = gfx_img_load("box");
-    t->style.box_size = DIALOG_CORNER;
-    t->style.box_color = STYLE_WHITE;
     Label* ask = menu_label("font1", "Are you sure you want to delete this map?");
     ask->style.width = DIALOG_W;
     ask->style.align = ALIGN_CENTER;
@@ -332,15 +303,7 @@ void _menu_delete(Game& game, Container& gui) {
     t->td(w_button_size("Cancel", MENU_NO, BUTTON_W, BUTTON_H, 0));
     t->td(w_button_size("Delete", MENU_YES, BUTTON_W, BUTTON_H, gfx_img_load("box3")));
 
-    // Covers the whole screen, so that it takes every pointer event, and
-    // dims what lies beneath.
-    Box* dialog = new Box(t);
-    dialog->name = "dialog";
-    dialog->style.width = CANVAS_W;
-    dialog->style.height = CANVAS_H;
-    dialog->style.img = gfx_img_load("black");
-    dialog->style.img_alpha = DIALOG_SHADE;
-    gui.add(dialog, 0, 0);
+    w_dialog(gui, t, "dialog");
 }
 
 // ---------------------------------------------------------------- main menu
@@ -406,6 +369,7 @@ void MenuMain::init() {
 void MenuMain::deinit() { _menu_tutorial_done = false; }
 
 void MenuMain::paint() {
+    menu_backdrop_paint(game);
     game.gfx_2d();
     gui.resize();
     gui.paint();
@@ -481,28 +445,33 @@ bool menu_tutorial_complete(Game& game) {
     return _menu_tutorial_first_open(game) < 0 && !_menu_tutorials(game).empty();
 }
 
-// One small numbered button per tutorial, green when it has been won; the
-// one shown sits on a lighter square.
+// One tab per tutorial: its number large enough to read, green with "won"
+// under it when it has been won; the one shown is outlined in cyan.
 static void _menu_tutorial_strip(Game& game, Container& gui) {
     Table* strip = new Table();
     strip->tr();
     char num[16];
     for (int i = 0; i < _menu_total; i++) {
         bool done = game_db_best(game, menu_column(_menu_levs[i], "name").c_str()) > 0;
-        Label* l = menu_label("font1", myitoa(i + 1, num));
-        l->style.color = done ? DONE_COLOR : UNDONE_COLOR;
-        Box* b = new Box(l);
+        Table* face = new Table();
+        Label* n = menu_label(FONT_HEADING, myitoa(i + 1, num));
+        n->style.color = done ? (int)STYLE_WHITE : (int)UNDONE_COLOR;
+        face->tr();
+        face->td(new Box(n));
+        Label* mark = menu_label("font3", done ? "won" : "");
+        mark->style.color = WON_COLOR;
+        face->tr();
+        face->td(new Box(mark));
+        Box* b = new Box(face);
         b->onclick = MENU_ROW + i;
-        b->style.set_margin(STRIP_MARGIN);
+        b->style.width = TAB_W;
+        b->style.height = TAB_H;
+        b->style.set_margin(TAB_MARGIN);
         b->style.background = done ? DONE_BG : ENTRY_BG;
         b->style.data[STYLE_HOVER].background = done ? DONE_HOVER : ENTRY_HOVER;
-        // The one shown is framed; its frame takes the room of its padding.
-        bool cur = i == _menu_cur;
-        b->style.set_padding(cur ? STRIP_PADDING - STRIP_FRAME : STRIP_PADDING);
-        if (cur) {
-            for (int& side : b->style.border) side = STRIP_FRAME;
-            b->style.border_color = STYLE_WHITE;
-        }
+        // The one shown: a cyan frame, inside the tab's own size.
+        b->style.set_border(TAB_FRAME);
+        b->style.border_color = i == _menu_cur ? (int)UI_CYAN : (int)(done ? DONE_BG : ENTRY_BG);
         strip->td(b);
     }
     Box* row = new Box(strip);
@@ -519,6 +488,29 @@ static std::string _menu_tutorial_status(Game& game, int* color) {
     if (best > 0) snprintf(buf, sizeof(buf), "Tutorial %d of %d: finished, best score %d", _menu_cur + 1, _menu_total, best);
     else snprintf(buf, sizeof(buf), "Tutorial %d of %d: not finished yet", _menu_cur + 1, _menu_total);
     return buf;
+}
+
+// Beside the card, on a solid panel: the map's title, how far the player
+// got, and its intro.
+static void _menu_tutorial_info(Game& game, Container& gui) {
+    const int text_w = TUTORIAL_INFO_W - 2 * (W_PANEL_ROOM_H + W_PANEL_RIM);
+    Table* info = new Table();
+    info->style.width = text_w;
+    Label* title = menu_label(FONT_HEADING, game._edit.title);
+    title->style.width = text_w;
+    int color = 0;
+    Label* status = menu_label("font1", _menu_tutorial_status(game, &color).c_str());
+    status->name = "status";
+    status->style.color = color;
+    status->style.width = text_w;
+    Label* intro = menu_label("font1", game._edit.intro);
+    intro->style.width = text_w;
+    intro->style.color = INTRO_COLOR;
+    for (Widget* w : {(Widget*)title, (Widget*)status, (Widget*)menu_label("font1", ""), (Widget*)intro}) {
+        info->tr();
+        info->td(w);
+    }
+    _menu_card_texts(gui, info, "info", MyRect(TUTORIAL_INFO_X, TUTORIAL_CARD_Y, TUTORIAL_INFO_W, TUTORIAL_CARD_H));
 }
 
 // Play in the middle of the bottom row, Next and Previous at its ends.
@@ -548,36 +540,20 @@ void MenuPlay::init() {
         logic_new(game);
     } else {
         logic_load(game, game.gamedb, menu_column(_menu_levs[_menu_cur], "id").c_str());
+        menu_card_frame(game, MyRect(TUTORIAL_CARD_X, TUTORIAL_CARD_Y, TUTORIAL_CARD_W, TUTORIAL_CARD_H));
     }
 
-    Table* info = new Table();
-    Label* intro = menu_label("font1", game._edit.intro);
-    intro->style.width = TUTORIAL_INTRO_W;
-    intro->style.align = ALIGN_CENTER;
-    intro->style.color = INTRO_COLOR;
-    info->tr();
-    info->td(new Box(menu_label("font2", menu_fit("font2", game._edit.title, TUTORIAL_INTRO_W).c_str())));
-    if (rows) {
-        int color = 0;
-        Label* status = menu_label("font1", _menu_tutorial_status(game, &color).c_str());
-        status->name = "status";
-        status->style.color = color;
-        info->tr();
-        info->td(new Box(status));
-    }
-    info->tr();
-    info->td(menu_label("font1", ""));
-    info->tr();
-    info->td(new Box(intro));
-    Box* centre = new Box(info);
-    centre->style.width = CANVAS_W;
-    centre->style.height = CANVAS_H;
-    gui.add(centre, 0, 0);
-
+    Label* heading = menu_label(FONT_TITLE, "Tutorial");
+    Box* head = new Box(heading);
+    head->style.width = CANVAS_W - 2 * BUTTON_W;
+    head->style.height = BUTTON_H;
+    gui.add(head, BUTTON_W, 0);
     _menu_add_at(gui, w_button_size("Menu", MENU_BACK, BUTTON_W, BUTTON_H, 0), 0, 0);
-    // Over the centred text, which covers the whole canvas.
-    if (rows) _menu_tutorial_strip(game, gui);
-    if (rows) _menu_play_buttons(gui);
+    if (rows) {
+        _menu_tutorial_strip(game, gui);
+        _menu_tutorial_info(game, gui);
+        _menu_play_buttons(gui);
+    }
     // Laid out at once, so that the buttons answer the pointer before the first frame.
     gui.resize();
 }
@@ -585,9 +561,8 @@ void MenuPlay::init() {
 void MenuPlay::deinit() {}
 
 void MenuPlay::paint() {
-    game.gfx_3d();
-    myview_paint(game);
-    game.gfx_2d();
+    const MyRect card(TUTORIAL_CARD_X, TUTORIAL_CARD_Y, TUTORIAL_CARD_W, TUTORIAL_CARD_H);
+    menu_backdrop_paint(game, _menu_levs.empty() ? nullptr : &card);
     gui.resize();
     gui.paint();
     game.gfx_3d();
@@ -620,10 +595,7 @@ void MenuPlay::event(Event e) {
     }
 }
 
-void MenuPlay::loop() {
-    gui.loop();
-    _menu_preview_loop(game);
-}
+void MenuPlay::loop() { gui.loop(); }
 
 // ---------------------------------------------------------------- build list
 
@@ -758,9 +730,8 @@ void MenuEdit::init() {
 void MenuEdit::deinit() {}
 
 void MenuEdit::paint() {
-    game.gfx_3d();
-    menu_paint_preview(game, GfxRect(PREVIEW_X, PREVIEW_Y, PREVIEW_W, PREVIEW_H));
-    game.gfx_2d();
+    const MyRect card(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H);
+    menu_backdrop_paint(game, _menu_levs.empty() ? nullptr : &card);
     gui.resize();
     gui.paint();
     game.gfx_3d();
@@ -823,7 +794,4 @@ void MenuEdit::event(Event e) {
     }
 }
 
-void MenuEdit::loop() {
-    gui.loop();
-    _menu_preview_loop(game);
-}
+void MenuEdit::loop() { gui.loop(); }

@@ -45,8 +45,6 @@ void menu_measure(Widget* w);
 // the form of the player's locale (LC_TIME); without one, month/day/year
 // without leading zeros, e.g. "3/7/2011".
 std::string menu_date(const char* ts);
-// Draws the map view into a rectangle of the canvas (the turning previews).
-void menu_paint_preview(Game& game, const GfxRect& canvas_rect);
 // How far the list (named "list") of a screen's tree is scrolled; 0 when it
 // has none. Read before the tree is rebuilt, for menu_list.
 int menu_list_scroll(Container& gui);
@@ -59,6 +57,25 @@ std::string menu_column(const MyRow& row, const char* name);
 // text as it fits in width pixels of the named font: cut, with "..." at its
 // end, when it is wider.
 std::string menu_fit(const char* font, const std::string& text, int width);
+
+// ---- the menus' look (menu_look.cpp)
+// Panels of the menus let a little of the backdrop through.
+enum { MENU_PANEL_ALPHA = 225 };
+// Where the map lists (build and online) show the selected map: its card,
+// and under it the panel of its texts.
+enum {
+    MENU_CARD_X = 374, MENU_CARD_Y = 122, MENU_CARD_W = 572, MENU_CARD_H = 268,
+    MENU_INFO_X = 372, MENU_INFO_Y = 400, MENU_INFO_W = 576, MENU_INFO_H = 200,
+};
+// Draws the dimmed picture of a featured map over the whole window: drawn
+// once per window size, then only copied. With card (a canvas rectangle), a
+// list's card lies on it: a framed well with the map in it, drawn once and
+// then copied too. Leaves the 2D set-up on.
+void menu_backdrop_paint(Game& game, const MyRect* card = nullptr);
+// Forgets the pictures (a video reset takes their textures with it).
+void menu_backdrop_flush();
+// Turns the play copy's camera to play's angle and frames the map in the card.
+void menu_card_frame(Game& game, const MyRect& card);
 
 // ---- tutorial progress (menu.cpp)
 // After a tutorial's win: selects the next tutorial in the list; true when

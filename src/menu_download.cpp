@@ -30,10 +30,7 @@ enum {
     ENTRY_PADDING = 10, ENTRY_MARGIN = 2,
     ENTRY_IDLE = 0x111111, ENTRY_HOVER = 0x222222, ENTRY_PRESSED = 0x333333,
     RATING_SIZE = 26, RATING_GAP = 40,
-    PREVIEW_ZOOM = 50,  // camera distance of the turning preview
 };
-// The preview's place on the canvas.
-static const GfxRect PREVIEW_RECT(335, 120, 625, 480);
 
 // ---------------------------------------------------------------- category screen
 
@@ -63,6 +60,7 @@ void MenuDownload1::init() {
 void MenuDownload1::deinit() {}
 
 void MenuDownload1::paint() {
+    menu_backdrop_paint(game);
     game.gfx_2d();
     gui.resize();
     gui.paint();
@@ -191,9 +189,8 @@ void MenuDownload2::init() {
 void MenuDownload2::deinit() {}
 
 void MenuDownload2::paint() {
-    game.gfx_3d();
-    menu_paint_preview(game, PREVIEW_RECT);
-    game.gfx_2d();
+    const MyRect card(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H);
+    menu_backdrop_paint(game, _menu_total > 0 ? &card : nullptr);
     gui.resize();
     gui.paint();
     game.gfx_3d();
@@ -240,10 +237,5 @@ void MenuDownload2::event(Event e) {
     }
 }
 
-void MenuDownload2::loop() {
-    gui.loop();
-    LevelData& lev = game.level;
-    lev.zoom = lev.tzoom = PREVIEW_ZOOM;
-    lev.rotate += 1;
-    lev.trotate += 1;
-}
+// The preview keeps the camera of play that its card framed.
+void MenuDownload2::loop() { gui.loop(); }

@@ -98,7 +98,7 @@ Widget* _menu_help_icon(const char* name) {
 Table* _menu_help_build(int page) {
     const HelpPage& p = HELP_PAGES[page];
     Table* t = new Table();
-    Label* title = menu_label("font2", p.title);
+    Label* title = menu_label(FONT_TITLE, p.title);
     title->name = "title";
     title->style.color = HEADING_COLOR;
     t->tr();
@@ -138,7 +138,8 @@ void menu_help_open(Game& game, int back) {
 void MenuHelp::init() {
     gui = Container();
     if (_menu_help_page < 0 || _menu_help_page >= MENU_HELP_PAGES) _menu_help_page = 0;
-    Box* page = new Box(_menu_help_build(_menu_help_page));
+    // A bordered panel over the backdrop.
+    Box* page = new Box(w_panel(_menu_help_build(_menu_help_page), MENU_PANEL_ALPHA));
     page->style.width = CANVAS_W;
     page->style.height = CANVAS_H;
     gui.add(page, 0, 0);
@@ -153,6 +154,7 @@ void MenuHelp::init() {
 void MenuHelp::deinit() {}
 
 void MenuHelp::paint() {
+    menu_backdrop_paint(game);
     game.gfx_2d();
     gui.resize();
     gui.paint();

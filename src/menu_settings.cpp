@@ -154,7 +154,7 @@ void MenuSettings::init() {
     Table* t = new Table();
     static const char* const titles[MENU_SETTINGS_PAGES] = {"Settings: Sound", "Settings: Account",
                                                             "Settings: Video"};
-    Label* title = menu_label("font2", titles[_MenuSettings_page]);
+    Label* title = menu_label(FONT_TITLE, titles[_MenuSettings_page]);
     title->name = "title";
     _menu_row(t, new Box(title));
     _menu_row(t, menu_label("font2", ""));
@@ -163,7 +163,7 @@ void MenuSettings::init() {
     case MENU_SETTINGS_ACCOUNT: _menu_settings_account(game, t); break;
     default: _menu_settings_video(game, t); break;
     }
-    Box* form = new Box(t);
+    Box* form = new Box(w_panel(t, MENU_PANEL_ALPHA));
     form->style.width = CANVAS_W;
     form->style.height = SETTINGS_H;
     gui.add(form, 0, 0);
@@ -182,6 +182,7 @@ void MenuSettings::init() {
 void MenuSettings::deinit() { menu_settings_sync(game, gui); }
 
 void MenuSettings::paint() {
+    menu_backdrop_paint(game);
     game.gfx_2d();
     gui.resize();
     gui.paint();
@@ -294,12 +295,7 @@ void MenuError::init() {
     font_load("font1");
     font_load("font2");
 
-    Widget* shade = new Widget();
-    shade->style.width = CANVAS_W;
-    shade->style.height = CANVAS_H;
-    shade->style.img = gfx_img_load("black");
-    shade->style.img_alpha = ERROR_SHADE;
-    gui.add(shade, 0, 0);
+    w_shade(gui, ERROR_SHADE);
 
     std::string msg = _menu_error_text(game);
     bool upgrade = msg.find("X01") != std::string::npos;
@@ -460,6 +456,7 @@ static void _menu_scroller_event(Game& game, Container& gui, Event& e) {
 void MenuCredits::init() { _menu_scroller_init(gui, menu_credits_text); }
 void MenuCredits::deinit() {}
 void MenuCredits::paint() {
+    menu_backdrop_paint(game);
     game.gfx_2d();
     gui.resize();
     gui.paint();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "font.h"
+#include "gfx.h"
 #include "level.h"
 #include "logic.h"
 #include "menu.h"
@@ -11,11 +12,16 @@
 #include "widgets.h"
 
 enum { PAUSE_NONE = 0, PAUSE_RESUME = 1, PAUSE_RESTART = 2, PAUSE_REWIND = 3, PAUSE_QUIT = 4 };
-enum { PAUSE_CAUSE_COLOR = 0xFF7766 };
+enum {
+    PAUSE_CAUSE_COLOR = 0xFF7766,
+    PAUSE_BUTTON_W = 240, PAUSE_BUTTON_H = 60,
+    PAUSE_LOW_MARGIN = 12,  // the death panel's gap to the window's bottom
+};
+const float PAUSE_DEATH_EDGE = 0.5f;  // the red edge of the death, fading on the pause screen
 
 const char* pause_death_text(int cause) {
     switch (cause) {
-    case DEATH_SHOT: return "Seen and shot by a guard";
+    case DEATH_SHOT: return "Seen by a guard";
     case DEATH_BLAST: return "Caught in a blast";
     case DEATH_FIRE: return "Burned by a mini bomb's fire";
     case DEATH_FELL: return "Fell where there is no floor";
@@ -30,29 +36,19 @@ static bool _pause_dead(Game& game) {
     return p && p->state == D_DEAD;
 }
 
-void Pause::init() {
-    gui = Container();
+// The pause menu over the middle of the map.
+static void _pause_menu(Game& game, Container& gui) {
     LevelData& lev = game.level;
-    int f2 = font_load("font2");
     Table* t = new Table();
     t->tr();
-    t->td(new Box(new Label(Font(f2), std::string(lev.title, strnlen(lev.title, sizeof(lev.title))).c_str())));
-    bool dead = _pause_dead(game);
-    if (dead) {
-        Label* cause = new Label(Font(font_load("font1")), pause_death_text(game.death_cause));
-        cause->name = "cause";
-        cause->style.color = PAUSE_CAUSE_COLOR;
-        t->tr();
-        t->td(new Box(cause));
-    }
+    t->td(new Box(new Label(Font(font_load(FONT_HEADING)), std::string(lev.title, strnlen(lev.title, sizeof(lev.title))).c_str())));
     t->tr();
-    t->td(new Label(Font(f2), ""));
+    t->td(new Label(Font(font_load("font2")), ""));
     const struct {
         const char* text;
         int code;
     } buttons[] = {{"Resume", PAUSE_RESUME}, {"Restart", PAUSE_RESTART}, {"Rewind", PAUSE_REWIND}, {"Quit", PAUSE_QUIT}};
     for (const auto& b : buttons) {
-        if (b.code == PAUSE_RESUME && dead) continue;
         t->tr();
         t->td(w_menu_button(b.text, b.code, 0));
     }
@@ -62,12 +58,50 @@ void Pause::init() {
     gui.add(page, 0, 0);
 }
 
+// After a death: what killed the player in large type and the way back
+// first, on a panel low in the window, so that the body and whoever shot
+// it stay in view above.
+static void _pause_death(Game& game, Container& gui) {
+    LevelData& lev = game.level;
+    Table* t = new Table();
+    Label* cause = new Label(Font(font_load(FONT_TITLE)), pause_death_text(game.death_cause));
+    cause->name = "cause";
+    cause->style.color = PAUSE_CAUSE_COLOR;
+    t->tr();
+    t->td(new Box(cause), 3);
+    Label* title = new Label(Font(font_load("font1")), std::string(lev.title, strnlen(lev.title, sizeof(lev.title))).c_str());
+    title->style.color = UI_TEXT_DIM;
+    t->tr();
+    t->td(new Box(title), 3);
+    const struct {
+        const char* text;
+        int code;
+        const char* image;
+    } buttons[] = {{"Rewind", PAUSE_REWIND, "box3"}, {"Restart", PAUSE_RESTART, nullptr}, {"Quit", PAUSE_QUIT, nullptr}};
+    t->tr();
+    for (const auto& b : buttons)
+        t->td(w_button_size(b.text, b.code, PAUSE_BUTTON_W, PAUSE_BUTTON_H, b.image ? gfx_img_load(b.image) : 0));
+    Box* panel = new Box(w_text_panel(t));
+    GfxRect view = gfx_get_view();
+    panel->style.width = (int)view.w;
+    panel->style.loop();
+    panel->_resize();
+    gui.add(panel, (int)view.x, (int)(view.y + view.h) - panel->_rect.h - PAUSE_LOW_MARGIN);
+}
+
+void Pause::init() {
+    gui = Container();
+    if (_pause_dead(game)) _pause_death(game, gui);
+    else _pause_menu(game, gui);
+}
+
 void Pause::loop() { gui.loop(); }
 
 void Pause::paint() {
     game.gfx_3d();
     myview_paint(game);
     game.gfx_2d();
+    if (_pause_dead(game)) level_paint_death_edge(PAUSE_DEATH_EDGE);
     gui.resize();
     gui.paint();
     game.gfx_3d();

@@ -12,7 +12,14 @@
 #include "gfx.h"
 #include "logic.h"
 
-enum { TURN_STEP = 360 / 8 };
+enum {
+    TURN_STEP = 360 / 8,
+    // Rating icons: frames a few pixels apart, icons inset by a sixth.
+    STARS_GAP = 2, STARS_CORNER = 12, STARS_INSET_DIV = 6,
+    STARS_IDLE_SHOWN = 0x595959,  // a rating only shown: unfilled icons are grey
+    STARS_CHOSEN = UI_CYAN,
+    STARS_HOVER = 0xFFFF59,       // the value a click would choose
+};
 
 // ---------------------------------------------------------------- WRotate
 
@@ -36,14 +43,18 @@ void WRotate::loop() {
 // ---------------------------------------------------------------- WBomb
 
 namespace {
-// Tints of a bomb button: what a press on it would do.
-struct Tint {
-    float r, g, b, a;
+enum {
+    BOMB_FRAME_INSET = 3,       // the button's frame, from its edges
+    BOMB_FRAME_CORNER = 14,
+    BOMB_ICON = 62,             // the icon's edge, at the top in the middle
+    BOMB_ICON_TOP = 6,
+    BOMB_KEY_BOTTOM = 4,        // the key's line ends this far above the bottom
+    BOMB_COUNT_RIGHT = 8, BOMB_COUNT_TOP = 2,
+    BOMB_ARMED_RIM = 3,
+    BOMB_ARMED_WASH = 70,       // alpha of the amber wash of an armed button
+    BOMB_SHADOW = 0x000000,
 };
-const Tint TINT_UNDER = {1, 1, 1, 0.35f};   // the player stands on one: a press acts on it
-const Tint TINT_FIRE = {1, 0, 0, 0.7f};     // one lies on the map: a press fires it
-const Tint TINT_TIMED = {0, 0, 1, 0.35f};   // one lies on the map and goes off by itself
-const float DIM_ALPHA = 0.25f;              // nothing to place and nothing to act on
+const float DIM_ALPHA = 0.25f;  // nothing to place and nothing to act on
 
 // The cell a position lies in (integer part of v + 0.5), kept on the grid's
 // neighbourhood so that a damaged position cannot overflow the conversion.
@@ -53,10 +64,27 @@ int _widget_cell(float v) {
     return (int)(v + 0.5f);
 }
 
-void _widget_square(const Tint& t, int s) {
-    glColor4f(t.r, t.g, t.b, t.a);
-    gfx_img_blit(gfx_img_load("white"), 0, 0, s, s);
-    glColor4f(1, 1, 1, 1);
+// Text with a dark shadow, readable on the icon and the bar alike.
+void _widget_text(int font, const char* text, int x, int y, int color) {
+    Theme::color(BOMB_SHADOW);
+    font_draw(font, text, (float)(x + 1), (float)(y + 1), 0, ALIGN_START);
+    Theme::color(color);
+    font_draw(font, text, (float)x, (float)y, 0, ALIGN_START);
+    Theme::color(STYLE_WHITE);
+}
+
+// One look for every kind: amber rim and wash while a bomb of the kind lies
+// on the map, so that a press acts on it.
+void _widget_armed(int s) {
+    Theme::color(UI_AMBER, BOMB_ARMED_WASH);
+    gfx_img_blit(gfx_img_load("white"), BOMB_FRAME_INSET, BOMB_FRAME_INSET, s - 2 * BOMB_FRAME_INSET,
+                 s - 2 * BOMB_FRAME_INSET);
+    Theme::color(STYLE_WHITE);
+    const int a = BOMB_FRAME_INSET, r = BOMB_ARMED_RIM, w = s - 2 * a;
+    gfx_fill(UI_AMBER, a, a, w, r);
+    gfx_fill(UI_AMBER, a, s - a - r, w, r);
+    gfx_fill(UI_AMBER, a, a, r, w);
+    gfx_fill(UI_AMBER, s - a - r, a, r, w);
 }
 }  // namespace
 
@@ -73,32 +101,38 @@ int WBomb::event(Event* e) {
     return Widget::event(e);
 }
 
+bool WBomb::armed() {
+    Entity* under = nullptr;
+    if (Entity* p = logic_find(game, D_PLAYER)) under = logic_find_at(game, _widget_cell(p->x), _widget_cell(p->y));
+    return (under && under->type == btype) || logic_find(game, btype);
+}
+
 void WBomb::paint() {
     const int s = rect.w;
     LevelData& lev = game.level;
-    Entity* under = nullptr;
-    if (Entity* p = logic_find(game, D_PLAYER)) under = logic_find_at(game, _widget_cell(p->x), _widget_cell(p->y));
-    bool dim = lev.inventory[btype] == 0;
-    if (under && under->type == btype) {
-        dim = false;
-        _widget_square(TINT_UNDER, s);
-    } else if (logic_find(game, btype)) {
-        dim = false;
-        _widget_square(btype == D_BOMB1 || btype == D_BOMB4 ? TINT_FIRE : TINT_TIMED, s);
-    }
+    bool armed_now = armed();
+    bool dim = lev.inventory[btype] == 0 && !armed_now;
+    gfx_tex_box(gfx_img_get_tex(gfx_img_load("box")), BOMB_FRAME_INSET, BOMB_FRAME_INSET, s - 2 * BOMB_FRAME_INSET,
+                s - 2 * BOMB_FRAME_INSET, BOMB_FRAME_CORNER);
+    if (armed_now) _widget_armed(s);
     char name[32];
     snprintf(name, sizeof(name), "icon-bomb%d", btype - (D_BOMB1 - 1));
     if (dim) glColor4f(1, 1, 1, DIM_ALPHA);
-    gfx_img_blit(gfx_img_load(name), WBOMB_ICON_INSET, WBOMB_ICON_INSET, s - 2 * WBOMB_ICON_INSET,
-                 s - 2 * WBOMB_ICON_INSET);
+    gfx_img_blit(gfx_img_load(name), (s - BOMB_ICON) / 2, BOMB_ICON_TOP, BOMB_ICON, BOMB_ICON);
     glColor4f(1, 1, 1, 1);
+
+    // The key that places one, under the icon.
+    char key[16];
+    snprintf(key, sizeof(key), "%d", btype - (D_BOMB1 - 1));
+    int f1 = font_load("font1");
+    _widget_text(f1, key, (s - font_get_width(f1, key)) / 2, s - BOMB_KEY_BOTTOM - font_get_height(f1, key, 0),
+                 UI_TEXT_DIM);
     if (dim) return;
     char stock[16];
     snprintf(stock, sizeof(stock), "%d", lev.inventory[btype]);
-    int f = font_load("font1");
-    int x = (s - WBOMB_STOCK_RIGHT) - font_get_width(f, stock);
-    int y = (s - WBOMB_STOCK_BOTTOM) - font_get_height(f, stock, 0);
-    font_draw(f, stock, (float)x, (float)y, 0, ALIGN_START);
+    int fh = font_load(FONT_HEADING);
+    _widget_text(fh, stock, s - BOMB_COUNT_RIGHT - font_get_width(fh, stock), BOMB_COUNT_TOP,
+                 armed_now ? (int)UI_AMBER : (int)STYLE_WHITE);
 }
 
 // ---------------------------------------------------------------- Stars
@@ -125,36 +159,44 @@ void Stars::resize() {
 }
 
 void Stars::paint() {
-    glColor4f(0.35f, 0.35f, 0.35f, 1);
-    for (int i = 0; i < STARS_COUNT; i++) gfx_img_blit(img, i * size, 0, size, size);
+    // A rating that can be given is a row of buttons: each icon on a frame,
+    // in light steel until chosen (cyan) or under the pointer (amber).
+    bool pressable = !ignore;
+    int inset = pressable ? size / STARS_INSET_DIV : 0;
+    if (pressable) {
+        int frame = gfx_img_get_tex(gfx_img_load("box"));
+        for (int i = 0; i < STARS_COUNT; i++)
+            gfx_tex_box(frame, i * size + STARS_GAP, STARS_GAP, size - 2 * STARS_GAP, size - 2 * STARS_GAP, STARS_CORNER);
+    }
+    auto icons = [&]() {
+        for (int i = 0; i < STARS_COUNT; i++) gfx_img_blit(img, i * size + inset, inset, size - 2 * inset, size - 2 * inset);
+    };
+    Theme::color(pressable ? (int)UI_STEEL_LIGHT : (int)STARS_IDLE_SHOWN);
+    icons();
     float v = value;
-    glColor4f(0.35f, 0.7f, 1, 1);  // the chosen value
+    int c = STARS_CHOSEN;
     if (_value != 0) {
         v = _value;
-        glColor4f(1, 1, 0.35f, 1);  // the value a click would choose
+        c = STARS_HOVER;
     }
-    if (ignore) glColor4f(1, 1, 0.35f, 1);
+    if (ignore) c = STARS_HOVER;
+    Theme::color(c);
     gfx_clip(0, 0, (int)(STARS_COUNT * size * v / STARS_COUNT), size);
-    for (int i = 0; i < STARS_COUNT; i++) gfx_img_blit(img, i * size, 0, size, size);
+    icons();
     gfx_unclip();
-    glColor4f(1, 1, 1, 1);
+    Theme::color(STYLE_WHITE);
 }
 
 // ---------------------------------------------------------------- text panel
 
 namespace {
-// The panel lets a fifth of the map through: the brightest map under it is
-// then darker than 0.2, far below any text colour the screens use.
-enum { PANEL_ALPHA = 205, PANEL_ROOM_V = 18, PANEL_ROOM_H = 30 };
+// The panel lets a tenth of the map through: the brightest map under it is
+// then darker than any text colour the screens use by far.
+enum { PANEL_ALPHA = 230 };
 }  // namespace
 
 Widget* w_text_panel(Widget* child) {
-    Box* room = new Box(child);
-    room->style.set_margin(PANEL_ROOM_V, PANEL_ROOM_H, PANEL_ROOM_V, PANEL_ROOM_H);
-    Box* panel = new Box(room);
+    Box* panel = w_panel(child, PANEL_ALPHA);
     panel->name = "panel";
-    panel->style.img = gfx_img_load("black");
-    panel->style.img_alpha = PANEL_ALPHA;
-    panel->style.loop();
     return panel;
 }

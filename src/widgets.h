@@ -29,6 +29,8 @@ public:
 
     WBomb(Game& game_, int btype_) : btype(btype_), game(game_) {}
     ~WBomb() override {}
+    // A bomb of the kind lies on the map (or under the player): a press acts on it.
+    bool armed();
     int event(Event* e) override;
     void paint() override;
     void resize() override;
@@ -59,8 +61,5 @@ Widget* w_text_panel(Widget* child);
 
 enum {
     WBOMB_SIZE = 96,        // a bomb button is a square of this edge
-    WBOMB_ICON_INSET = 10,  // icon inset from each edge
-    WBOMB_STOCK_RIGHT = 20, // the stock's right edge, from the button's right
-    WBOMB_STOCK_BOTTOM = 5, // the stock's last line ends this far above the bottom
     STARS_COUNT = 5
 };

@@ -360,6 +360,10 @@ int driver_event_poll(Event* e) {
         e->v = se.active.gain ? 1 : 0;
         e->b = se.active.state;
         break;
+    case SDL_VIDEOEXPOSE:  // the window's contents were lost and must be drawn again
+        e->type = EVT_SDLEVENT;
+        e->stype = se.type;
+        break;
     case SDL_QUIT:
         e->type = EVT_QUIT;
         break;

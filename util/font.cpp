@@ -192,9 +192,7 @@ static float _font_texc[FONT_BATCH_MAX * 6 * 2];
 
 static void _font_flush(int* count) {
     if (*count == 0) return;
-    glVertexPointer(2, GL_FLOAT, 0, _font_vert);
-    glTexCoordPointer(2, GL_FLOAT, 0, _font_texc);
-    glDrawArrays(GL_TRIANGLES, 0, *count * 6);
+    _gfx_draw(GL_TRIANGLES, 2, _font_vert, _font_texc, *count * 6);
     *count = 0;
 }
 

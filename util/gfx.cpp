@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -124,6 +125,10 @@ void gfx_deinit() {
 void gfx_clear() {
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
+    // A clear leaves the depth buffer alone while depth writes are off, as
+    // the 2D set-up leaves them: a frame after a 2D one would draw its map
+    // against the depth of older frames.
+    glDepthMask(GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
@@ -309,6 +314,80 @@ void gfx_unclip() {
 
 // ---- drawing
 
+namespace {
+// The fingerprint being taken: 64-bit FNV-1a, folded a word at a time.
+struct GfxPrint {
+    bool on = false;
+    uint64_t h = 0;
+};
+GfxPrint _gfx_print;
+const uint64_t PRINT_BASIS = 14695981039346656037ull, PRINT_PRIME = 1099511628211ull;
+}  // namespace
+
+void gfx_fingerprint_begin() {
+    _gfx_print.on = true;
+    _gfx_print.h = PRINT_BASIS;
+    // The same calls draw another picture in a window of another size.
+    int size[2] = {0, 0};
+    driver_get_size(&size[0], &size[1]);
+    gfx_fingerprint_mix(size, sizeof(size));
+}
+
+uint64_t gfx_fingerprint_end() {
+    _gfx_print.on = false;
+    return _gfx_print.h;
+}
+
+bool gfx_fingerprinting() { return _gfx_print.on; }
+
+void gfx_fingerprint_mix(const void* data, size_t n) {
+    if (!_gfx_print.on) return;
+    const unsigned char* p = (const unsigned char*)data;
+    uint64_t h = _gfx_print.h;
+    for (; n >= sizeof(uint64_t); n -= sizeof(uint64_t), p += sizeof(uint64_t)) {
+        uint64_t w;
+        memcpy(&w, p, sizeof(w));
+        h = (h ^ w) * PRINT_PRIME;
+    }
+    for (; n > 0; n--, p++) h = (h ^ *p) * PRINT_PRIME;
+    _gfx_print.h = h;
+}
+
+// What decides the look of a draw call besides its vertices (colour,
+// matrices, texture and how it is applied, blending), read from
+// OpenGL itself so that no caller's way of setting it goes unseen.
+static void _gfx_print_state() {
+    struct {
+        GLfloat color[4];
+        GLfloat modelview[16], projection[16];
+        GLint tex, env;
+        GLboolean textured, blend;
+    } st;
+    memset(&st, 0, sizeof(st));
+    glGetFloatv(GL_CURRENT_COLOR, st.color);
+    glGetFloatv(GL_MODELVIEW_MATRIX, st.modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, st.projection);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &st.tex);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &st.env);
+    st.textured = glIsEnabled(GL_TEXTURE_2D);
+    st.blend = glIsEnabled(GL_BLEND);
+    gfx_fingerprint_mix(&st, sizeof(st));
+}
+
+void _gfx_draw(unsigned int mode, int dims, const float* vert, const float* texc, int n) {
+    if (_gfx_print.on) {
+        int head[3] = {(int)mode, dims, n};
+        gfx_fingerprint_mix(head, sizeof(head));
+        gfx_fingerprint_mix(vert, sizeof(float) * (size_t)(dims * n));
+        gfx_fingerprint_mix(texc, sizeof(float) * (size_t)(2 * n));
+        _gfx_print_state();
+        return;
+    }
+    glVertexPointer(dims, GL_FLOAT, 0, vert);
+    glTexCoordPointer(2, GL_FLOAT, 0, texc);
+    glDrawArrays((GLenum)mode, 0, n);
+}
+
 static void _gfx_quad2(const GfxRect& d, const GfxRect& s) {
     const float v[] = {d.x, d.y, d.x + d.w, d.y, d.x, d.y + d.h, d.x + d.w, d.y + d.h};
     const float t[] = {s.x, s.y, s.x + s.w, s.y, s.x, s.y + s.h, s.x + s.w, s.y + s.h};
@@ -316,9 +395,7 @@ static void _gfx_quad2(const GfxRect& d, const GfxRect& s) {
         _gfx_vert[i] = v[i];
         _gfx_texc[i] = t[i];
     }
-    glVertexPointer(2, GL_FLOAT, 0, _gfx_vert);
-    glTexCoordPointer(2, GL_FLOAT, 0, _gfx_texc);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, QUAD_VERTICES);
+    _gfx_draw(GL_TRIANGLE_STRIP, 2, _gfx_vert, _gfx_texc, QUAD_VERTICES);
 }
 
 void gfx_fill(unsigned int c, int dx, int dy, int dw, int dh) {
@@ -396,9 +473,7 @@ static void _gfx_quad3(int tex, const GfxRect& s, const float* p) {
     for (int i = 0; i < QUAD_VERTICES * 3; i++) _gfx_vert[i] = p[i];
     for (int i = 0; i < QUAD_VERTICES * 2; i++) _gfx_texc[i] = t[i];
     glBindTexture(GL_TEXTURE_2D, (GLuint)tex);
-    glVertexPointer(3, GL_FLOAT, 0, _gfx_vert);
-    glTexCoordPointer(2, GL_FLOAT, 0, _gfx_texc);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, QUAD_VERTICES);
+    _gfx_draw(GL_TRIANGLE_STRIP, 3, _gfx_vert, _gfx_texc, QUAD_VERTICES);
 }
 
 void gfx_img_quad(int img, float x1, float y1, float z1, float x2, float y2, float z2,

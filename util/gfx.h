@@ -3,6 +3,8 @@
 // the conversion of pointer positions from window pixels to the canvas.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 
 #include "event.h"
@@ -61,6 +63,19 @@ void gfx_img_quad(int img, float x1, float y1, float z1, float x2, float y2, flo
 void gfx_tex_quad(int tex, float x1, float y1, float z1, float x2, float y2, float z2,
                   float x3, float y3, float z3, float x4, float y4, float z4);
 
+// ---- fingerprints of frames
+// While a fingerprint is taken nothing is drawn: every drawing call of this
+// layer and of the fonts folds what it would draw (vertices, texture, colour,
+// blending, matrices) into one number instead. Two frames with the same
+// fingerprint look the same, so a frame can be compared with the one on
+// screen without drawing it.
+void gfx_fingerprint_begin();
+uint64_t gfx_fingerprint_end();
+bool gfx_fingerprinting();
+// Folds n bytes into the fingerprint (nothing when none is taken): what
+// decides a picture that is drawn some other way, as the map view's.
+void gfx_fingerprint_mix(const void* data, size_t n);
+
 // ---- coordinate conversion
 GfxRect gfx_hwpos_to_pos(GfxRect p);
 GfxRect gfx_pos_to_hwpos(GfxRect p);
@@ -81,6 +96,11 @@ bool _gfx_clip_test(GfxRect* d, GfxRect* s, const GfxRect& c);
 // Clips d (and s) against the top of the clip stack in the current
 // coordinates; false when nothing is to be drawn.
 bool _gfx_clip_apply(GfxRect* d, GfxRect* s);
+
+// Draws n vertices (mode as glDrawArrays) of dims coordinates each, with two
+// texture coordinates a vertex, in the current OpenGL state; while a
+// fingerprint is taken, folds them into it instead.
+void _gfx_draw(unsigned int mode, int dims, const float* vert, const float* texc, int n);
 
 // One tile of a nine-part frame: src in texture coordinates (0..1 over the
 // whole 3 x 3 grid), dst in logical units.

@@ -22,6 +22,24 @@ enum { ALIGN_START = -1, ALIGN_CENTER = 0, ALIGN_END = 1 };
 
 // ---------------------------------------------------------------- fonts (theme.cpp)
 
+// The type scale: one font per level of text. "font2" is also the buttons'
+// type, "font3" small print.
+#define FONT_TITLE "title"      // a screen's headline
+#define FONT_HEADING "heading"  // headings and the numbers a player reads at a glance
+#define FONT_BODY "font1"       // running text
+
+// The interface's palette, the art's own (tools/uiart/art.h): night blue
+// panels with a steel rim, cyan for what is chosen, amber for what stands out.
+enum {
+    UI_NIGHT = 0x0F1C33,
+    UI_NIGHT_DEEP = 0x08101F,
+    UI_STEEL = 0x4F709A,
+    UI_STEEL_LIGHT = 0x7A9CC6,
+    UI_CYAN = 0x3FD8F0,
+    UI_AMBER = 0xF0A53C,
+    UI_TEXT_DIM = 0xB4BCC8,  // secondary text: 4.5:1 and more on any panel of ours
+};
+
 // A font number from font_load, with forwarding helpers.
 struct Font {
     int fid = 0;
@@ -106,6 +124,10 @@ struct StyleSheet : StyleData {
     void restate();
     // One transition step of every field of data[STYLE_CUR].
     void loop();
+    // While set, loop() only gives fields that have no value yet their
+    // target: a frame laid out a second time in the same tick does not fade
+    // twice as fast.
+    static bool hold;
     StyleData& cur() { return data[STYLE_CUR]; }
     const StyleData& cur() const { return data[STYLE_CUR]; }
 
@@ -435,3 +457,16 @@ Box* w_menu_button(const char* text, int onclick, int img);
 Box* w_button(Widget* tw, int onclick, int ww, int hh);
 TextInput* w_textinput(const char* name, const char* value, int wrap, int passwd);
 NumSlider* w_numslider(const char* name, int value, int low, int high, int step, int instant);
+
+// A night-blue panel with a steel rim around child, with room inside;
+// alpha 255 covers what lies beneath, less lets some of it through.
+Box* w_panel(Widget* child, int alpha);
+// Dims the whole window evenly (beyond the canvas too, on a window of
+// another shape): what lies beneath keeps (255 - alpha) / 255 of its light.
+// Added to gui at the window's top left; the pointer passes through it.
+Widget* w_shade(Container& gui, int alpha);
+// A dialog: content on an opaque panel in the middle of the window, over a
+// shade that takes every pointer event until the dialog, named name, is
+// removed.
+Box* w_dialog(Container& gui, Widget* content, const char* name);
+enum { W_SHADE_ALPHA = 170, W_PANEL_ROOM_V = 18, W_PANEL_ROOM_H = 30, W_PANEL_RIM = 2 };

@@ -127,6 +127,8 @@ void NumSlider::paint() {
     int track = rect.w - zone;
     gfx_tex_box(gfx_img_get_tex(gfx_img_load("box")), 0, 0, track, rect.h, NUMSLIDER_CORNER);
     int x = high > low ? (value - low) * (rect.w - (zone + sz)) / (high - low) : 0;
+    // The track is filled up to the thumb: how much shows at a glance.
+    gfx_tex_box(gfx_img_get_tex(gfx_img_load("box3")), 0, 0, x + sz, rect.h, NUMSLIDER_CORNER);
     gfx_tex_box(gfx_img_get_tex(gfx_img_load("box2")), x, 0, sz, rect.h, NUMSLIDER_CORNER);
     char buf[16];
     snprintf(buf, sizeof(buf), "%d", value);
@@ -286,4 +288,52 @@ NumSlider* w_numslider(const char* name, int value, int low, int high, int step,
     NumSlider* n = new NumSlider(low, high, value, step, instant);
     n->name = name ? name : "";
     return n;
+}
+
+// ---------------------------------------------------------------- panels, shades and dialogs
+
+Box* w_panel(Widget* child, int alpha) {
+    Box* room = new Box(child);
+    room->style.set_margin(W_PANEL_ROOM_V, W_PANEL_ROOM_H, W_PANEL_ROOM_V, W_PANEL_ROOM_H);
+    Box* panel = new Box(room);
+    StyleSheet& s = panel->style;
+    // The fill is an image over the content box, so that it can let light
+    // through; the rim is the border around it.
+    s.img = gfx_img_load("white");
+    s.img_color = UI_NIGHT;
+    s.img_alpha = alpha;
+    s.set_border(W_PANEL_RIM);
+    s.border_color = UI_STEEL;
+    s.loop();
+    return panel;
+}
+
+// A plain widget the size of the whole window, placed at its top left.
+static Widget* _w_cover(Container& gui, Widget* w) {
+    GfxRect view = gfx_get_view();
+    w->style.width = (int)view.w;
+    w->style.height = (int)view.h;
+    w->style.loop();
+    gui.add(w, (int)view.x, (int)view.y);
+    return w;
+}
+
+static void _w_shade_style(Widget* w, int alpha) {
+    w->style.img = gfx_img_load("black");
+    w->style.img_alpha = alpha;
+}
+
+Widget* w_shade(Container& gui, int alpha) {
+    Widget* w = new Widget();
+    w->ignore = 1;
+    _w_shade_style(w, alpha);
+    return _w_cover(gui, w);
+}
+
+Box* w_dialog(Container& gui, Widget* content, const char* name) {
+    Box* d = new Box(w_panel(content, STYLE_OPAQUE));
+    d->name = name ? name : "";
+    _w_shade_style(d, W_SHADE_ALPHA);
+    _w_cover(gui, d);
+    return d;
 }

@@ -103,9 +103,12 @@ typedef int (*StylePrep)(int a, int b, int c);
 // Moves one current value toward its target (UNSET target: stays).
 void _style_step(int& current, int target, StylePrep prep, int step) {
     if (target == UNSET) return;
-    current = current == UNSET ? target : prep(current, target, step);
+    if (current == UNSET) current = target;
+    else if (!StyleSheet::hold) current = prep(current, target, step);
 }
 }  // namespace
+
+bool StyleSheet::hold = false;
 
 void StyleSheet::loop() {
     StyleData& c = data[STYLE_CUR];

@@ -126,7 +126,7 @@ TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
     // From a death on the pause screen, which names what killed the player.
     die_in_play(h, 0);
     ASSERT_EQ(g.state, STATE_PAUSE);
-    EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen and shot by a guard"));
+    EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen by a guard"));
     EXPECT_FALSE(find_button(&gui_at<Pause>(g), "Resume"));
     h.key(KEY_F1);
     EXPECT_EQ(g.state, STATE_MENU_HELP);
@@ -374,7 +374,7 @@ TEST(FlowResume, RewindAndTheCauseOfDeathSurviveARestart) {
     again.start();
     Game& a = again.game();
     ASSERT_EQ(a.state, STATE_PAUSE);
-    EXPECT_TRUE(shows(&gui_at<Pause>(a), "Seen and shot by a guard"));
+    EXPECT_TRUE(shows(&gui_at<Pause>(a), "Seen by a guard"));
     ASSERT_TRUE(click_button(again, gui_at<Pause>(a), "Rewind"));
     EXPECT_LT(a.level.frame, died_at) << "the first snapshot is already back";
     ASSERT_TRUE(again.tick_until([&] { return a.state == STATE_LEVEL; }, 100));

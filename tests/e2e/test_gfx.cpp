@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "gfx_window.h"
 #include "log.h"
+#include "gui.h"
 
 namespace {
 
@@ -384,4 +386,67 @@ TEST(Gfx, FocusedFieldStaysAboveTheKeyboard) {
     EXPECT_FLOAT_EQ(p.y, 360);
     gfx_blur();
     EXPECT_FLOAT_EQ(gfx_get_aspect(), 960.0f / 720);
+}
+
+// A fingerprint tells apart every change of what would be drawn (place,
+// colour, picture, text, translation, blending) and draws nothing itself.
+TEST(Gfx, FingerprintsTellFramesApartWithoutDrawing) {
+    GfxWindow win;
+    int white = gfx_img_load("white");
+    Font f(font_load("font1"));
+    ASSERT_NE(white, 0);
+    ASSERT_NE(f.fid, 0);
+    const std::vector<std::function<void()>> frames = {
+        [] { gfx_fill(0x336699, 10, 20, 100, 50); },
+        [] { gfx_fill(0x336699, 11, 20, 100, 50); },
+        [] { gfx_fill(0x336698, 10, 20, 100, 50); },
+        [=] { gfx_img_blit(white, 10, 20, 100, 50); },
+        [=] {
+            glColor4f(1, 1, 1, 0.5f);
+            gfx_img_blit(white, 10, 20, 100, 50);
+            glColor4f(1, 1, 1, 1);
+        },
+        [=] { f.draw("Play", 10, 20); },
+        [=] { f.draw("Plan", 10, 20); },
+        [] {
+            gfx_translate(5, 0);
+            gfx_fill(0x336699, 10, 20, 100, 50);
+            gfx_translate(-5, 0);
+        },
+        [] {
+            glDisable(GL_BLEND);
+            gfx_fill(0x336699, 10, 20, 100, 50);
+            glEnable(GL_BLEND);
+        },
+    };
+    std::vector<uint64_t> prints;
+    for (const auto& draw : frames) {
+        uint64_t p[2];
+        for (uint64_t& one : p) {
+            gfx_fingerprint_begin();
+            draw();
+            one = gfx_fingerprint_end();
+        }
+        EXPECT_EQ(p[0], p[1]) << "frame " << prints.size() << " drawn twice";
+        for (size_t i = 0; i < prints.size(); i++) EXPECT_NE(prints[i], p[0]) << "frames " << i << " and " << prints.size();
+        prints.push_back(p[0]);
+    }
+    EXPECT_FALSE(gfx_fingerprinting());
+    EXPECT_EQ(win.lit(0, 0, 200, 100), 0) << "a fingerprint draws nothing";
+    frames[0]();
+    EXPECT_EQ(win.pixel(15, 25), 0x336699u) << "and drawing goes on after it";
+}
+
+// A frame that follows 2D drawing (depth writes off) still starts with an
+// empty depth buffer, or a map drawn in it would hide behind older frames.
+TEST(Gfx, ClearEmptiesTheDepthBufferAfter2DDrawing) {
+    GfxWindow win;  // set up for 2D: depth writes off, as the screens leave them
+    glDepthMask(GL_TRUE);
+    glClearDepth(0.25);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glDepthMask(GL_FALSE);
+    gfx_clear();
+    float depth = 0;
+    glReadPixels(10, 10, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    EXPECT_FLOAT_EQ(depth, 1.0f);
 }

@@ -149,9 +149,10 @@ TEST(MenuPlay, PlayStartsTheSelectedMapAndReturnsToTheList) {
     three_tutorials(h);
     _menu_cur = 1;
     g.next(STATE_MENU_PLAY);
-    h.tick(20);  // the preview turns the play copy meanwhile
-    EXPECT_EQ(g.level.zoom, 50);
-    EXPECT_NE(g.level.rotate, g._edit.rotate);
+    float framed = g.level.zoom;
+    h.tick(20);  // the card keeps the camera of play: no turn, no zoom
+    EXPECT_EQ(g.level.zoom, framed);
+    EXPECT_EQ(g.level.rotate, 0);
     h.click(PLAY_X, BOTTOM_Y);
     // The play screen shows the map's intro first.
     EXPECT_TRUE(g.state == STATE_LEVEL || g.state == STATE_LEVEL_INTRO) << g.state;

@@ -1,5 +1,7 @@
-// The intro and win screens: the camera swoop, the points counted into the
-// score, and the rating stored per map.
+// The intro, win and death screens: the camera swoop, the points counted
+// into the score, the rating stored per map, and a death that explains itself.
+#include <algorithm>
+
 #include "test_play.h"
 #include "widgets.h"
 
@@ -47,50 +49,75 @@ protected:
     }
 };
 
-TEST_F(WinTest, PointsCountIntoTheScoreAThousandASecond) {
-    // 9 seconds, 3 of 4 cartridges and 2 bombs left.
+TEST_F(WinTest, PointsCountIntoTheScoreAThousandASecondAndStayShown) {
+    // 9 seconds, 3 of 4 cartridges and 2 bombs left: each row shows the
+    // points counted from it so far and keeps them; the score counts up.
     win(270, 3, 4, 2);
-    EXPECT_EQ(label("time"), "985");
-    EXPECT_EQ(label("bonus"), "750");
-    EXPECT_EQ(label("extra"), "400");
+    EXPECT_TRUE(has_text(screen_gui(), "Escaped"));
     EXPECT_TRUE(has_text(screen_gui(), "0:09"));
     EXPECT_TRUE(has_text(screen_gui(), "3 / 4"));
     EXPECT_TRUE(has_text(screen_gui(), "+ 2"));
-    h.tick();
-    EXPECT_EQ(label("time"), "952");
-    EXPECT_EQ(label("score"), "533");
-    h.tick(29);  // the time points are used up in 30 ticks, 28 in the last one
-    EXPECT_EQ(label("time"), "0");
-    EXPECT_EQ(label("bonus"), "750");
-    EXPECT_EQ(label("score"), "1485");
-    h.tick(23 + 12);
-    EXPECT_EQ(label("extra"), "4");
-    h.tick();
-    EXPECT_EQ(label("extra"), "0");
-    EXPECT_EQ(label("score"), "2635");
-    h.tick(10);
-    EXPECT_EQ(label("score"), "2635");
+    const struct {
+        int ticks;  // since the screen opened
+        const char *time, *bonus, *extra, *score;
+    } steps[] = {
+        {1, "33", "0", "0", "533"},
+        {30, "985", "0", "0", "1485"},    // 28 in the last tick
+        {53, "985", "750", "0", "2235"},
+        {65, "985", "750", "396", "2631"},
+        {66, "985", "750", "400", "2635"},
+        {76, "985", "750", "400", "2635"},
+    };
+    int done = 0;
+    for (const auto& st : steps) {
+        h.tick(st.ticks - done);
+        done = st.ticks;
+        SCOPED_TRACE(st.ticks);
+        EXPECT_EQ(label("time"), st.time);
+        EXPECT_EQ(label("bonus"), st.bonus);
+        EXPECT_EQ(label("extra"), st.extra);
+        EXPECT_EQ(label("score"), st.score);
+    }
+}
+
+// The clean win's mark: every cartridge and no rewind.
+TEST_F(WinTest, ACleanWinIsMarked) {
+    const struct {
+        int c_bonus, t_bonus, rewinds;
+        bool clean;
+    } cases[] = {{2, 2, 0, true}, {0, 0, 0, true}, {1, 2, 0, false}, {2, 2, 1, false}};
+    for (const auto& c : cases) {
+        win(300, c.c_bonus, c.t_bonus, 0);
+        lev().t_rewind = c.rewinds;
+        g().next(STATE_LEVEL_WIN);
+        EXPECT_EQ(screen_gui().find("clean") != nullptr, c.clean) << c.c_bonus << "/" << c.t_bonus << " " << c.rewinds;
+    }
 }
 
 TEST_F(WinTest, PointsHaveTheirFloorsAndCeilings) {
+    // Counted to the end (a hundred ticks count 3300 points).
+    auto counted = [&] { h.tick(100); };
     win(10 * 60 * 30, 0, 0, 7);
+    EXPECT_TRUE(has_text(screen_gui(), "10:00"));
+    counted();
     EXPECT_EQ(label("time"), "0");
     EXPECT_EQ(label("bonus"), "0");
     EXPECT_EQ(label("extra"), "1000");
-    EXPECT_TRUE(has_text(screen_gui(), "10:00"));
-    h.tick(40);
     EXPECT_EQ(label("score"), "1500");
 
     // The clock of the play time, shared with the heads-up display.
     win(1799, 4, 4, 0);
     EXPECT_TRUE(has_text(screen_gui(), "0:59"));
+    counted();
     EXPECT_EQ(label("bonus"), "1000");
     win(1800, 0, 4, 0);
     EXPECT_TRUE(has_text(screen_gui(), "1:00"));
+    counted();
     EXPECT_EQ(label("time"), "900");
 
     // A damaged record cannot score above the top.
     win(-900, 9, 4, -3);
+    counted();
     EXPECT_EQ(label("time"), "1000");
     EXPECT_EQ(label("bonus"), "1000");
     EXPECT_EQ(label("extra"), "0");
@@ -112,7 +139,8 @@ TEST_F(WinTest, RatingClickedWithStarsAndSkullsIsStoredForTheMap) {
     unsigned int preview = h.pixel(x, y);
     h.click(x, y);
     EXPECT_EQ(stars("stars")->get_value_i(), 3);
-    // Off the widget the preview goes and the chosen value shows in blue.
+    // Off the widget the preview goes and the chosen value shows in cyan;
+    // the icons not chosen are steel, like a button, not a disabled grey.
     h.move(x, y + 200);
     h.tick();
     EXPECT_EQ(stars("stars")->_value, 0.0f);
@@ -121,8 +149,9 @@ TEST_F(WinTest, RatingClickedWithStarsAndSkullsIsStoredForTheMap) {
     icon_point("stars", 3, &x4, &y4);
     unsigned int empty = h.pixel(x4, y4);
     EXPECT_GT((preview >> 16) & 0xFF, (preview & 0xFF) + 60) << std::hex << preview << " yellow";
-    EXPECT_GT(chosen & 0xFF, ((chosen >> 16) & 0xFF) + 40) << std::hex << chosen << " blue";
-    EXPECT_NEAR((int)((empty >> 16) & 0xFF), (int)(empty & 0xFF), 12) << std::hex << empty << " grey";
+    EXPECT_GT(chosen & 0xFF, ((chosen >> 16) & 0xFF) + 40) << std::hex << chosen << " cyan";
+    EXPECT_GT((chosen >> 8) & 0xFF, ((empty >> 8) & 0xFF) + 40) << std::hex << chosen << " brighter than " << empty;
+    EXPECT_GT(empty & 0xFF, ((empty >> 16) & 0xFF) + 30) << std::hex << empty << " steel";
 
     icon_point("skulls", 1.2f, &x, &y);
     h.click(x, y);
@@ -197,4 +226,43 @@ TEST_F(PlayTest, IntroSwoopsInAndEndsOnARelease) {
     h.tick();
     EXPECT_EQ(lev().frame, 3);
     EXPECT_EQ(lev().zoom, framed);
+}
+
+// A death plays slowed with a red edge; then the pause panel sits low, under
+// the body, headed by the cause in large type, with Rewind first and marked.
+TEST_F(PlayTest, ADeathPlaysSlowlyThenSaysWhatKilled) {
+    build_room();
+    play();
+    h.tick();
+    Entity* p = player();
+    ASSERT_TRUE(p);
+    unsigned int edge_alive = h.pixel(3, 360);
+    p->state = D_DEAD;
+    p->frame = 0;
+    g().death_cause = DEATH_SHOT;
+    int ticks = 0;
+    unsigned int edge_dying = 0;
+    while (g().state == STATE_LEVEL && ticks < 120) {
+        h.tick();
+        if (++ticks == 12) edge_dying = h.pixel(3, 360);
+    }
+    ASSERT_EQ(g().state, STATE_PAUSE);
+    EXPECT_GE(ticks, 28) << "half a second of dying, at half speed";
+    EXPECT_LE(ticks, 32);
+    EXPECT_GT((int)((edge_dying >> 16) & 0xFF), (int)((edge_alive >> 16) & 0xFF) + 60) << std::hex << edge_dying;
+    EXPECT_GT((edge_dying >> 16) & 0xFF, ((edge_dying >> 8) & 0xFF) + 60) << "red";
+
+    h.tick();
+    EXPECT_EQ(label("cause"), "Seen by a guard");
+    Label* cause = dynamic_cast<Label*>(screen_gui().find("cause"));
+    ASSERT_TRUE(cause);
+    EXPECT_EQ(cause->fnt.fid, font_load(FONT_TITLE));
+    float px = 0, py = 0;
+    ASSERT_TRUE(h.cell_to_canvas(_logic_cell(p->x), _logic_cell(p->y), &px, &py));
+    EXPECT_LT(py, cause->get_abs_rect(true).y) << "the body stays in view above the panel";
+    std::vector<Widget*> b = buttons();
+    ASSERT_EQ(b.size(), 3u);
+    std::sort(b.begin(), b.end(), [](Widget* x, Widget* y) { return x->get_abs_rect(true).x < y->get_abs_rect(true).x; });
+    EXPECT_EQ(b[0]->onclick, 3) << "Rewind first";
+    EXPECT_EQ(b[0]->style.box_tex, gfx_img_load("box3")) << "and marked as the way on";
 }

@@ -23,6 +23,7 @@
 #include "logic.h"
 #include "logic_world.h"
 #include "myview_quads.h"
+#include "picture.h"
 #include "menu.h"
 #include "pngout.h"
 #include "util.h"
@@ -32,33 +33,8 @@ namespace {
 
 // ---------------------------------------------------------------- pictures
 
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<unsigned char> px;
-    std::vector<float> depth;
-
-    const unsigned char* at(int x, int y) const { return &px[((size_t)y * w + x) * 4]; }
-    // Luminance with Rec. 709 weights on the stored 0..1 values.
-    float luma(int x, int y) const {
-        const unsigned char* p = at(x, y);
-        return (0.2126f * p[0] + 0.7152f * p[1] + 0.0722f * p[2]) / 255.0f;
-    }
-    // Relative luminance of the light itself (values turned linear), the
-    // measure that contrast ratios are given in.
-    float light(int x, int y) const {
-        const unsigned char* p = at(x, y);
-        auto lin = [](unsigned char c) {
-            float v = c / 255.0f;
-            return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
-        };
-        return 0.2126f * lin(p[0]) + 0.7152f * lin(p[1]) + 0.0722f * lin(p[2]);
-    }
-};
-
 Picture take(Harness& h, const char* name) {
-    Picture p;
-    p.px = h.pixels(&p.w, &p.h);
-    p.depth = h.depth();
+    Picture p = picture_of(h);
     const char* folder = getenv("VELQUIST_READABLE_SHOTS");
     if (folder && *folder) {
         std::vector<unsigned char> opaque = p.px;
@@ -329,8 +305,21 @@ void collect(Widget* w, const std::function<bool(Widget*)>& f, std::vector<Widge
         for (Widget* k : c->widgets) collect(k, f, out);
 }
 
-// Worst contrast of the labels below `root` that show text: their glyphs'
-// brightest pixels against the brightest tenth of the rest of their box.
+// Contrast of the text in a window rectangle: its glyphs' brightest pixels
+// against the brightest tenth of the rest; 0 for a rectangle too small.
+float rect_contrast(const Picture& p, float ax, float ay, float bx, float by) {
+    std::vector<float> all;
+    for (int y = std::max(0, (int)ay); y < std::min(p.h, (int)by); y++)
+        for (int x = std::max(0, (int)ax); x < std::min(p.w, (int)bx); x++) all.push_back(p.light(x, y));
+    if (all.size() < 16) return 0;
+    float text = percentile(all, 0.99f), mid = (text + percentile(all, 0.5f)) / 2;
+    std::vector<float> ground;
+    for (float v : all)
+        if (v < mid / 2) ground.push_back(v);  // clear of the glyphs and their soft edges
+    return ratio(text, percentile(ground, 0.9f));
+}
+
+// Worst contrast of the labels below `root` that show text.
 float text_contrast(Harness& h, Container& root, const char* name, std::string* worst) {
     std::vector<Widget*> labels;
     collect(&root, [](Widget* w) {
@@ -344,16 +333,38 @@ float text_contrast(Harness& h, Container& root, const char* name, std::string* 
         float ax, ay, bx, by;
         h.to_window((float)r.x, (float)r.y, &ax, &ay);
         h.to_window((float)(r.x + r.w), (float)(r.y + r.h), &bx, &by);
-        std::vector<float> all;
-        for (int y = std::max(0, (int)ay); y < std::min(p.h, (int)by); y++)
-            for (int x = std::max(0, (int)ax); x < std::min(p.w, (int)bx); x++) all.push_back(p.light(x, y));
-        if (all.size() < 16) continue;
-        float text = percentile(all, 0.99f), mid = (text + percentile(all, 0.5f)) / 2;
-        std::vector<float> ground;
-        for (float v : all)
-            if (v < mid / 2) ground.push_back(v);  // clear of the glyphs and their soft edges
-        float c = ratio(text, percentile(ground, 0.9f));
-        if (c < least) least = c, *worst = static_cast<Label*>(w)->txt;
+        float c = rect_contrast(p, ax, ay, bx, by);
+        if (c > 0 && c < least) least = c, *worst = static_cast<Label*>(w)->txt;
+    }
+    printf("%s: %.1f (\"%s\")\n", name, least, worst->c_str());
+    return least;
+}
+
+// Worst contrast of the words and numbers of the play screen's status
+// corner, each measured on its own (the words are the dimmer).
+float status_contrast(Harness& h, const char* name, std::string* worst) {
+    Picture p = take(h, name);
+    int f1 = font_load("font1");
+    int lh = font_get_height(f1, "", 0);
+    GfxRect view = gfx_get_view();
+    float least = 100;
+    std::vector<LevelStatusLine> lines = level_status_lines(h.game().level);
+    for (size_t i = 0; i < lines.size(); i++) {
+        float right = view.x + view.w - 10, top = view.y + 10 + (float)(i * lh);
+        float vw = (float)font_get_width(f1, lines[i].second.c_str());
+        float ww = (float)font_get_width(f1, lines[i].first.c_str());
+        const struct {
+            float x0, x1;
+            const std::string& text;
+        } parts[] = {{right - vw, right, lines[i].second}, {right - vw - 6 - ww, right - vw - 6, lines[i].first}};
+        for (const auto& part : parts) {
+            if (part.text.empty()) continue;
+            float ax, ay, bx, by;
+            h.to_window(part.x0, top, &ax, &ay);
+            h.to_window(part.x1, top + (float)lh, &bx, &by);
+            float c = rect_contrast(p, ax, ay, bx, by);
+            if (c > 0 && c < least) least = c, *worst = part.text;
+        }
     }
     printf("%s: %.1f (\"%s\")\n", name, least, worst->c_str());
     return least;
@@ -512,8 +523,9 @@ TEST(Readable, ActorsStandOutOnAnyFloor) {
     }
 }
 
-// Intro, pause, win and the online list with its detail panel: every text
-// reads at 4.5:1 or better, on a panel, whatever the map shows beneath.
+// Intro, the status corner of play, pause, win, the tutorial list and the
+// online list with its detail panel: every text reads at 4.5:1 or better, on
+// a panel, whatever the map shows beneath.
 TEST(Readable, TextsOverTheMapSitOnPanels) {
     const WindowSize sizes[] = {{960, 720}, {1920, 1080}};
     for (const WindowSize& s : sizes) {
@@ -540,7 +552,12 @@ TEST(Readable, TextsOverTheMapSitOnPanels) {
         EXPECT_EQ(1u, start.size());
         EXPECT_GE(text_contrast(h, intro, ("text-intro" + tag).c_str(), &worst), 4.5f) << worst;
 
+        // The status corner over the lightest floor: the camera as close as it goes.
         h.key(KEY_RETURN);
+        g.level.zoom = g.level.tzoom = -25;
+        h.tick(2);
+        EXPECT_GE(status_contrast(h, ("text-status" + tag).c_str(), &worst), 4.5f) << worst;
+
         g.next(STATE_PAUSE);
         h.tick(20);
         EXPECT_GE(text_contrast(h, static_cast<Pause*>(_game_states[STATE_PAUSE])->gui, ("text-pause" + tag).c_str(),
@@ -550,6 +567,12 @@ TEST(Readable, TextsOverTheMapSitOnPanels) {
         h.tick(120);
         EXPECT_GE(text_contrast(h, static_cast<LevelWin*>(_game_states[STATE_LEVEL_WIN])->gui,
                                 ("text-win" + tag).c_str(), &worst), 4.5f) << worst;
+
+        // The tutorial list, its status line beside the map's card.
+        g.next(STATE_MENU_PLAY);
+        h.tick(3);
+        EXPECT_GE(text_contrast(h, static_cast<MenuPlay*>(_game_states[STATE_MENU_PLAY])->gui,
+                                ("text-tutorials" + tag).c_str(), &worst), 4.5f) << worst;
 
         // The online list, with two maps stored as a download would store them.
         LevelData keep = g._edit;

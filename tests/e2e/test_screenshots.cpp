@@ -1,10 +1,11 @@
 // The screens a newcomer sees first, drawn by the real game: the main menu,
-// the editor holding the last tutorial, and that tutorial's intro and play on
-// a wide window. (The play and win pictures are taken by the test that plays
-// the tutorials.)
+// the tutorial list, the editor holding the last tutorial, that tutorial's
+// intro and play on a wide window, and a death in it. (The play and win
+// pictures and the moving one are taken by the test that plays the tutorials.)
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "logic.h"
 #include "menu.h"
 #include "screenshots.h"
 
@@ -24,8 +25,9 @@ TEST(Screenshots, MainMenuAndTheEditorDrawTheirScreens) {
     // The tutorial list loads the selected map into the editor's copy.
     _menu_cur = 9;
     g.next(STATE_MENU_PLAY);
-    h.tick();
+    h.tick(20);
     ASSERT_STREQ("t10", g._edit.name);
+    EXPECT_GT(screenshot(h, "tutorials"), MIN_COLOURS);
     g.next(STATE_EDIT);
     h.tick(30);
     ASSERT_EQ(STATE_EDIT, g.state);
@@ -50,4 +52,14 @@ TEST(Screenshots, PlayOnAWideWindow) {
     ASSERT_EQ(STATE_LEVEL, g.state);
     h.tick(45);  // the guards on their rounds
     EXPECT_GT(screenshot(h, "play-wide"), MIN_COLOURS);
+
+    // Seen by a guard: the pause panel low, under the body.
+    Entity* p = logic_find(g, D_PLAYER);
+    ASSERT_TRUE(p);
+    p->state = D_DEAD;
+    p->frame = 0;
+    g.death_cause = DEATH_SHOT;
+    ASSERT_TRUE(h.tick_until([&] { return g.state == STATE_PAUSE; }, 60));
+    h.tick(20);
+    EXPECT_GT(screenshot(h, "death"), MIN_COLOURS);
 }

@@ -24,11 +24,23 @@ const int ZOOM_EASE_TICKS = 25;   // the view eases 2 units a tick
 const int REVEAL_DRAGS = 20;
 const int WIN_COUNT_TICKS = 90;   // the win screen has counted the score up
 const int MIN_COLOURS = 64;       // a drawn screen uses far more
+// The README's moving picture: a guard lured away by a time bomb, at twice
+// the speed of play (a frame every 6 ticks shown for 0.1 s), at half size.
+const char* const MOVIE_MAP = "t08";
+const int MOVIE_EVERY = 6, MOVIE_SHRINK = 2, MOVIE_DELAY_MS = 100;
+const int MOVIE_WIN_TICKS = 60;   // the win screen counting, at the end
+const long MOVIE_BYTES_MAX = 2000000;
 
 struct Replay {
     Harness& h;
     const MapSource& src;
     std::string log;
+    ScreenMovie* movie = nullptr;  // the README's moving picture, while it is taken
+
+    void tick() {
+        h.tick();
+        if (movie) movie->tick(h);
+    }
 
     Entity* player() { return logic_find(h.game(), D_PLAYER); }
 
@@ -70,7 +82,7 @@ struct Replay {
             h.click_cell(st.x, st.y);
             if (st.kind == MapStep::CLICK) break;
             while (g.state == STATE_LEVEL && !standing_on(st.x, st.y) && waited < MAPSOURCE_WALK_TICKS) {
-                h.tick();
+                tick();
                 waited++;
             }
             break;
@@ -79,12 +91,12 @@ struct Replay {
             h.key_up(KEY_NONE, '0' + st.n);
             break;
         case MapStep::WAIT:
-            for (; waited < st.n && g.state == STATE_LEVEL; waited++) h.tick();
+            for (; waited < st.n && g.state == STATE_LEVEL; waited++) tick();
             break;
         case MapStep::KEYS:
         case MapStep::WIN:
             while (g.state == STATE_LEVEL && waited < MAPSOURCE_WIN_TICKS) {
-                h.tick();
+                tick();
                 waited++;
             }
             break;
@@ -130,15 +142,23 @@ TEST(TutorialsPlayed, EveryTutorialIsWonFromTheTutorialList) {
         // The last tutorial is also the README's picture of a map in play,
         // taken half way through its solution, and of the win screen.
         bool pictured = i + 1 == maps.size();
-        Replay r{h, src, ""};
+        ScreenMovie movie("play-moving", MOVIE_EVERY, MOVIE_SHRINK, MOVIE_DELAY_MS);
+        Replay r{h, src, "", src.name == MOVIE_MAP ? &movie : nullptr};
         for (size_t s = 0; s < steps.size() && h.game().state == STATE_LEVEL; s++) {
             if (pictured && s == steps.size() / 2) {
                 EXPECT_GT(screenshot(h, "play"), MIN_COLOURS);
             }
             ASSERT_TRUE(r.play_step(steps[s], src.solution[s])) << r.log;
         }
-        for (int t = 0; t < MAPSOURCE_WIN_TICKS && h.game().state == STATE_LEVEL; t++) h.tick();
+        for (int t = 0; t < MAPSOURCE_WIN_TICKS && h.game().state == STATE_LEVEL; t++) r.tick();
         ASSERT_EQ(h.game().state, STATE_LEVEL_WIN) << r.log;
+        if (r.movie && movie.recording()) {
+            for (int t = 0; t < MOVIE_WIN_TICKS; t++) r.tick();
+            long bytes = movie.write();
+            printf("moving picture: %d frames, %ld bytes\n", movie.frames(), bytes);
+            EXPECT_GT(bytes, 0);
+            EXPECT_LT(bytes, MOVIE_BYTES_MAX);
+        }
         if (pictured) {
             h.tick(WIN_COUNT_TICKS);
             EXPECT_GT(screenshot(h, "win"), MIN_COLOURS);

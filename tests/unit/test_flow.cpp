@@ -64,7 +64,7 @@ TEST(DeathCause, EachWayTheRulesKillIsNamed) {
         int cause;
         const char* text;
     } cases[] = {
-        {"guard", DEATH_SHOT, "Seen and shot by a guard"},
+        {"guard", DEATH_SHOT, "Seen by a guard"},
         {"blast", DEATH_BLAST, "Caught in a blast"},
         {"fire", DEATH_FIRE, "Burned by a mini bomb's fire"},
         {"pit", DEATH_FELL, "Fell where there is no floor"},
@@ -102,6 +102,8 @@ TEST(StatusLines, EveryNumberOfTheCornersSaysWhatItCounts) {
     EXPECT_EQ(play[0], LevelStatusLine("Pillars destroyed", "25%"));
     EXPECT_EQ(play[1], LevelStatusLine("Data Cartridges", "1 / 3"));
     EXPECT_EQ(play[2], LevelStatusLine("Time", "1:45"));
+    l.t_pillars = l.c_pillars = 0;
+    EXPECT_EQ(level_status_lines(l)[0], LevelStatusLine("", "No pillars: escape by a window"));
 
     w.place(D_GUARD, 20, 20);
     w.place(D_LIGHT, 30, 20);

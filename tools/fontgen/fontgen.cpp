@@ -31,6 +31,7 @@ enum {
     PRINTABLE_LO = 32,   // space
     PRINTABLE_HI = 126,  // tilde
     LATIN1_LO = 160,     // no-break space
+    LARGE_LINE = 20,     // a font with taller lines is large type
     NBSP = 160,
 };
 
@@ -46,6 +47,10 @@ const FontSpec FONTS[] = {
     {"font1", "DejaVuSans.ttf", 14, 12.0f},       // body text
     {"font2", "DejaVuSans-Bold.ttf", 16, 13.5f},  // titles and buttons
     {"font3", "DejaVuSans.ttf", 12, 10.0f},       // small print
+    // The type scale's upper levels: a screen's title ("Escaped", what
+    // killed the player) and its headings (counts on the bomb buttons).
+    {"title", "DejaVuSans-Bold.ttf", 40, 32.0f},
+    {"heading", "DejaVuSans-Bold.ttf", 24, 19.0f},
 };
 
 bool has_glyph(int c) {
@@ -165,6 +170,8 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (const FontSpec& font : FONTS) {
         Sheet sheet;
+        // Large type gets a wider sheet, so that it stays within the height.
+        if (font.height > LARGE_LINE) sheet.w = 2 * TEX_W;
         Cell cells[CHARS];
         if (!render_font(lib, font_dir, font, &sheet, cells)) {
             ok = false;

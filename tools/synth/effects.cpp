@@ -65,6 +65,19 @@ std::vector<float> effect_drop() {
     return finish(out);
 }
 
+// A point counted on the win screen: a short bright tick, quiet beside the
+// other effects since it comes ten times a second.
+std::vector<float> effect_tick() {
+    int n = seconds(0.05);
+    std::vector<float> out(n);
+    Osc ping;
+    for (int i = 0; i < n; i++) {
+        double t = (double)i / RATE;
+        out[i] = (float)(ping.sine(2400.0) * env_hit(t, 0.0005, 0.012));
+    }
+    return finish(out, 0.35);
+}
+
 // A guard's shot: a sharp crack, a short burst of noise and a quick echo.
 std::vector<float> effect_shoot() {
     int n = seconds(0.5);

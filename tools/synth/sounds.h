@@ -13,6 +13,7 @@ std::vector<float> effect_guard();
 std::vector<float> effect_win();
 std::vector<float> effect_yeah();
 std::vector<float> effect_death();
+std::vector<float> effect_tick();
 
 // Interleaved stereo at RATE, a whole number of bars that loops without a
 // seam: every note and echo that runs past the end continues at the start.

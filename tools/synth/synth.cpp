@@ -22,7 +22,7 @@ struct Effect {
 const Effect EFFECTS[] = {
     {"bomb", synth::effect_bomb},   {"drop", synth::effect_drop}, {"shoot", synth::effect_shoot},
     {"guard", synth::effect_guard}, {"win", synth::effect_win},   {"yeah", synth::effect_yeah},
-    {"death", synth::effect_death},
+    {"death", synth::effect_death}, {"tick", synth::effect_tick},
 };
 
 bool write_text(const std::string& path, const std::string& text) {

@@ -34,6 +34,7 @@ Canvas art_box1(int px);
 Canvas art_box2(int px);
 Canvas art_box3(int px);
 Canvas art_bar1(int px);
+Canvas art_edge(int px);
 
 // ---- icons (icons.cpp)
 Canvas art_stars(int px);

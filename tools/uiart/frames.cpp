@@ -4,6 +4,7 @@
 // varies (rounded corners, the top sheen, the shading of the top and bottom
 // edges) stays inside the outer cells, well clear of the cell borders, and
 // the middle band is one flat colour.
+#include <algorithm>
 #include <cmath>
 
 #include "art.h"
@@ -72,12 +73,13 @@ Canvas art_box(int px) {
     return draw_frame(px, look);
 }
 
-// The secondary button: the plain panel with an amber rim.
+// The secondary button: a lighter steel panel with a steel rim. (Amber and
+// cyan rims would read as a choice or as the focus, which it is not.)
 Canvas art_box1(int px) {
     FrameLook look;
-    look.fill = bands(BOX_UNITS, 24, rgb(0x22304A, 0.95f), rgb(0x141E33, 0.95f), rgb(0x0B111F, 0.95f));
-    look.rim_paint = bands(BOX_UNITS, 22, rgb(pal::AMBER_LIGHT), rgb(pal::AMBER), rgb(pal::AMBER_DARK));
-    look.sheen = rgb(pal::AMBER_LIGHT, 0.28f);
+    look.fill = bands(BOX_UNITS, 24, rgb(0x34507A, 0.95f), rgb(0x253B5E, 0.95f), rgb(0x182842, 0.95f));
+    look.rim_paint = bands(BOX_UNITS, 22, rgb(pal::STEEL_LIGHT), rgb(pal::STEEL), rgb(pal::STEEL_DARK));
+    look.sheen = rgb(0xA8C8EE, 0.35f);
     return draw_frame(px, look);
 }
 
@@ -121,5 +123,18 @@ Canvas art_bar1(int px) {
     const float stripe = 5;
     Sdf inner = sdf::grow(outer_shape(look), -look.rim);
     c.fill(sdf::inter(inner, sdf::left_of(look.inset + look.rim + stripe)), rgb(pal::AMBER));
+    return c;
+}
+
+// A wash that is clear in the middle and rises to full at the edges, to be
+// tinted and stretched over the whole window (the red edge of a death).
+Canvas art_edge(int px) {
+    Canvas c(px, px, 1.0f);
+    const float reach = 0.2f;  // of the picture's width, from each edge
+    c.fill([](float, float) { return -1.0f; }, [reach](float x, float y) {
+        float d = std::min(std::min(x, 1 - x), std::min(y, 1 - y));
+        float t = d >= reach ? 0 : 1 - d / reach;
+        return rgb(0xFFFFFF, t * t);
+    });
     return c;
 }

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
         {"box2", FRAME_PX, FRAME_PX, 96, 96, [](int w, int) { return art_box2(w); }},
         {"box3", FRAME_PX, FRAME_PX, 96, 96, [](int w, int) { return art_box3(w); }},
         {"bar1", FRAME_PX, FRAME_PX, 120, 120, [](int w, int) { return art_bar1(w); }},
+        {"edge", FRAME_PX, FRAME_PX, 96, 96, [](int w, int) { return art_edge(w); }},
         {"logo", LOGO_PX_W, LOGO_PX_H, 600, 150,
          [&](int w, int h) {
              Canvas c(w, h, (float)w);
