@@ -47,8 +47,6 @@ enum {
 
 // Width of the palette's rows, which the help line spans.
 static const int EDIT_PALETTE_W = EDIT_PALETTE_COLS * (EDIT_TILE_SIZE + 2 * EDIT_TILE_PAD);
-// Height of the ground plane that picking uses: the top of a floor block.
-static const float EDIT_PICK_HEIGHT = 1.25f;
 
 // ---------------------------------------------------------------- the undo ring
 
@@ -180,13 +178,13 @@ void edit_stroke(Game& game, int x0, int y0, int x1, int y1, int tile) {
 }
 
 // Paints the cells from the pointer's previous position to its present one,
-// so that a fast stroke leaves no gaps.
+// so that a fast stroke leaves no gaps; each is the cell the pointer shows,
+// the one the cursor column stands on.
 static void _edit_paint(Game& game, const Event& e) {
     int t = _edit_paint_tile(game);
-    CVector3 p0 = myview_get_coords(game, e._x, e._y, EDIT_PICK_HEIGHT);
-    CVector3 p1 = myview_get_coords(game, e._x - e._dx, e._y - e._dy, EDIT_PICK_HEIGHT);
-    int x0 = _edit_cell(p0.x), y0 = _edit_cell(p0.z);
-    int x1 = _edit_cell(p1.x), y1 = _edit_cell(p1.z);
+    int x0, y0, x1, y1;
+    if (!myview_pick(game, e._x, e._y, &x0, &y0)) return;
+    if (!myview_pick(game, e._x - e._dx, e._y - e._dy, &x1, &y1)) x1 = x0, y1 = y0;
     // From the previous cell to this one: the cell under the pointer is painted last.
     edit_stroke(game, x1, y1, x0, y0, t);
     game._edit.hover_x = (float)x0;

@@ -17,6 +17,17 @@ std::vector<LevelStatusLine> level_status_lines(const LevelData& lev);
 // Draws status lines against the window's top right corner.
 void level_status_paint(const std::vector<LevelStatusLine>& lines);
 
+// A live time bomb's countdown as the play screen shows it: a plate at
+// (x, y), w by h canvas units, over the bomb in entity slot `slot`, clear of
+// the plates of the bombs in lower slots.
+struct LevelBombLabel {
+    float x = 0, y = 0, w = 0, h = 0;
+    int slot = 0;
+    std::string text;
+};
+// Placed through the map's matrices: valid right after myview_paint.
+std::vector<LevelBombLabel> level_bomb_labels(Game& game);
+
 class Level : public State {
 public:
     Game& game;

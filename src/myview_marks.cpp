@@ -119,9 +119,11 @@ bool _cut_for(Game& game, const Entity& e, float ux, float uz) {
             int cx = (int)wx, cz = (int)wz;
             if (cx == own_x && cz == own_y) continue;
             if (!_in_play(cx, cz)) continue;
-            float top = _block_height(game.tiles[game.level.data[cz][cx]]);
-            if (top > CUT_SEEN_HEIGHT + t * EYE_SLOPE) {
-                _cut_add(cx, cz);
+            const TileData& tile = game.tiles[game.level.data[cz][cx]];
+            if (_block_height(tile) > CUT_SEEN_HEIGHT + t * EYE_SLOPE) {
+                // A pillar is what the player has to find: it stays whole,
+                // and the actor behind it shines through instead.
+                if (tile.view != D_PILLAR) _cut_add(cx, cz);
                 cut = true;
             }
         }
@@ -186,7 +188,8 @@ void myview_cut_plan(Game& game, float rotate) {
     for (int i = 0; i < _cut_n; i++) _cut_mask[_cut_list[i][1]][_cut_list[i][0]] = 0;
     _cut_n = 0;
     for (bool& b : _cut_behind) b = false;
-    if (game.state == STATE_EDIT) return;  // the editor shows the map as built
+    // The editor shows the map as built; from straight above nothing hides an actor.
+    if (game.state == STATE_EDIT || myview_overhead(game)) return;
     // Ground direction from a point towards the eye (see myview_projection).
     double a = rotate * PI / 180;
     float ux = (float)((std::cos(a) + std::sin(a)) / std::sqrt(2.0));
@@ -311,6 +314,7 @@ void myview_marks_actors(Game& game, float rotate) {
     // figures that the floor would hide. One batch per look, so that a
     // frame makes a few draws rather than two an actor.
     int ring = myview_img("unshadow");
+    bool overhead = myview_overhead(game);  // figures lie flat: no upright glow
     for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _glows[k].reset();
     for (int slot = 0; slot < ENTITY_MAX; slot++) {
         const Entity& e = lev.items[slot];
@@ -330,7 +334,7 @@ void myview_marks_actors(Game& game, float rotate) {
         // floor is too dark for their dark uniforms to show against it, or
         // through the stubs of the blocks cut away in front of them.
         bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0 || _cut_behind[slot];
-        if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
+        if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD || overhead) continue;
         myview_billboard(_glows[look], img, cx, cz, hx, hz, MYVIEW_SPRITE_BOTTOM, top, 1, false);
     }
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);

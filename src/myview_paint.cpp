@@ -160,6 +160,8 @@ void my_block(Game& game, MyQuads& quads, int wid, float xx, float yy, float bas
         int nx = xi + sd.nx, ny = yi + sd.ny;
         // A cut-away neighbour leaves its side open, so the face shows.
         if (shares && _tile_at(lev, nx, ny) == own && !myview_cut(nx, ny)) continue;
+        // Below the ground only the lining of a crater shows.
+        if (b < 0 && !myview_crater_side(lev, xi, yi, sd.nx, sd.ny)) continue;
         MyQuads& into = ((_flags_at(game, nx, ny) * imul) & INFO_DARK) ? _dquads : quads;
         into.tex_quad(tex, sd.n[0], sd.n[1], sd.n[2], sd.u, sd.v, TILE_UV, SIDE_UV_H,
                       sd.p[0][0], sd.p[0][1], sd.p[0][2], sd.p[1][0], sd.p[1][1], sd.p[1][2],
@@ -200,7 +202,7 @@ struct Frame {
     Game& game;
     LevelData& lev;
     bool editor;     // the editor screen: border, decals and arrow trails shown
-    bool overhead;   // the editor's overhead view
+    bool overhead;   // the overhead view (editor and play)
     MyViewExtent ext;
     int floor, shadow, walls, white, decal_none;
     float rotate;    // camera turn, degrees
@@ -662,7 +664,7 @@ void _build(Frame& fr) {
     fr.decal_none = myview_img("decal-none");
     myview_projection(game, 0);
     fr.editor = game.state == STATE_EDIT;
-    fr.overhead = fr.editor && _myview_overhead;
+    fr.overhead = myview_overhead(game);
     _gl_setup();
     fr.ext = myview_extent(game);
     fr.rotate = std::isfinite(fr.lev.rotate) ? fr.lev.rotate : 0;
@@ -690,5 +692,6 @@ void myview_paint(Game& game) {
     if (!fr.editor) myview_marks_floor(game, fr.ext, _windows, _windows_n);
     _draw_sprites();
     myview_marks_actors(game, fr.rotate);
+    myview_guide(game, fr.ext, fr.rotate);
     _finish();
 }
