@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "edit.h"
 #include "gfx.h"
 #include "mapsource.h"
 #include "myview.h"
@@ -156,7 +157,8 @@ protected:
 // A click on a floor mark (a watched cell), an item, a crate, a figure or an
 // escape marker behind a wall picks that very cell, at every turn of the
 // camera, near and far and from overhead; and so does every pixel of floor
-// and block tops that shows. The marker's cell is walked to and won from.
+// and block tops that shows. The editor paints the cell so picked; the
+// marker's cell is walked to and won from.
 TEST_F(ViewPlay, AClickLandsOnTheCellThePointerShows) {
     at_both_sizes([&] {
         build_room();
@@ -200,6 +202,18 @@ TEST_F(ViewPlay, AClickLandsOnTheCellThePointerShows) {
         EXPECT_TRUE(cur->tick_until([&] { return g().state != STATE_LEVEL; }, 600));
         EXPECT_EQ(_logic_cell(player()->x), WINDOW_X - 1) << "walked to the marked cell, not one short";
         EXPECT_EQ(_logic_cell(player()->y), WINDOW_Y);
+
+        // The editor paints the cell its cursor shows: here the crate's top.
+        g().next(STATE_EDIT);
+        g()._edit.rotate = g()._edit.trotate = TURN;
+        cur->tick();
+        float ex, ey;
+        ASSERT_TRUE(cur->cell_to_canvas(64, 60, &ex, &ey));
+        _edit_cur = T_FLOOR;
+        cur->click(ex, ey);
+        EXPECT_EQ(T_FLOOR, g()._edit.data[60][64]);
+        EXPECT_EQ(64, (int)g()._edit.hover_x);
+        EXPECT_EQ(60, (int)g()._edit.hover_y);
     });
 }
 
