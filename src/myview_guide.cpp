@@ -50,15 +50,6 @@ const float ARROW_MARK_HEIGHT = 1.0f;           // an escape cell counts as seen
 
 enum { WINDOWS_MAX = 1024, ESCAPES_MAX = 1024 };
 
-// Windows and escape cells of the play copy, found by the last frame.
-int _windows[WINDOWS_MAX][2];
-int _windows_n = 0;
-int _escapes[ESCAPES_MAX][2];
-int _escapes_n = 0;
-bool _markers = false;  // the last frame drew the escape markers
-
-bool _pointer_on_map = false;
-
 // The path preview of the last frame, kept while nothing it depends on changes.
 struct Preview {
     int goal_x = -1, goal_y = -1, from_x = -1, from_y = -1;
@@ -66,7 +57,19 @@ struct Preview {
     int n = 0;
     int cells[PATH_CELLS_MAX][2];
 };
-Preview _preview;
+
+// What the guides keep between frames.
+struct Guide {
+    // Windows and escape cells of the play copy, found by the last frame.
+    int windows[WINDOWS_MAX][2];
+    int windows_n = 0;
+    int escapes[ESCAPES_MAX][2];
+    int escapes_n = 0;
+    bool markers = false;         // the last frame drew the escape markers
+    bool pointer_on_map = false;  // as the play screen last said
+    Preview preview;
+};
+Guide _guide;
 
 bool _playable(int x, int y) { return x >= MAP_MIN && y >= MAP_MIN && x <= MAP_MAX && y <= MAP_MAX; }
 
@@ -83,19 +86,19 @@ void _tint(const Tint& t, float a) { glColor4f(t.r, t.g, t.b, a); }
 void _find_exits(Game& game) {
     static const int beside[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
     const LevelData& lev = game.level;
-    _windows_n = _escapes_n = 0;
+    _guide.windows_n = _guide.escapes_n = 0;
     for (int y = MAP_MIN; y <= MAP_MAX; y++)
         for (int x = MAP_MIN; x <= MAP_MAX; x++) {
-            if (game.tiles[lev.data[y][x]].type != D_WINDOW || _windows_n >= WINDOWS_MAX) continue;
-            _windows[_windows_n][0] = x;
-            _windows[_windows_n][1] = y;
-            _windows_n++;
+            if (game.tiles[lev.data[y][x]].type != D_WINDOW || _guide.windows_n >= WINDOWS_MAX) continue;
+            _guide.windows[_guide.windows_n][0] = x;
+            _guide.windows[_guide.windows_n][1] = y;
+            _guide.windows_n++;
             for (const auto& b : beside) {
                 int ex = x + b[0], ey = y + b[1];
-                if (!_playable(ex, ey) || (game.ext.info[ey][ex] & INFO_SOLID) || _escapes_n >= ESCAPES_MAX) continue;
-                _escapes[_escapes_n][0] = ex;
-                _escapes[_escapes_n][1] = ey;
-                _escapes_n++;
+                if (!_playable(ex, ey) || (game.ext.info[ey][ex] & INFO_SOLID) || _guide.escapes_n >= ESCAPES_MAX) continue;
+                _guide.escapes[_guide.escapes_n][0] = ex;
+                _guide.escapes[_guide.escapes_n][1] = ey;
+                _guide.escapes_n++;
             }
         }
 }
@@ -131,8 +134,8 @@ void _shafts(Game& game, const MyViewExtent& ext, float rotate) {
     bool open = game.level.c_pillars <= 0;
     float hx, hz;
     myview_billboard_axis(rotate, SHAFT_HALF_W, &hx, &hz);
-    for (int i = 0; i < _windows_n; i++) {
-        int x = _windows[i][0], y = _windows[i][1];
+    for (int i = 0; i < _guide.windows_n; i++) {
+        int x = _guide.windows[i][0], y = _guide.windows[i][1];
         if (!_near_view(ext, x, y, SHAFT_TOP)) continue;
         _shaft(x + 0.5f, y + 0.5f, hx, hz, open ? OPEN_TINT : SHAFT_TINT, open ? SHAFT_OPEN_ALPHA : SHAFT_ALPHA);
     }
@@ -172,8 +175,8 @@ void _markers_draw(Game& game, const MyViewExtent& ext, float rotate) {
         if (pass == 0) glColor4f(0, 0, 0, MARK_ALPHA * 0.8f);
         else _tint(OPEN_TINT, MARK_ALPHA * pulse);
         float grow = pass == 0 ? MARK_OUTLINE : 0;
-        for (int i = 0; i < _escapes_n; i++) {
-            int x = _escapes[i][0], y = _escapes[i][1];
+        for (int i = 0; i < _guide.escapes_n; i++) {
+            int x = _guide.escapes[i][0], y = _guide.escapes[i][1];
             if (!_near_view(ext, x, y, 2)) continue;
             if (overhead) _flat_diamond(x + 0.5f, y + 0.5f, MARK_FLAT_HALF + grow);
             else _pin(x + 0.5f, y + 0.5f, hx, hz, grow);
@@ -205,7 +208,7 @@ const Entity* _walker(Game& game) {
 // when the cell, the player's next cell or the free cells have changed.
 const Preview& _preview_update(Game& game, const Entity& p) {
     const LevelData& lev = game.level;
-    Preview& pv = _preview;
+    Preview& pv = _guide.preview;
     int gx = std::isfinite(lev.focus_x) ? (int)std::floor(lev.focus_x) : -1;
     int gy = std::isfinite(lev.focus_y) ? (int)std::floor(lev.focus_y) : -1;
     unsigned grid = _grid_digest(game);
@@ -224,7 +227,7 @@ void _square(float cx, float cz, float half) {
 
 void _path_draw(Game& game) {
     const Entity* p = _walker(game);
-    if (!p || game.state != STATE_LEVEL || !_pointer_on_map) return;
+    if (!p || game.state != STATE_LEVEL || !_guide.pointer_on_map) return;
     const Preview& pv = _preview_update(game, *p);
     if (pv.n < 2) return;
     bool watching = game.level.emp <= 0;  // frozen guards see nothing
@@ -245,10 +248,10 @@ void _path_draw(Game& game) {
 
 // ---------------------------------------------------------------- the guides
 
-void myview_pointer(bool on_map) { _pointer_on_map = on_map; }
+void myview_pointer(bool on_map) { _guide.pointer_on_map = on_map; }
 
 void myview_guide(Game& game, const MyViewExtent& ext, float rotate) {
-    _markers = false;
+    _guide.markers = false;
     if (!_play_screen(game.state)) return;
     _find_exits(game);
     glDisable(GL_TEXTURE_2D);
@@ -262,26 +265,26 @@ void myview_guide(Game& game, const MyViewExtent& ext, float rotate) {
     if (!myview_overhead(game)) _shafts(game, ext, rotate);
     if (_markers_shown(game)) {
         _markers_draw(game, ext, rotate);
-        _markers = true;
+        _guide.markers = true;
     }
     glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
 }
 
 bool myview_guide_pick(Game& game, const MyViewRay& r, int* cx, int* cy) {
-    if (!_markers || !_markers_shown(game)) return false;
+    if (!_guide.markers || !_markers_shown(game)) return false;
     bool overhead = myview_overhead(game);
     double best = -1;
-    for (int i = 0; i < _escapes_n; i++) {
-        float x = _escapes[i][0] + 0.5f, z = _escapes[i][1] + 0.5f;
+    for (int i = 0; i < _guide.escapes_n; i++) {
+        float x = _guide.escapes[i][0] + 0.5f, z = _guide.escapes[i][1] + 0.5f;
         float half = overhead ? MARK_FLAT_HALF : MARK_PICK_HALF;
         const float lo[3] = {x - half, overhead ? 0 : MARK_TIP, z - half};
         const float hi[3] = {x + half, overhead ? MARK_FLAT_Y : MARK_TOP, z + half};
         double t = myview_ray_box(r, lo, hi);
         if (t < 0 || (best >= 0 && t >= best)) continue;
         best = t;
-        *cx = _escapes[i][0];
-        *cy = _escapes[i][1];
+        *cx = _guide.escapes[i][0];
+        *cy = _guide.escapes[i][1];
     }
     return best >= 0;
 }
@@ -290,15 +293,15 @@ bool myview_guide_pick(Game& game, const MyViewRay& r, int* cx, int* cy) {
 
 bool myview_exit_arrow(Game& game, float x0, float y0, float x1, float y1, float* ax, float* ay, float* dx,
                        float* dy) {
-    if (!_markers || !_markers_shown(game) || _escapes_n == 0) return false;
+    if (!_guide.markers || !_markers_shown(game) || _guide.escapes_n == 0) return false;
     // Canvas area to window pixels, where the projection works.
     GfxRect a = gfx_rect_to_hwrect(GfxRect(x0, y0, x1 - x0, y1 - y0));
     const Entity* p = logic_find(game, D_PLAYER);
     float fx = p ? p->x + 0.5f : game.level.view_cx, fz = p ? p->y + 0.5f : game.level.view_cy;
     int best = -1;
     float best_d = 0;
-    for (int i = 0; i < _escapes_n; i++) {
-        float x = _escapes[i][0] + 0.5f, z = _escapes[i][1] + 0.5f, wx, wy;
+    for (int i = 0; i < _guide.escapes_n; i++) {
+        float x = _guide.escapes[i][0] + 0.5f, z = _guide.escapes[i][1] + 0.5f, wx, wy;
         if (myview_project(x, ARROW_MARK_HEIGHT, z, &wx, &wy) && wx >= a.x && wx < a.x + a.w && wy >= a.y &&
             wy < a.y + a.h)
             return false;  // one is in view: its marker says enough
@@ -308,7 +311,7 @@ bool myview_exit_arrow(Game& game, float x0, float y0, float x1, float y1, float
     // The screen direction of the ground line from the view's centre towards
     // it; a point not too far along it stays in front of the eye.
     float cx = game.level.view_cx, cz = game.level.view_cy;
-    float tx = _escapes[best][0] + 0.5f - cx, tz = _escapes[best][1] + 0.5f - cz;
+    float tx = _guide.escapes[best][0] + 0.5f - cx, tz = _guide.escapes[best][1] + 0.5f - cz;
     float len = std::sqrt(tx * tx + tz * tz);
     if (!(len > 0)) return false;
     float k = mymin(1.0f, ARROW_GROUND_REACH / len);
