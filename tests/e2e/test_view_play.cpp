@@ -36,9 +36,13 @@ struct Shot {
     std::vector<float> depth;
     int w = 0, h = 0;
 
+    // Outside the window: black, and nothing drawn.
     bool inside(float x, float y) const { return x >= 0 && y >= 0 && x < w && y < h; }
-    const unsigned char* at(float x, float y) const { return &px[((size_t)(int)y * w + (int)x) * 4]; }
-    float depth_at(float x, float y) const { return depth[(size_t)(int)y * w + (int)x]; }
+    const unsigned char* at(float x, float y) const {
+        static const unsigned char none[4] = {0, 0, 0, 0};
+        return inside(x, y) ? &px[((size_t)(int)y * w + (int)x) * 4] : none;
+    }
+    float depth_at(float x, float y) const { return inside(x, y) ? depth[(size_t)(int)y * w + (int)x] : 1; }
 };
 
 bool greenish(const unsigned char* p) { return p[1] > 150 && p[1] > p[0] + 50 && p[1] > p[2] + 30; }
