@@ -16,14 +16,14 @@
 namespace {
 
 // ---- shafts: a soft column of light rising from each window's opening.
-const float SHAFT_BOTTOM = 0.5f, SHAFT_TOP = 9.0f;
-const float SHAFT_HALF_W = 0.65f;
+const float SHAFT_BOTTOM = 0.5f, SHAFT_TOP = 7.0f;
+const float SHAFT_HALF_W = 0.45f;
 struct Tint {
     float r, g, b;
 };
 const Tint SHAFT_TINT = {0.45f, 0.75f, 1.0f};
 const Tint OPEN_TINT = {0.45f, 1.0f, 0.5f};     // no pillar left: the way out
-const float SHAFT_ALPHA = 0.4f, SHAFT_OPEN_ALPHA = 0.6f;
+const float SHAFT_ALPHA = 0.5f, SHAFT_OPEN_ALPHA = 0.65f;
 
 // ---- markers: an arrow head over each escape cell pointing down at it,
 // drawn over everything in front.
@@ -117,7 +117,6 @@ bool _near_view(const MyViewExtent& ext, int x, int y, float margin) {
 void _shaft(float cx, float cz, float hx, float hz, const Tint& t, float a) {
     const float xs[3] = {cx - hx, cx, cx + hx}, zs[3] = {cz - hz, cz, cz + hz};
     const float side[3] = {0, 1, 0};
-    glBegin(GL_QUADS);
     for (int i = 0; i < 2; i++) {
         _tint(t, a * side[i]);
         glVertex3f(xs[i], SHAFT_BOTTOM, zs[i]);
@@ -127,18 +126,19 @@ void _shaft(float cx, float cz, float hx, float hz, const Tint& t, float a) {
         glVertex3f(xs[i + 1], SHAFT_TOP, zs[i + 1]);
         glVertex3f(xs[i], SHAFT_TOP, zs[i]);
     }
-    glEnd();
 }
 
 void _shafts(Game& game, const MyViewExtent& ext, float rotate) {
     bool open = game.level.c_pillars <= 0;
     float hx, hz;
     myview_billboard_axis(rotate, SHAFT_HALF_W, &hx, &hz);
+    glBegin(GL_QUADS);  // one batch: a begin and end each cost more than the quads
     for (int i = 0; i < _guide.windows_n; i++) {
         int x = _guide.windows[i][0], y = _guide.windows[i][1];
         if (!_near_view(ext, x, y, SHAFT_TOP)) continue;
         _shaft(x + 0.5f, y + 0.5f, hx, hz, open ? OPEN_TINT : SHAFT_TINT, open ? SHAFT_OPEN_ALPHA : SHAFT_ALPHA);
     }
+    glEnd();
 }
 
 // ---------------------------------------------------------------- markers
@@ -147,21 +147,19 @@ void _shafts(Game& game, const MyViewExtent& ext, float rotate) {
 // at it; grown by `grow` all round (its dark rim).
 void _pin(float cx, float cz, float hx, float hz, float grow) {
     float w = 1 + 2 * grow / MARK_HALF_W;
-    glBegin(GL_TRIANGLES);
     glVertex3f(cx, MARK_TIP - 2 * grow, cz);
     glVertex3f(cx + hx * w, MARK_TOP + grow, cz + hz * w);
     glVertex3f(cx - hx * w, MARK_TOP + grow, cz - hz * w);
-    glEnd();
 }
 
-// Seen from above: a diamond flat on the floor.
+// Seen from above: a diamond flat on the floor, as two triangles.
 void _flat_diamond(float cx, float cz, float half) {
-    glBegin(GL_QUADS);
-    glVertex3f(cx, MARK_FLAT_Y, cz - half);
-    glVertex3f(cx + half, MARK_FLAT_Y, cz);
-    glVertex3f(cx, MARK_FLAT_Y, cz + half);
-    glVertex3f(cx - half, MARK_FLAT_Y, cz);
-    glEnd();
+    const float ring[4][2] = {{0, -half}, {half, 0}, {0, half}, {-half, 0}};
+    for (int k = 0; k < 2; k++) {
+        glVertex3f(cx + ring[0][0], MARK_FLAT_Y, cz + ring[0][1]);
+        glVertex3f(cx + ring[k + 1][0], MARK_FLAT_Y, cz + ring[k + 1][1]);
+        glVertex3f(cx + ring[k + 2][0], MARK_FLAT_Y, cz + ring[k + 2][1]);
+    }
 }
 
 void _markers_draw(Game& game, const MyViewExtent& ext, float rotate) {
@@ -175,12 +173,14 @@ void _markers_draw(Game& game, const MyViewExtent& ext, float rotate) {
         if (pass == 0) glColor4f(0, 0, 0, MARK_ALPHA * 0.8f);
         else _tint(OPEN_TINT, MARK_ALPHA * pulse);
         float grow = pass == 0 ? MARK_OUTLINE : 0;
+        glBegin(GL_TRIANGLES);
         for (int i = 0; i < _guide.escapes_n; i++) {
             int x = _guide.escapes[i][0], y = _guide.escapes[i][1];
             if (!_near_view(ext, x, y, 2)) continue;
             if (overhead) _flat_diamond(x + 0.5f, y + 0.5f, MARK_FLAT_HALF + grow);
             else _pin(x + 0.5f, y + 0.5f, hx, hz, grow);
         }
+        glEnd();
     }
     glEnable(GL_DEPTH_TEST);
 }
