@@ -33,6 +33,7 @@ const float MARK_ALPHA = 0.95f;
 const float MARK_PICK_HALF = 0.5f;              // the box a click on it lands in
 const float MARK_FLAT_Y = 0.02f;                // seen from above: flat on the floor
 const float MARK_FLAT_HALF = 0.32f;
+const float MARK_MARGIN = 2;                    // cells beyond the view's radius still marked
 const int MARK_PULSE_TICKS = 40;
 
 // ---- path preview
@@ -48,7 +49,12 @@ const float ARROW_SIZE = 26;
 const float ARROW_GROUND_REACH = 30;            // cells of ground the direction is taken over
 const float ARROW_MARK_HEIGHT = 1.0f;           // an escape cell counts as seen by this point
 
-enum { WINDOWS_MAX = 1024, ESCAPES_MAX = 1024 };
+enum {
+    WINDOWS_MAX = 1024, ESCAPES_MAX = 1024,
+    SHAFTS_MAX = 16, MARKERS_MAX = 32,  // drawn at once, nearest the view's centre first
+    GUIDE_SHOWN_MAX = 32
+};
+static_assert(SHAFTS_MAX <= GUIDE_SHOWN_MAX && MARKERS_MAX <= GUIDE_SHOWN_MAX, "room for the nearest");
 
 // The path preview of the last frame, kept while nothing it depends on changes.
 struct Preview {
@@ -65,7 +71,9 @@ struct Guide {
     int windows_n = 0;
     int escapes[ESCAPES_MAX][2];
     int escapes_n = 0;
-    bool markers = false;         // the last frame drew the escape markers
+    bool markers = false;         // the last frame drew the escape markers ...
+    int marked[MARKERS_MAX];      // ... over these escape cells
+    int marked_n = 0;
     bool pointer_on_map = false;  // as the play screen last said
     Preview preview;
 };
@@ -105,9 +113,20 @@ void _find_exits(Game& game) {
 
 bool _markers_shown(const Game& game) { return _play_screen(game.state) && game.level.c_pillars <= 0; }
 
-bool _near_view(const MyViewExtent& ext, int x, int y, float margin) {
-    float ox = x + 0.5f - ext.cx, oz = y + 0.5f - ext.cz, r = ext.dist + margin;
-    return ox * ox + oz * oz <= r * r;
+// Of the cells in view (within `margin` beyond the view's radius), the
+// indices of at most `most` nearest the view's centre, into `out`. A map
+// keeps its windows few; the bound keeps one with a wall of them cheap.
+int _nearest(const MyViewExtent& ext, const int (*cells)[2], int n, float margin, int most, int* out) {
+    float r = ext.dist + margin, d2[GUIDE_SHOWN_MAX];
+    int k = 0;
+    for (int i = 0; i < n; i++) {
+        float ox = cells[i][0] + 0.5f - ext.cx, oz = cells[i][1] + 0.5f - ext.cz, d = ox * ox + oz * oz;
+        if (d > r * r || (k == most && d >= d2[k - 1])) continue;
+        int j = k < most ? k++ : k - 1;  // insertion into the sorted few
+        for (; j > 0 && d2[j - 1] > d; j--) d2[j] = d2[j - 1], out[j] = out[j - 1];
+        d2[j] = d, out[j] = i;
+    }
+    return k;
 }
 
 // ---------------------------------------------------------------- shafts
@@ -132,10 +151,11 @@ void _shafts(Game& game, const MyViewExtent& ext, float rotate) {
     bool open = game.level.c_pillars <= 0;
     float hx, hz;
     myview_billboard_axis(rotate, SHAFT_HALF_W, &hx, &hz);
+    int shown[GUIDE_SHOWN_MAX];
+    int n = _nearest(ext, _guide.windows, _guide.windows_n, SHAFT_TOP, SHAFTS_MAX, shown);
     glBegin(GL_QUADS);  // one batch: a begin and end each cost more than the quads
-    for (int i = 0; i < _guide.windows_n; i++) {
-        int x = _guide.windows[i][0], y = _guide.windows[i][1];
-        if (!_near_view(ext, x, y, SHAFT_TOP)) continue;
+    for (int i = 0; i < n; i++) {
+        int x = _guide.windows[shown[i]][0], y = _guide.windows[shown[i]][1];
         _shaft(x + 0.5f, y + 0.5f, hx, hz, open ? OPEN_TINT : SHAFT_TINT, open ? SHAFT_OPEN_ALPHA : SHAFT_ALPHA);
     }
     glEnd();
@@ -167,6 +187,8 @@ void _markers_draw(Game& game, const MyViewExtent& ext, float rotate) {
     float hx, hz;
     myview_billboard_axis(rotate, MARK_HALF_W, &hx, &hz);
     float pulse = 0.8f + 0.2f * (float)std::sin(2 * M_PI * (game.level.frame % MARK_PULSE_TICKS) / MARK_PULSE_TICKS);
+    int* shown = _guide.marked;
+    int n = _guide.marked_n = _nearest(ext, _guide.escapes, _guide.escapes_n, MARK_MARGIN, MARKERS_MAX, shown);
     glDisable(GL_DEPTH_TEST);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (int pass = 0; pass < 2; pass++) {
@@ -174,9 +196,8 @@ void _markers_draw(Game& game, const MyViewExtent& ext, float rotate) {
         else _tint(OPEN_TINT, MARK_ALPHA * pulse);
         float grow = pass == 0 ? MARK_OUTLINE : 0;
         glBegin(GL_TRIANGLES);
-        for (int i = 0; i < _guide.escapes_n; i++) {
-            int x = _guide.escapes[i][0], y = _guide.escapes[i][1];
-            if (!_near_view(ext, x, y, 2)) continue;
+        for (int i = 0; i < n; i++) {
+            int x = _guide.escapes[shown[i]][0], y = _guide.escapes[shown[i]][1];
             if (overhead) _flat_diamond(x + 0.5f, y + 0.5f, MARK_FLAT_HALF + grow);
             else _pin(x + 0.5f, y + 0.5f, hx, hz, grow);
         }
@@ -275,7 +296,8 @@ bool myview_guide_pick(Game& game, const MyViewRay& r, int* cx, int* cy) {
     if (!_guide.markers || !_markers_shown(game)) return false;
     bool overhead = myview_overhead(game);
     double best = -1;
-    for (int i = 0; i < _guide.escapes_n; i++) {
+    for (int m = 0; m < _guide.marked_n; m++) {
+        int i = _guide.marked[m];
         float x = _guide.escapes[i][0] + 0.5f, z = _guide.escapes[i][1] + 0.5f;
         float half = overhead ? MARK_FLAT_HALF : MARK_PICK_HALF;
         const float lo[3] = {x - half, overhead ? 0 : MARK_TIP, z - half};
