@@ -11,6 +11,7 @@
 
 #include "font.h"
 #include "gfx.h"
+#include "log.h"
 #include "logic.h"
 #include "myview.h"
 #include "util.h"
@@ -47,8 +48,6 @@ enum {
 
 // Width of the palette's rows, which the help line spans.
 static const int EDIT_PALETTE_W = EDIT_PALETTE_COLS * (EDIT_TILE_SIZE + 2 * EDIT_TILE_PAD);
-// Height of the ground plane that picking uses: the top of a floor block.
-static const float EDIT_PICK_HEIGHT = 1.25f;
 
 // ---------------------------------------------------------------- the undo ring
 
@@ -96,7 +95,7 @@ void edit_undo(Game& game) {
     const UndoData& u = ext.undo[ext.undo_n % UNDO_MAX];
     // A record overwritten by a later change is gone; the cursor moves all the same.
     if (u.n != ext.undo_n) return;
-    fprintf(stderr, "undo: %d %d %d\n", u.x, u.y, u.prev);
+    log_info("undo: %d %d %d\n", u.x, u.y, u.prev);
     if (!_edit_cell_ok(u.x, u.y)) return;
     game._edit.data[u.y][u.x] = u.prev;
     game._edit.dirty = 1;
@@ -107,7 +106,7 @@ void edit_redo(Game& game) {
     ExtData& ext = game.ext;
     const UndoData& u = ext.undo[ext.undo_n % UNDO_MAX];
     if (u.n != ext.undo_n) return;
-    fprintf(stderr, "redo: %d %d %d\n", u.x, u.y, u.cur);
+    log_info("redo: %d %d %d\n", u.x, u.y, u.cur);
     if (!_edit_cell_ok(u.x, u.y)) return;
     game._edit.data[u.y][u.x] = u.cur;
     ext.undo_n++;
@@ -180,13 +179,13 @@ void edit_stroke(Game& game, int x0, int y0, int x1, int y1, int tile) {
 }
 
 // Paints the cells from the pointer's previous position to its present one,
-// so that a fast stroke leaves no gaps.
+// so that a fast stroke leaves no gaps; each is the cell the pointer shows,
+// the one the cursor column stands on.
 static void _edit_paint(Game& game, const Event& e) {
     int t = _edit_paint_tile(game);
-    CVector3 p0 = myview_get_coords(game, e._x, e._y, EDIT_PICK_HEIGHT);
-    CVector3 p1 = myview_get_coords(game, e._x - e._dx, e._y - e._dy, EDIT_PICK_HEIGHT);
-    int x0 = _edit_cell(p0.x), y0 = _edit_cell(p0.z);
-    int x1 = _edit_cell(p1.x), y1 = _edit_cell(p1.z);
+    int x0, y0, x1, y1;
+    if (!myview_pick(game, e._x, e._y, &x0, &y0)) return;
+    if (!myview_pick(game, e._x - e._dx, e._y - e._dy, &x1, &y1)) x1 = x0, y1 = y0;
     // From the previous cell to this one: the cell under the pointer is painted last.
     edit_stroke(game, x1, y1, x0, y0, t);
     game._edit.hover_x = (float)x0;

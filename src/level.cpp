@@ -34,6 +34,8 @@ enum {
     HUD_TIMER_W = 192,                  // one countdown cell
     HUD_TIMER_PADDING = 5,
     HUD_EMP_COLOR = 0xFF5555,
+    HUD_PLATE_PAD = 6,                  // a time bomb's countdown on its dark plate
+    HUD_PLATE_ALPHA = 170,
     HUD_EMP_PLACED = 300,               // a placed EMP bomb shows the pulse it will give
     ROUND_HALF = TICKS_PER_SECOND / 2,  // countdowns round to the nearest second
     TICKS_PER_MINUTE = 60 * TICKS_PER_SECOND,
@@ -66,8 +68,8 @@ enum {
     REWIND_FREE_TICKS = TICKS_PER_SECOND  // no penalty for a second of play or less
 };
 
-const float PICK_HEIGHT = 1.25f;  // the plane that clicks are picked on
 const float DEATH_EDGE_MAX = 0.85f;  // the red edge at its strongest
+const float HUD_BOMB_LABEL_HEIGHT = 1.6f;  // over the bomb's picture
 const float INTRO_ZOOM_FROM = 50.0f;
 const float INTRO_ZOOM_TO = 12.5f;  // until the intro has framed the map
 float _level_intro_zoom = INTRO_ZOOM_TO;
@@ -124,6 +126,7 @@ void Level::init() {
     for (int& k : level_keys) k = 0;
     level_slow_ticks = 0;
     gui = Container();
+    myview_pointer(false);  // until the pointer is seen over the map
     LevelData& lev = game.level;
     game.replay = &level_replay;
     if (!lev.is_init) {
@@ -234,15 +237,20 @@ void Level::event(Event e) {
         }
     }
     if (e.type == EVT_KEYDOWN || e.type == EVT_KEYUP) {
-        fprintf(stderr, "key: %d!\n", e.v);
         if (_level_walk_key(game, e)) return;
     }
-    if (!gui.hover || e.b == CAMERA_BUTTON || e.type == EVT_KEYDOWN) myview_event(game, e, nullptr);
-    if (!gui.hover && e.type == EVT_DOWN && e.b == PICK_BUTTON) {
+    bool on_map = !gui.hover;
+    if (e.type == EVT_MOTION || e.type == EVT_DOWN) myview_pointer(on_map);
+    if (e.type == EVT_EXIT || e.type == EVT_BLUR) myview_pointer(false);
+    if (on_map || e.b == CAMERA_BUTTON || e.type == EVT_KEYDOWN) myview_event(game, e, nullptr);
+    if (on_map && e.type == EVT_DOWN && e.b == PICK_BUTTON) {
+        // The cell the pointer shows; the focus moves off it only when it
+        // cannot be stood on.
         LevelData& lev = game.level;
-        CVector3 v = myview_get_coords(game, e._x, e._y, PICK_HEIGHT);
-        lev.hover_x = v.x;
-        lev.hover_y = v.z;
+        int cx, cy;
+        if (!myview_pick(game, e._x, e._y, &cx, &cy)) return;
+        lev.hover_x = cx + 0.5f;
+        lev.hover_y = cy + 0.5f;
         logic_focus(game);
         int x = _level_trunc(lev.focus_x), y = _level_trunc(lev.focus_y);
         if (x >= 0 && x < MAP_SIZE && y >= 0 && y < MAP_SIZE) logic_click(game, x, y);
@@ -260,36 +268,23 @@ std::vector<LevelStatusLine> level_status_lines(const LevelData& lev) {
             {"Time", _level_clock(lev.timer)}};
 }
 
-// The row of countdowns across the top: live time bombs, then the EMP.
-static void _level_paint_countdowns(Game& game) {
+// The EMP's countdown across the top: of a placed EMP bomb, or of the pulse.
+static void _level_paint_emp(Game& game) {
     LevelData& lev = game.level;
+    int emp = 0;
+    for (const Entity& e : lev.items)
+        if (e.active && e.type == D_BOMB3) emp = HUD_EMP_PLACED;
+    if (lev.emp) emp = lev.emp;
+    if (!emp) return;  // nothing counts down: no row at all
     Table* row = new Table();
     row->tr();
-    int cells = 0, emp = 0;
-    int f2 = font_load("font2");
-    for (const Entity& e : lev.items) {
-        if (!e.active) continue;
-        if (e.type == D_BOMB3) emp = HUD_EMP_PLACED;
-        if (e.type == D_BOMB2) {
-            Label* l = new Label(Font(f2), _level_countdown(e.timer).c_str());
-            l->style.width = HUD_TIMER_W;
-            l->style.align = ALIGN_CENTER;
-            row->td(l);
-            cells++;
-        }
-    }
-    if (lev.emp) emp = lev.emp;
-    if (emp) {
-        Label* l = new Label(Font(f2), _level_countdown(emp).c_str());
-        l->style.width = HUD_TIMER_W;
-        l->style.align = ALIGN_CENTER;
-        l->style.color = HUD_EMP_COLOR;
-        row->td(l);
-        cells++;
-    }
+    Label* l = new Label(Font(font_load("font2")), _level_countdown(emp).c_str());
+    l->style.width = HUD_TIMER_W;
+    l->style.align = ALIGN_CENTER;
+    l->style.color = HUD_EMP_COLOR;
+    row->td(l);
     row->style.set_padding(HUD_TIMER_PADDING);
     Box box(row);
-    if (!cells) return;  // nothing counts down: no row at all
     GfxRect view = gfx_get_view();
     box.style.width = (int)view.w;
     box.style.loop();
@@ -297,6 +292,49 @@ static void _level_paint_countdowns(Game& game) {
     gfx_translate((int)view.x, (int)view.y);
     box._paint();
     gfx_translate(-(int)view.x, -(int)view.y);
+}
+
+std::vector<LevelBombLabel> level_bomb_labels(Game& game) {
+    std::vector<LevelBombLabel> out;
+    int f1 = font_load("font1");
+    GfxRect view = gfx_get_view();
+    for (int slot = 0; slot < ENTITY_MAX; slot++) {
+        const Entity& e = game.level.items[slot];
+        float wx, wy;
+        if (!e.active || e.type != D_BOMB2) continue;
+        if (!myview_project(e.x + 0.5f, HUD_BOMB_LABEL_HEIGHT, e.y + 0.5f, &wx, &wy)) continue;
+        GfxRect at = gfx_hwpos_to_pos(GfxRect(wx, wy, 0, 0));
+        LevelBombLabel l;
+        l.slot = slot;
+        l.text = _level_countdown(e.timer);
+        l.w = (float)(font_get_width(f1, l.text.c_str()) + 2 * HUD_PLATE_PAD);
+        l.h = (float)(font_get_height(f1, "", 0) + HUD_PLATE_PAD);
+        // Inside the map's part of the window, and up off any plate placed before.
+        l.x = std::max(view.x, std::min(at.x - l.w / 2, view.x + view.w - l.w));
+        l.y = std::max(view.y + l.h, std::min(at.y - l.h, view.y + view.h - WBOMB_SIZE - l.h));
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const LevelBombLabel& k : out)
+                if (l.x < k.x + k.w && l.x + l.w > k.x && l.y < k.y + k.h && l.y + l.h > k.y) {
+                    l.y = k.y - l.h;
+                    moved = true;
+                }
+        }
+        out.push_back(l);
+    }
+    return out;
+}
+
+// Each on a dark plate.
+static void _level_paint_bomb_labels(const std::vector<LevelBombLabel>& labels) {
+    int f1 = font_load("font1");
+    int black = gfx_img_load("black");
+    for (const LevelBombLabel& l : labels) {
+        Theme::color(0, HUD_PLATE_ALPHA);
+        gfx_img_blit(black, (int)l.x, (int)l.y, (int)l.w, (int)l.h);
+        Theme::color(STYLE_WHITE);
+        font_draw(f1, l.text.c_str(), l.x + HUD_PLATE_PAD, l.y + HUD_PLATE_PAD / 2.0f, 0, ALIGN_START);
+    }
 }
 
 // Each number after a dimmer word that says what it counts, against the
@@ -344,12 +382,20 @@ void level_paint_death_edge(float strength) {
 void Level::paint() {
     game.gfx_3d();
     myview_paint(game);
+    // Towards the way out when none of it is in view above the bar.
+    GfxRect view = gfx_get_view();
+    float ax, ay, adx, ady;
+    bool arrow = myview_exit_arrow(game, view.x, view.y, view.x + view.w, view.y + view.h - WBOMB_SIZE, &ax, &ay,
+                                   &adx, &ady);
+    std::vector<LevelBombLabel> bombs = level_bomb_labels(game);
     game.gfx_2d();
     gui.resize();
     gui.paint();
+    if (arrow) myview_arrow_paint(ax, ay, adx, ady);
 
     level_status_paint(level_status_lines(game.level));
-    _level_paint_countdowns(game);
+    _level_paint_bomb_labels(bombs);
+    _level_paint_emp(game);
     if (_level_dying(game)) level_paint_death_edge(std::min(DEATH_EDGE_MAX, (float)level_slow_ticks / DEATH_EDGE_TICKS));
     game.gfx_3d();
 }

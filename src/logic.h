@@ -8,6 +8,7 @@
 // (sight, alarm, lights), logic_bomb.cpp (bombs, blasts, fire),
 // logic_tick.cpp (tick, player, focus, rewind, random numbers),
 // logic_store.cpp (records), logic_score.cpp (points of a win),
+// logic_preview.cpp (what a click would do),
 // logic_replay.cpp (replays of a play).
 #pragma once
 
@@ -70,6 +71,10 @@ void logic_player_walk(Game& game, int sx, int sy);
 // The same walk with the direction already turned into the map's (dx, dy).
 void logic_player_walk_map(Game& game, int dx, int dy);
 void logic_path_light(Game& game, Entity& e, int x, int y);
+// The cells logic_click(game, x, y) would send the player through (the cell
+// it heads for first, (x, y) last), at most max of them; 0 when the click
+// would give it no new path. Changes nothing (logic_preview.cpp).
+int logic_click_preview(Game& game, int x, int y, int (*out)[2], int max);
 
 // ---- guards, alarm and lights (logic_guard.cpp)
 int logic_cansee(Game& game, Entity& guard, int x, int y);

@@ -30,6 +30,8 @@ const float OVERHEAD_HEIGHT = 2.0f; // overhead eye height per unit of distance
 
 const float ZOOM_BASE = 50;         // camera distance = zoom + ZOOM_BASE
 const float ZOOM_MIN = -25, ZOOM_MAX = 50, ZOOM_STEP = 5;
+// A small map is framed closer than the wheel comes, so that it fills the view.
+const float FRAME_ZOOM_MIN = -40;
 const float ZOOM_EASE = 2;          // zoom change per tick
 const float TURN_STEP = 45;         // degrees per queued turn
 const float TURN_EASE = 5;          // degrees per tick
@@ -68,7 +70,7 @@ void _myview_camera_repair(LevelData& lev) {
 // (or behind) the point it looks at.
 float _myview_distance(const LevelData& lev) {
     float z = _finite(lev.zoom) ? lev.zoom : 0;
-    if (z < ZOOM_MIN) z = ZOOM_MIN;
+    if (z < FRAME_ZOOM_MIN) z = FRAME_ZOOM_MIN;
     if (z > ZOOM_MAX) z = ZOOM_MAX;
     return z + ZOOM_BASE;
 }
@@ -102,7 +104,7 @@ void myview_projection(Game& game, float aspect) {
     float pz = _finite(lev.pan_y) ? lev.pan_y : MAP_SIZE / 2;
     // The view transform goes onto the projection matrix: the model-view
     // matrix stays identity, so light positions are world coordinates.
-    if (game.state == STATE_EDIT && _myview_overhead) {
+    if (myview_overhead(game)) {
         double b = a - THREE_QUARTER_PI;
         gluLookAt(px, OVERHEAD_HEIGHT * d, pz, px, 0, pz, std::sin(b), 0, std::cos(b));
     } else {
@@ -114,21 +116,35 @@ void myview_projection(Game& game, float aspect) {
     glLoadIdentity();
 }
 
-CVector3 myview_get_coords(Game& game, float x, float y, float hh) {
-    (void)game;
-    GLdouble model[16], proj[16];
+bool myview_overhead(const Game& game) {
+    if (!_myview_overhead) return false;
+    switch (game.state) {
+    case STATE_EDIT:
+    case STATE_LEVEL:
+    case STATE_PAUSE:
+    case STATE_REWIND: return true;
+    default: return false;
+    }
+}
+
+bool myview_project(float x, float y, float z, float* wx, float* wy) {
+    GLdouble model[16], proj[16], ox, oy, oz;
     GLint vp[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, model);
     glGetDoublev(GL_PROJECTION_MATRIX, proj);
     glGetIntegerv(GL_VIEWPORT, vp);
-    double wx = vp[0] + (double)x;
-    double wy = vp[1] + vp[3] - (double)y;
-    GLdouble ax, ay, az, bx, by, bz;
-    if (gluUnProject(wx, wy, 0, model, proj, vp, &ax, &ay, &az) != GL_TRUE ||
-        gluUnProject(wx, wy, 1, model, proj, vp, &bx, &by, &bz) != GL_TRUE)
-        return CVector3();  // a singular matrix: there is no ray to cast
-    CVector3 a((float)ax, (float)ay, (float)az);
-    CVector3 b((float)bx, (float)by, (float)bz);
+    if (gluProject(x, y, z, model, proj, vp, &ox, &oy, &oz) != GL_TRUE) return false;
+    *wx = (float)(ox - vp[0]);
+    *wy = (float)(vp[1] + vp[3] - oy);
+    return oz > 0 && oz < 1 && std::isfinite(*wx) && std::isfinite(*wy);
+}
+
+CVector3 myview_get_coords(Game& game, float x, float y, float hh) {
+    (void)game;
+    MyViewRay r;
+    if (!myview_ray(x, y, &r)) return CVector3();  // a singular matrix: there is no ray to cast
+    CVector3 a((float)r.o[0], (float)r.o[1], (float)r.o[2]);
+    CVector3 b((float)(r.o[0] + r.d[0]), (float)(r.o[1] + r.d[1]), (float)(r.o[2] + r.d[2]));
     CVector3 v = Normalize(Vector(a, b));
     double t = intersectRayPlane(a, v, CVector3(0, hh, 0), CVector3(0, 1, 0));
     return CVector3((float)(a.x + t * v.x), (float)(a.y + t * v.y), (float)(a.z + t * v.z));
@@ -149,13 +165,14 @@ void myview_event(Game& game, Event e, LevelData* lev_) {
         }
         return;
     }
-    if (pointer) {
-        CVector3 h = myview_get_coords(game, e._x, e._y, MYVIEW_PICK_HEIGHT);
-        lev.hover_x = h.x;
-        lev.hover_y = h.z;
+    int cx, cy;
+    if (pointer && myview_pick(game, e._x, e._y, &cx, &cy)) {
+        // The middle of the cell the pointer shows.
+        lev.hover_x = cx + 0.5f;
+        lev.hover_y = cy + 0.5f;
     }
     if (e.type == EVT_WHEEL) {
-        if (e.dy < 0) lev.tzoom = mymax(lev.tzoom - ZOOM_STEP, ZOOM_MIN);
+        if (e.dy < 0) lev.tzoom = mymax(lev.tzoom - ZOOM_STEP, mymin(lev.tzoom, ZOOM_MIN));
         if (e.dy > 0) lev.tzoom = mymin(lev.tzoom + ZOOM_STEP, ZOOM_MAX);
     }
     if (e.type == EVT_KEYDOWN) {
@@ -199,6 +216,8 @@ const float FRAME_TOP = MYVIEW_WALL_HEIGHT;
 const float FRAME_MARGIN = 0.04f;    // of the half window, kept free on every side
 const float FRAME_ZOOM_STEP = 0.5f;
 const float FRAME_ZOOM_PLAYER = 12.5f;  // on a larger map: the player's surroundings
+const float FRAME_CELLS_WIDE = 45;    // a larger map's view may grow to take in a window
+const int FRAME_WINDOW_ROUNDS = 4;
 
 // Window position (-1..1 both ways, y up) of world point p through a camera
 // looking at (px, 0, pz) from distance d, turned by a degrees, with the
@@ -237,6 +256,63 @@ void _frame_box(float px, float pz, float d, double a, float aspect, const float
 
 }  // namespace
 
+namespace {
+
+// What framing works with: the camera's turn, the window's aspect, and the
+// free window above the bar, less a margin, in -1..1 units.
+struct FrameView {
+    double a;
+    float aspect, lo, hi;
+};
+
+// Screen box of cell box b through the camera at (px, pz, d).
+void _frame_screen(const FrameView& v, float px, float pz, float d, const float b[4], float out[4]) {
+    _frame_box(px, pz, d, v.a, v.aspect, b, out);
+}
+
+// The pan that puts the middle of box b at screen point (tx, ty) from
+// distance d: two steps of Newton's method.
+void _frame_aim(const FrameView& v, float d, const float b[4], float tx, float ty, float* px, float* pz) {
+    for (int it = 0; it < 2; it++) {
+        float c[4], cxp[4], czp[4];
+        _frame_screen(v, *px, *pz, d, b, c);
+        _frame_screen(v, *px + 1, *pz, d, b, cxp);
+        _frame_screen(v, *px, *pz + 1, d, b, czp);
+        float mx = (c[0] + c[2]) / 2, my = (c[1] + c[3]) / 2;
+        float j11 = (cxp[0] + cxp[2]) / 2 - mx, j21 = (cxp[1] + cxp[3]) / 2 - my;
+        float j12 = (czp[0] + czp[2]) / 2 - mx, j22 = (czp[1] + czp[3]) / 2 - my;
+        float det = j11 * j22 - j12 * j21;
+        if (std::fabs(det) < 1e-9f) return;
+        float ex = tx - mx, ey = ty - my;
+        *px += (j22 * ex - j12 * ey) / det;
+        *pz += (-j21 * ex + j11 * ey) / det;
+    }
+}
+
+// The nearest zoom at which cell box b fits the free window, with the pan
+// that centres it there; false when it fits at no zoom.
+bool _frame_fit(const FrameView& v, const float b[4], float* zoom, float* px, float* pz) {
+    float cx = (b[0] + b[2]) / 2, cz = (b[1] + b[3]) / 2;
+    for (float z = FRAME_ZOOM_MIN; z <= ZOOM_MAX; z += FRAME_ZOOM_STEP) {
+        float d = z + ZOOM_BASE, sb[4];
+        _frame_screen(v, cx, cz, d, b, sb);
+        if (sb[2] - sb[0] > 2 - 2 * FRAME_MARGIN || sb[3] - sb[1] > v.hi - v.lo) continue;
+        *zoom = z;
+        *px = cx, *pz = cz;
+        _frame_aim(v, d, b, 0, (v.lo + v.hi) / 2, px, pz);
+        return true;
+    }
+    return false;
+}
+
+// A window that shows under the bar: across the window's width, between
+// its bottom edge and the bar's top.
+bool _frame_under_bar(const FrameView& v, const float s[4]) {
+    return s[2] > -1 && s[0] < 1 && s[3] > -1 && s[1] < v.lo - FRAME_MARGIN;
+}
+
+}  // namespace
+
 float myview_frame_map(Game& game, LevelData& lev, float bar) {
     int x0 = MAP_SIZE, y0 = MAP_SIZE, x1 = -1, y1 = -1;
     for (int y = MAP_MIN; y <= MAP_MAX; y++)
@@ -245,12 +321,13 @@ float myview_frame_map(Game& game, LevelData& lev, float bar) {
                 x0 = std::min(x0, x), x1 = std::max(x1, x);
                 y0 = std::min(y0, y), y1 = std::max(y1, y);
             }
-    // A larger map: the player's surroundings, as much of them as a map of
-    // the largest size framed whole would show.
     const Entity* player = nullptr;
     for (const Entity& e : lev.items)
         if (e.active && e.type == D_PLAYER && _finite(e.x) && _finite(e.y)) player = &e;
-    if (player) {
+    bool whole = x1 >= x0 && x1 - x0 < FRAME_CELLS_MAX && y1 - y0 < FRAME_CELLS_MAX;
+    // A larger map: the player's surroundings, as much of them as a map of
+    // the largest size framed whole would show.
+    if (player && !whole) {
         int px = (int)std::floor(player->x + 0.5f), py = (int)std::floor(player->y + 0.5f);
         auto around = [](int p, int* lo, int* hi) {
             if (*hi - *lo < FRAME_CELLS_MAX) return;
@@ -263,46 +340,54 @@ float myview_frame_map(Game& game, LevelData& lev, float bar) {
     }
     int ww = 0, wh = 0;
     driver_get_size(&ww, &wh);
-    float aspect = (ww > 0 && wh > 0) ? (float)ww / (float)wh : (float)CANVAS_W / CANVAS_H;
-    double a = (_finite(lev.rotate) ? lev.rotate : 0) * PI / 180;
-    // The window above the bar, less a margin, in -1..1 units.
-    float lo = -1 + 2 * mymax(0.0f, mymin(bar, 0.5f)) + FRAME_MARGIN, hi = 1 - FRAME_MARGIN;
-    float wide = 2 - 2 * FRAME_MARGIN, tall = hi - lo;
-    if (x1 >= x0 && x1 - x0 < FRAME_CELLS_MAX && y1 - y0 < FRAME_CELLS_MAX) {
-        const float box[4] = {(float)x0, (float)y0, (float)(x1 + 1), (float)(y1 + 1)};
-        float cx = (box[0] + box[2]) / 2, cz = (box[1] + box[3]) / 2;
-        for (float z = ZOOM_MIN; z <= ZOOM_MAX; z += FRAME_ZOOM_STEP) {
-            float d = z + ZOOM_BASE, b[4];
-            _frame_box(cx, cz, d, a, aspect, box, b);
-            if (b[2] - b[0] > wide || b[3] - b[1] > tall) continue;
-            // Slide the camera so that the box sits in the middle of the free
-            // window: two steps of Newton's method on the pan.
-            float px = cx, pz = cz;
-            for (int it = 0; it < 2; it++) {
-                float c[4], cxp[4], czp[4];
-                _frame_box(px, pz, d, a, aspect, box, c);
-                _frame_box(px + 1, pz, d, a, aspect, box, cxp);
-                _frame_box(px, pz + 1, d, a, aspect, box, czp);
-                float mx = (c[0] + c[2]) / 2, my = (c[1] + c[3]) / 2;
-                float j11 = (cxp[0] + cxp[2]) / 2 - mx, j21 = (cxp[1] + cxp[3]) / 2 - my;
-                float j12 = (czp[0] + czp[2]) / 2 - mx, j22 = (czp[1] + czp[3]) / 2 - my;
-                float det = j11 * j22 - j12 * j21;
-                if (std::fabs(det) < 1e-9f) break;
-                float ex = 0 - mx, ey = (lo + hi) / 2 - my;
-                px += (j22 * ex - j12 * ey) / det;
-                pz += (-j21 * ex + j11 * ey) / det;
-            }
-            lev.pan_x = px;
-            lev.pan_y = pz;
-            return z;
+    FrameView v;
+    v.aspect = (ww > 0 && wh > 0) ? (float)ww / (float)wh : (float)CANVAS_W / CANVAS_H;
+    v.a = (_finite(lev.rotate) ? lev.rotate : 0) * PI / 180;
+    v.lo = -1 + 2 * mymax(0.0f, mymin(bar, 0.5f)) + FRAME_MARGIN;
+    v.hi = 1 - FRAME_MARGIN;
+    float b[4] = {(float)x0, (float)y0, (float)(x1 + 1), (float)(y1 + 1)};
+    float zoom = 0, px = 0, pz = 0;
+    if (x1 < x0 || !_frame_fit(v, b, &zoom, &px, &pz)) {
+        if (player) {
+            lev.pan_x = player->x + 0.5f;
+            lev.pan_y = player->y + 0.5f;
         }
+        return FRAME_ZOOM_PLAYER;
     }
-    if (player) {
-        lev.pan_x = player->x + 0.5f;
-        lev.pan_y = player->y + 0.5f;
+    // No window may hide under the bar: one that would is taken into the
+    // framed cells while they stay few enough, else the view slides up so
+    // that it goes below the window's edge instead.
+    for (int round = 0; round < FRAME_WINDOW_ROUNDS; round++) {
+        float grown[4] = {b[0], b[1], b[2], b[3]}, low = 1;
+        bool hidden = false;
+        for (int y = MAP_MIN; y <= MAP_MAX; y++)
+            for (int x = MAP_MIN; x <= MAP_MAX; x++) {
+                if (game.tiles[lev.data[y][x]].type != D_WINDOW) continue;
+                const float cell[4] = {(float)x, (float)y, (float)(x + 1), (float)(y + 1)};
+                float s[4];
+                _frame_screen(v, px, pz, zoom + ZOOM_BASE, cell, s);
+                if (!_frame_under_bar(v, s)) continue;
+                hidden = true;
+                low = mymin(low, -1 - FRAME_MARGIN - s[3]);
+                grown[0] = mymin(grown[0], cell[0]), grown[1] = mymin(grown[1], cell[1]);
+                grown[2] = mymax(grown[2], cell[2]), grown[3] = mymax(grown[3], cell[3]);
+            }
+        if (!hidden) break;
+        float gz, gx, gy;
+        bool few = grown[2] - grown[0] <= FRAME_CELLS_WIDE && grown[3] - grown[1] <= FRAME_CELLS_WIDE;
+        if (few && _frame_fit(v, grown, &gz, &gx, &gy)) {
+            for (int i = 0; i < 4; i++) b[i] = grown[i];
+            zoom = gz, px = gx, pz = gy;
+            continue;
+        }
+        float sb[4];
+        _frame_screen(v, px, pz, zoom + ZOOM_BASE, b, sb);
+        _frame_aim(v, zoom + ZOOM_BASE, b, (sb[0] + sb[2]) / 2, (sb[1] + sb[3]) / 2 + low, &px, &pz);
+        break;
     }
-    (void)game;
-    return FRAME_ZOOM_PLAYER;
+    lev.pan_x = px;
+    lev.pan_y = pz;
+    return zoom;
 }
 
 MyViewExtent myview_extent(Game& game) {

@@ -153,9 +153,11 @@ bool _cut_for(Game& game, const Entity& e, float ux, float uz) {
             int cx = (int)wx, cz = (int)wz;
             if (cx == own_x && cz == own_y) continue;
             if (!_in_play(cx, cz)) continue;
-            float top = _block_height(game.tiles[game.level.data[cz][cx]]);
-            if (top > CUT_SEEN_HEIGHT + t * EYE_SLOPE) {
-                _cut_add(cx, cz);
+            const TileData& tile = game.tiles[game.level.data[cz][cx]];
+            if (_block_height(tile) > CUT_SEEN_HEIGHT + t * EYE_SLOPE) {
+                // A pillar is what the player has to find: it stays whole,
+                // and the actor behind it shines through instead.
+                if (tile.view != D_PILLAR) _cut_add(cx, cz);
                 cut = true;
             }
         }
@@ -239,7 +241,8 @@ void myview_cut_plan(Game& game, float rotate) {
     for (int i = 0; i < _cut_n; i++) _cut_mask[_cut_list[i][1]][_cut_list[i][0]] = 0;
     _cut_n = 0;
     for (bool& b : _cut_behind) b = false;
-    if (game.state == STATE_EDIT) return;  // the editor shows the map as built
+    // The editor shows the map as built; from straight above nothing hides an actor.
+    if (game.state == STATE_EDIT || myview_overhead(game)) return;
     // Ground direction from a point towards the eye (see myview_projection).
     double a = rotate * PI / 180;
     float ux = (float)((std::cos(a) + std::sin(a)) / std::sqrt(2.0));
@@ -504,6 +507,7 @@ void myview_marks_actors(Game& game, float rotate) {
     // the floor would hide it. One batch per look, so that a frame makes a
     // few draws rather than several an actor.
     int ring = myview_img("unshadow"), white = myview_img("white");
+    bool overhead = myview_overhead(game);  // figures lie flat: no upright rim, light or mark
     for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _rims[k].reset(), _fills[k].reset();
     _alerts.reset();
     _alert_backs.reset();
@@ -526,7 +530,7 @@ void myview_marks_actors(Game& game, float rotate) {
         if (e.type == D_GUARD && look != LOOK_DYING) _wedge(_rings[look], white, e, cx, cz);
 
         Board b;
-        if (!_actor_board(lev, e, rotate, &b)) continue;
+        if (overhead || !_actor_board(lev, e, rotate, &b)) continue;
         // The rim: the figure a few pixels bigger all round, behind it.
         float grow = 1 + rim / (FIGURE_HALF_WIDTH * scale), mid = FIGURE_HEIGHT * scale / 2;
         float lift = 1 + rim / mid;

@@ -163,6 +163,8 @@ void my_block(Game& game, MyQuads& quads, int wid, float xx, float yy, float bas
         int nx = xi + sd.nx, ny = yi + sd.ny;
         // A cut-away neighbour leaves its side open, so the face shows.
         if (shares && _tile_at(lev, nx, ny) == own && !myview_cut(nx, ny)) continue;
+        // Below the ground only the lining of a crater shows.
+        if (b < 0 && !myview_crater_side(lev, xi, yi, sd.nx, sd.ny)) continue;
         MyQuads& into = ((_flags_at(game, nx, ny) * imul) & INFO_DARK) ? _dquads : quads;
         into.tex_quad(tex, sd.n[0], sd.n[1], sd.n[2], sd.u, sd.v, TILE_UV, SIDE_UV_H,
                       sd.p[0][0], sd.p[0][1], sd.p[0][2], sd.p[1][0], sd.p[1][1], sd.p[1][2],
@@ -203,7 +205,7 @@ struct Frame {
     Game& game;
     LevelData& lev;
     bool editor;     // the editor screen: border, decals and arrow trails shown
-    bool overhead;   // the editor's overhead view
+    bool overhead;   // the overhead view (editor and play)
     MyViewExtent ext;
     int floor, shadow, walls, white, decal_none;
     float rotate;    // camera turn, degrees
@@ -673,7 +675,7 @@ void _build(Frame& fr) {
     fr.decal_none = myview_img("decal-none");
     myview_projection(game, 0);
     fr.editor = game.state == STATE_EDIT;
-    fr.overhead = fr.editor && _myview_overhead;
+    fr.overhead = myview_overhead(game);
     _gl_setup();
     fr.ext = myview_extent(game);
     fr.rotate = std::isfinite(fr.lev.rotate) ? fr.lev.rotate : 0;
@@ -742,6 +744,7 @@ void myview_paint(Game& game) {
     _draw_sprites();
     myview_marks_actors(game, fr.rotate);
     myview_fx_draw(game);
+    myview_guide(game, fr.ext, fr.rotate);
     _finish();
     if (kept) myview_fx_win_swap(game);
 }

@@ -17,8 +17,14 @@
 // ---------------------------------------------------------------- dimensions
 
 // World units; one cell is 1 x 1.
-const float MYVIEW_PICK_HEIGHT = 1.25f;    // plane the pointer is picked on
+const float MYVIEW_PICK_HEIGHT = 1.25f;    // plane a drag moves the ground on
 const float MYVIEW_WALL_HEIGHT = 2.5f;
+const float MYVIEW_ARCH_HEIGHT = 2 * MYVIEW_WALL_HEIGHT;
+const float MYVIEW_CRATE_HEIGHT = 1.25f;
+// A pillar: foot, a thinner shaft, head, and a thinner cap on top.
+const float MYVIEW_PILLAR_FOOT = 0.35f, MYVIEW_PILLAR_HEAD = 2.15f, MYVIEW_PILLAR_CAP = 2.675f;
+const float MYVIEW_PILLAR_SHAFT_INSET = 0.125f, MYVIEW_PILLAR_CAP_INSET = 0.25f;
+const float MYVIEW_CUT_HEIGHT = 0.3f;      // a block cut away for an actor behind it: a stub
 const float MYVIEW_DECAL_HEIGHT = 0.01f;
 const float MYVIEW_OVERLAY_HEIGHT = 0.015f;
 const float MYVIEW_EXTENT_MAX = MAP_SIZE * 2;  // no visible radius is larger than this
@@ -167,6 +173,38 @@ struct MyViewExtent {
 };
 // Picks through the current matrices; stores view_cx, view_cy, view_cd.
 MyViewExtent myview_extent(Game& game);
+
+// ---------------------------------------------------------------- picking and craters (myview_pick.cpp)
+
+// A ray through a window pixel: origin on the near plane, direction to the
+// far plane (so the parameter runs 0..1 between them).
+struct MyViewRay {
+    double o[3], d[3];
+};
+// The ray through window pixel (x, y), y from the top, with the matrices
+// current now; false when they cannot be inverted.
+bool myview_ray(float x, float y, MyViewRay* r);
+// Ray parameter where the ray enters the box lo..hi (0 when it starts
+// inside), -1 when it misses.
+double myview_ray_box(const MyViewRay& r, const float lo[3], const float hi[3]);
+
+// Whether the block of cell (x, y) that reaches below the ground shows its
+// side towards neighbour (x + dx, y + dy): only where it lines a crater,
+// a hole that lies inside the building. A hole blasted out of the empty
+// space around it leaves the lining of the cells beside it unseen, which
+// would otherwise hang below the outer wall.
+bool myview_crater_side(const LevelData& lev, int x, int y, int dx, int dy);
+
+// ---------------------------------------------------------------- guides (myview_guide.cpp)
+
+// The ways out and the way there: a light shaft over every window in view,
+// once no pillar is left a marker over every escape cell drawn through
+// whatever stands in front, and on the play screen the path a click on the
+// cell under the pointer would give, its watched cells marked.
+void myview_guide(Game& game, const MyViewExtent& ext, float rotate);
+// The escape marker the ray meets (markers are drawn over everything), and
+// its cell; false when none is shown there.
+bool myview_guide_pick(Game& game, const MyViewRay& r, int* cx, int* cy);
 
 // ---------------------------------------------------------------- readability marks (myview_marks.cpp)
 

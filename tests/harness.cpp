@@ -3,7 +3,6 @@
 #include "harness.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <SDL/SDL.h>
 #include <sys/stat.h>
 
@@ -15,6 +14,8 @@
 #include "engine.h"
 #include "gfx_window.h"
 #include "gfx.h"
+#include "myview.h"
+#include "widgets.h"
 #include "pngout.h"
 
 Harness::Harness(int window_w, int window_h) {
@@ -184,27 +185,37 @@ void Harness::key_up(int key, int ch, int mods) {
     send(e);
 }
 
-// Clicks are picked on this plane (the height of an actor's middle).
-static const double PICK_HEIGHT = 1.25;
-
-bool Harness::cell_to_canvas(int x, int y, float* cx, float* cy) const {
-    GLdouble model[16], proj[16], wx, wy, wz;
-    GLint vp[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, proj);
-    glGetIntegerv(GL_VIEWPORT, vp);
-    if (!gluProject(x + 0.5, PICK_HEIGHT, y + 0.5, model, proj, vp, &wx, &wy, &wz)) return false;
-    if (wz < 0 || wz > 1) return false;
-    GfxRect p = gfx_hwpos_to_pos(GfxRect((float)wx, (float)(vp[1] + vp[3] - wy), 0, 0));
-    *cx = p.x;
-    *cy = p.y;
+bool Harness::cell_to_canvas(int x, int y, float* cx, float* cy, float bar) const {
+    // Points of the cell from its middle outwards, on the floor and at the
+    // heights of what may stand on it; the first that the view picks as this
+    // cell, also a pixel to either side, is where a click lands on it.
+    static const float heights[] = {0, 0.3f, 1.0f, 1.25f, 2.4f, 2.5f, 5.0f};
+    static const float offsets[][2] = {{0, 0}, {-0.25f, 0}, {0.25f, 0}, {0, -0.25f}, {0, 0.25f},
+                                       {-0.4f, -0.4f}, {0.4f, -0.4f}, {-0.4f, 0.4f}, {0.4f, 0.4f}};
     GfxRect view = gfx_get_view();
-    return p.x >= view.x && p.y >= view.y && p.x < view.x + view.w && p.y < view.y + view.h;
+    for (float hgt : heights)
+        for (const auto& o : offsets) {
+            float wx, wy;
+            if (!myview_project(x + 0.5f + o[0], hgt, y + 0.5f + o[1], &wx, &wy)) continue;
+            bool steady = true;
+            const float around[5][2] = {{0, 0}, {-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+            for (const auto& a : around) {
+                int px, py;
+                if (!myview_pick(*_game, wx + a[0], wy + a[1], &px, &py) || px != x || py != y) steady = false;
+            }
+            if (!steady) continue;
+            GfxRect p = gfx_hwpos_to_pos(GfxRect(wx, wy, 0, 0));
+            if (p.x < view.x || p.y < view.y || p.x >= view.x + view.w || p.y >= view.y + view.h - bar) continue;
+            *cx = p.x;
+            *cy = p.y;
+            return true;
+        }
+    return false;
 }
 
 bool Harness::click_cell(int x, int y) {
     float cx, cy;
-    if (!cell_to_canvas(x, y, &cx, &cy)) return false;
+    if (!cell_to_canvas(x, y, &cx, &cy, WBOMB_SIZE)) return false;
     click(cx, cy);
     return true;
 }

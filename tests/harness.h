@@ -49,14 +49,14 @@ public:
     void wheel(float x, float y, int steps);
     void key_down(int key, int ch = 0, int mods = 0);
     void key_up(int key, int ch = 0, int mods = 0);
-    // Left click on the centre of map cell (x, y): the point is projected
-    // with the matrices of the last frame onto the plane that clicks are
-    // picked on. False, and no click, when it is outside the window.
+    // Left click on map cell (x, y) where the play screen shows it, above its
+    // bottom bar (cell_to_canvas). False, and no click, when no part of it shows.
     bool click_cell(int x, int y);
-    // Canvas point at which the map view picks the centre of cell (x, y) on
-    // its picking plane, from the matrices the last frame left current.
-    // False when the cell is behind the camera or outside the window.
-    bool cell_to_canvas(int x, int y, float* cx, float* cy) const;
+    // A canvas point at which the map view picks cell (x, y), as near its
+    // middle as it shows, with the matrices and the cut-away of the last
+    // frame, and at least `bar` canvas units above the window's bottom edge
+    // (what a bar there covers). False when nothing of the cell shows there.
+    bool cell_to_canvas(int x, int y, float* cx, float* cy, float bar = 0) const;
     // Key down, one tick, key up, one tick.
     void key(int key, int ch = 0, int mods = 0);
     // Types printable text, one key press per character.

@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "gfx.h"
 #include "harness.h"
 #include "logic.h"
 #include "mapsource.h"
 #include "menu.h"
+#include "myview.h"
 #include "screenshots.h"
+#include "widgets.h"
 
 namespace {
 
@@ -22,6 +25,8 @@ const float MID_X = CANVAS_W / 2, MID_Y = CANVAS_H / 2;
 const int ZOOM_OUT_STEPS = 8;     // wheel steps to the farthest view
 const int ZOOM_EASE_TICKS = 25;   // the view eases 2 units a tick
 const int REVEAL_DRAGS = 20;
+const int TURNS = 8;              // all the way round
+const float TURN = 45;
 const int WIN_COUNT_TICKS = 90;   // the win screen has counted the score up
 const int MIN_COLOURS = 64;       // a drawn screen uses far more
 // The README's moving picture: a guard lured away by a time bomb, at twice
@@ -49,24 +54,42 @@ struct Replay {
         return p && p->x == x && p->y == y && p->path_n == 0 && p->dx == 0 && p->dy == 0;
     }
 
-    // Drags the map with the right button until cell (x, y) is on screen:
-    // each drag takes the ground under a point between the middle and the
-    // cell to the middle.
+    // Drags the map with the right button until cell (x, y) shows: each drag
+    // takes the ground under a point between the middle and the cell to the
+    // middle. A cell that a wall hides from this side is seen by turning the
+    // camera, as a player would, but at once: the solutions' timing counts.
     bool reveal(int x, int y) {
-        for (int i = 0; i < REVEAL_DRAGS; i++) {
-            float tx = MID_X, ty = MID_Y;
-            if (h.cell_to_canvas(x, y, &tx, &ty)) return true;
-            float dx = tx - MID_X, dy = ty - MID_Y;
-            float len = std::sqrt(dx * dx + dy * dy);
-            if (len < 1) return false;
-            float reach = MID_Y * 0.8f;  // stay well inside the canvas
-            float sx = MID_X + dx / len * reach, sy = MID_Y + dy / len * reach;
-            h.move(sx, sy);
-            h.move(MID_X, MID_Y, 4);
-            h.tick();
-        }
         float cx, cy;
-        return h.cell_to_canvas(x, y, &cx, &cy);
+        for (int turn = 0; turn < TURNS; turn++) {
+            for (int i = 0; i < REVEAL_DRAGS; i++) {
+                if (h.cell_to_canvas(x, y, &cx, &cy, WBOMB_SIZE)) return true;
+                float tx = MID_X, ty = MID_Y;
+                if (!project(x + 0.5f, y + 0.5f, &tx, &ty)) break;
+                float dx = tx - MID_X, dy = ty - MID_Y;
+                float len = std::sqrt(dx * dx + dy * dy);
+                if (len < 1) break;  // in the middle, yet hidden
+                float reach = MID_Y * 0.8f;  // stay well inside the canvas
+                float sx = MID_X + dx / len * reach, sy = MID_Y + dy / len * reach;
+                h.move(sx, sy);
+                h.move(MID_X, MID_Y, 4);
+                h.tick();
+            }
+            LevelData& lev = h.game().level;
+            lev.rotate = lev.trotate = std::fmod(lev.rotate + TURN, 360.0f);
+            int w, hh;
+            h.pixels(&w, &hh);  // drawn through the turned camera
+        }
+        return h.cell_to_canvas(x, y, &cx, &cy, WBOMB_SIZE);
+    }
+
+    // Canvas point of the middle of a cell's floor, hidden or not.
+    bool project(float x, float z, float* cx, float* cy) {
+        float wx, wy;
+        if (!myview_project(x, 0, z, &wx, &wy)) return false;
+        GfxRect p = gfx_hwpos_to_pos(GfxRect(wx, wy, 0, 0));
+        *cx = p.x;
+        *cy = p.y;
+        return true;
     }
 
     bool play_step(const MapStep& st, const std::string& text) {

@@ -128,21 +128,23 @@ TEST_F(ViewCamera, RightDragKeepsTheGroundUnderThePointer) {
 }
 
 TEST_F(ViewCamera, LeftDragOnlyMovesTheHoverPoint) {
+    // The hover point is the middle of the cell under the pointer: on a map
+    // with nothing standing, where the ray meets the ground.
     g->gfx_3d();
-    CVector3 expect = myview_get_coords(*g, 500, 350, MYVIEW_PICK_HEIGHT);
+    CVector3 expect = myview_get_coords(*g, 500, 350, 0);
     myview_event(*g, motion(500, 350, 100, 50, 1), nullptr);
     EXPECT_EQ(PAN, g->level.pan_x);
     EXPECT_EQ(PAN, g->level.pan_y);
-    EXPECT_FLOAT_EQ(expect.x, g->level.hover_x);
-    EXPECT_FLOAT_EQ(expect.z, g->level.hover_y);
+    EXPECT_FLOAT_EQ(std::floor(expect.x) + 0.5f, g->level.hover_x);
+    EXPECT_FLOAT_EQ(std::floor(expect.z) + 0.5f, g->level.hover_y);
 
     // A press and a release also pick; both buttons held is not a pan.
     Event down(EVT_DOWN);
     down._x = 100;
     down._y = 100;
     myview_event(*g, down, nullptr);
-    CVector3 at = myview_get_coords(*g, 100, 100, MYVIEW_PICK_HEIGHT);
-    EXPECT_FLOAT_EQ(at.x, g->level.hover_x);
+    CVector3 at = myview_get_coords(*g, 100, 100, 0);
+    EXPECT_FLOAT_EQ(std::floor(at.x) + 0.5f, g->level.hover_x);
     myview_event(*g, motion(120, 110, 20, 10, 5), nullptr);
     EXPECT_EQ(PAN, g->level.pan_x);
 }
@@ -245,7 +247,7 @@ TEST_F(ViewCamera, HoldingAnArrowKeepsTurningSmoothly) {
     }
 }
 
-TEST_F(ViewCamera, OverheadViewOnlyInTheEditorAndKeepsTheScreenOrientation) {
+TEST_F(ViewCamera, OverheadViewInTheEditorAndInPlayKeepsTheScreenOrientation) {
     myview_event(*g, key(KEY_UP), nullptr);
     EXPECT_EQ(1, _myview_overhead);
     g->keys[KEY_DOWN] = 1;  // repeats toggle too
@@ -279,13 +281,21 @@ TEST_F(ViewCamera, OverheadViewOnlyInTheEditorAndKeepsTheScreenOrientation) {
     EXPECT_EQ(qx > vp[2] / 2.0f, rx > vp[2] / 2.0f);
     EXPECT_EQ(qy > vp[3] / 2.0f, ry > vp[3] / 2.0f);
 
-    // Outside the editor the switch changes nothing.
-    g->state = STATE_MENU_MAIN;
-    g->gfx_3d();
-    float sx, sy;
-    project(PAN + 3, 0, PAN, &sx, &sy);
-    EXPECT_NEAR(px, sx, 1e-2);
-    EXPECT_NEAR(py, sy, 1e-2);
+    // In play, paused and rewinding it looks down too; elsewhere (the menus'
+    // maps, the intro's swoop, the win) the switch changes nothing.
+    const struct {
+        int state;
+        bool overhead;
+    } screens[] = {{STATE_LEVEL, true}, {STATE_PAUSE, true}, {STATE_REWIND, true},
+                   {STATE_MENU_MAIN, false}, {STATE_LEVEL_INTRO, false}, {STATE_LEVEL_WIN, false}};
+    for (const auto& s : screens) {
+        g->state = s.state;
+        g->gfx_3d();
+        float sx, sy;
+        project(PAN + 3, 0, PAN, &sx, &sy);
+        EXPECT_EQ(s.overhead, std::fabs(px - sx) > 1 || std::fabs(py - sy) > 1) << "screen " << s.state;
+        EXPECT_EQ(s.overhead, myview_overhead(*g));
+    }
     _myview_overhead = 0;
 }
 

@@ -2,6 +2,10 @@
 // centres, guards giving way, patrol routes and lights.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+#include <string>
+
 #include "logic_world.h"
 
 // Ticks until the player stands still on a cell (at most max ticks).
@@ -95,6 +99,45 @@ TEST(LogicPath, PathsOfMoreThan128CellsAreRefused) {
     ASSERT_GT(p->path_n, 0);
     logic_player_walk(k.g(), 0, 1);  // down the screen is map (1, 1) with the camera at 0
     EXPECT_EQ(p->path_n, 0);
+}
+
+// What a click would do, asked beforehand: the very path the click then
+// stores, or nothing where the click gives no new path; the map is untouched.
+TEST(LogicPath, APreviewIsThePathAClickWouldGiveAndChangesNothing) {
+    World w;
+    serpentine(w);
+    w.init();
+    w.tick(2);
+    const struct {
+        int x, y, cells;  // cells of the preview; 0: none
+    } cases[] = {
+        {20, 10, 17},   // along the corridor
+        {117, 12, 128}, // the longest path stored
+        {116, 12, 0},   // one cell more: refused
+        {20, 11, 0},    // a wall
+        {MAP_MIN, 10, 0},  // the cell it stands on and heads for
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+        std::unique_ptr<LevelData> before(new LevelData(w.lev()));
+        int cells[PATH_CELLS_MAX][2];
+        int n = logic_click_preview(w.g(), c.x, c.y, cells, PATH_CELLS_MAX);
+        ASSERT_EQ(n, c.cells);
+        EXPECT_EQ(0, memcmp(before.get(), &w.lev(), sizeof(LevelData)));
+        if (!n) continue;
+        logic_click(w.g(), c.x, c.y);
+        Entity* p = w.player();
+        ASSERT_EQ(p->path_n, n - 1);
+        for (int i = 0; i < n; i++) {
+            EXPECT_EQ(cells[i][0], p->path[n - 1 - i][0]);
+            EXPECT_EQ(cells[i][1], p->path[n - 1 - i][1]);
+        }
+        w.lev() = *before;  // back to standing
+    }
+    int few[4][2];
+    EXPECT_EQ(4, logic_click_preview(w.g(), 30, 10, few, 4)) << "at most as many as asked for";
+    w.player()->active = 0;
+    EXPECT_EQ(0, logic_click_preview(w.g(), 30, 10, few, 4)) << "no player";
 }
 
 TEST(LogicPath, KeysWalkToTheLastFreeCellAndStartOnTheSecondTick) {
