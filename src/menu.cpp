@@ -312,7 +312,7 @@ void MenuMain::init() {
     gui = Container();
     font_load("font1");
     font_load("font2");
-    int box1 = gfx_img_load("box1"), box3 = gfx_img_load("box3");
+    int box3 = gfx_img_load("box3");
 
     Widget* logo = new Widget();
     int img = gfx_img_load("logo");
@@ -338,7 +338,9 @@ void MenuMain::init() {
     t->td(w_button_size("Play", MENU_DOWNLOAD, MAIN_BUTTON_W, BUTTON_H, box3));
     t->tr();
     t->td(w_button_size("Build", MENU_EDIT, MAIN_BUTTON_W, BUTTON_H, box3));
-    t->td(w_button_size("Settings", MENU_SETTINGS, MAIN_BUTTON_W, BUTTON_H, box1));
+    // Settings in the plain look of the buttons below: a lone lighter button
+    // reads as the one chosen.
+    t->td(w_button_size("Settings", MENU_SETTINGS, MAIN_BUTTON_W, BUTTON_H, 0));
     t->tr();
     t->td(w_button_size("Your Stats", MENU_STATS, MAIN_BUTTON_W, BUTTON_H, 0));
     t->td(w_button_size("Quit", MENU_QUIT, MAIN_BUTTON_W, BUTTON_H, 0));

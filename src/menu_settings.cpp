@@ -456,7 +456,9 @@ static void _menu_scroller_event(Game& game, Container& gui, Event& e) {
 void MenuCredits::init() { _menu_scroller_init(gui, menu_credits_text); }
 void MenuCredits::deinit() {}
 void MenuCredits::paint() {
-    menu_backdrop_paint(game);
+    // The text moves every tick, so every frame is drawn: night blue rather
+    // than the backdrop, whose picture would be filled in again each time.
+    gfx_clear_color(UI_NIGHT_DEEP);
     game.gfx_2d();
     gui.resize();
     gui.paint();

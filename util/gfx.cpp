@@ -353,6 +353,16 @@ void gfx_fingerprint_mix(const void* data, size_t n) {
     _gfx_print.h = h;
 }
 
+void gfx_clear_color(unsigned int rgb) {
+    if (_gfx_print.on) {
+        gfx_fingerprint_mix(&rgb, sizeof(rgb));
+        return;
+    }
+    glClearColor(((rgb >> 16) & 0xFF) / 255.0f, ((rgb >> 8) & 0xFF) / 255.0f, (rgb & 0xFF) / 255.0f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0);
+}
+
 // What decides the look of a draw call besides its vertices (colour,
 // matrices, texture and how it is applied, blending), read from
 // OpenGL itself so that no caller's way of setting it goes unseen.

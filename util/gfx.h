@@ -63,6 +63,10 @@ void gfx_img_quad(int img, float x1, float y1, float z1, float x2, float y2, flo
 void gfx_tex_quad(int tex, float x1, float y1, float z1, float x2, float y2, float z2,
                   float x3, float y3, float z3, float x4, float y4, float z4);
 
+// Fills the whole window with one colour (0xRRGGBB): as cheap as a clear,
+// where a picture or a rectangle over the window costs a fill of every pixel.
+void gfx_clear_color(unsigned int rgb);
+
 // ---- fingerprints of frames
 // While a fingerprint is taken nothing is drawn: every drawing call of this
 // layer and of the fonts folds what it would draw (vertices, texture, colour,

@@ -223,8 +223,7 @@ static int _kv_web_send(kv_web* web) {
     ssize_t sent = send(web->sockfd, req->data + req->pos, (size_t)(req->len - req->pos), MSG_NOSIGNAL);
     if (sent < 0) {
         if (_kv_web_retry(errno)) return 0;
-        perror("send");
-        fprintf(stderr, "send error!!\n");
+        fprintf(stderr, "web: the request could not be sent: %s\n", strerror(errno));
         web->error = 1;
         return 1;
     }
