@@ -180,6 +180,14 @@ TEST(ServerReplay, FeaturedMapsComeInOnlyWithWinningReplays) {
         EXPECT_EQ((int)db.query("select id from replays").size(), maps) << "the map compiler writes every replay";
     }
     EXPECT_EQ(server_store_seed(st.s.store, seed), maps) << "every featured map is won by its replay";
+    std::string kept, seeded;
+    {
+        MyDB db;
+        db.open(seed.c_str());
+        seeded = game_replay_find(db, "vq02");
+    }
+    EXPECT_TRUE(server_map_replay(st.s.store, "vq02", kept));
+    EXPECT_EQ(kept, seeded) << "a featured map keeps its replay";
     {
         // One map given another's replay, and one without any.
         MyDB db;
