@@ -295,7 +295,9 @@ bool server_map_store(ServerStore& st, const ServerMap& map, long now) {
         st.db.query((std::string("update maps set ") + RECOUNT_SQL + " where name = ?").c_str(), {map.name});
     // Scores proven on the map as it was are no scores of the map as it is.
     if (!st.db.error && !map.digest.empty())
-        st.db.query("delete from proofs where lid = ? and digest <> ?", {map.name, map.digest});
+        st.db.query("delete from proofs where lid = ? and digest <> ? and "
+                    "exists (select 1 from maps where name = ? and uid = ?)",
+                    {map.name, map.digest, map.name, map.uid});
     if (st.db.error) {
         st.db.rollback();
         return false;
