@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
             double t0 = wall_s();
             ServerReply r = server_handle(*s, "POST", target, body, "127.0.0.1");
             request.push_back((wall_s() - t0) * 1000);
-            if (r.status != 200) fprintf(stderr, "%s: refused with %d: %s\n", map.name.c_str(), r.status, r.body.c_str());
+            if (r.status != 200)
+                fprintf(stderr, "%s: refused with %d: %s\n", map.name.c_str(), r.status, r.body.c_str());
         }
         f.check_ms = median(check);
         f.request_ms = median(request);
