@@ -327,9 +327,13 @@ ServerReply api_standings(ServerStore& st, const std::string& lid, const std::st
     if (!server_proof_standings(st, lid, uid, standings))
         return api_error(API_STORE_ERROR, "The scores could not be read; try again later.");
     std::string text;
-    for (const ServerStanding& b : standings.best)
+    for (const ServerStanding& b : standings.best) {
+        // Proofs come from accounts only: the uid is "g:" and the name.
+        size_t prefix = strlen(SERVER_UID_PREFIX);
+        if (b.player.compare(0, prefix, SERVER_UID_PREFIX) != 0) prefix = 0;
         text += "best " + std::to_string(b.rank) + " " + std::to_string(b.score) + " " + std::to_string(b.ticks) +
-                " " + b.player.substr(strlen(SERVER_UID_PREFIX)) + "\n";
+                " " + b.player.substr(prefix) + "\n";
+    }
     if (standings.has_own)
         text += "own " + std::to_string(standings.own.rank) + " " + std::to_string(standings.own.score) + " " +
                 std::to_string(standings.own.ticks) + "\n";
