@@ -6,7 +6,8 @@
 // action and extra query come from the input. Mode 2: a share of a signed-in
 // account whose record is the input (padded or cut to one record). Mode 3: a
 // share of a map that its player wins by standing still, with the input as
-// its replay (given the map's digest when it decodes, so that it is played).
+// its replay (given the map's digest when it decodes, so that it is played),
+// then the same replay as a proof of that map.
 #include <unistd.h>
 #include <zlib.h>
 
@@ -130,6 +131,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            form_value(base64_encode(server_record_pack(idle_map()))) +
                            "&replay=" + form_value(base64_encode(replay));
         check(server_handle(*s, "POST", account_query("share"), body, "10.0.0.4"), true);
+        // The same replay as a proof of that map, then the map's replay and standings read back.
+        body = "&lid=1&score=999999&replay=" + form_value(base64_encode(replay));
+        check(server_handle(*s, "POST", account_query("proof"), body, "10.0.0.4"), true);
+        check(server_handle(*s, "GET", account_query("replay") + "&lid=1", "", "10.0.0.4"), true);
+        check(server_handle(*s, "GET", account_query("proof") + "&lid=1", "", "10.0.0.4"), true);
         break;
     }
     }

@@ -44,6 +44,7 @@ enum {
     SERVER_LIST_MAX = 50,              // maps of one downloaded list
     SERVER_HEADER_VALUE_MAX = 255,     // the game reads header values up to this
     SERVER_STATS_RECENT = 20,          // recent wins on a stats page
+    SERVER_PROOFS_SHOWN = 5,           // best proven scores a map's standings show
     // Account names fit the map record's author field and, behind "g:",
     // its uid field, so that a map and its lists always carry the whole name.
     SERVER_NAME_MAX = (int)sizeof(LevelData::uid) - 1 - 2,
@@ -231,6 +232,18 @@ int server_replay_refusal(int result, std::string& why);
 // Whether `replay` (Base64; "" when the seed map `name` carries none) wins
 // `lev` cleanly; false with a line on standard error.
 bool server_replay_seed_ok(const std::string& name, const std::string& replay, const LevelData& lev);
+// What a proof's play ended with, filled on the checking thread for a win.
+struct ServerProofEnd {
+    long score = 0;  // the game's own score of the final play copy
+    long ticks = 0;  // its timer: the ticks of play the win took
+};
+// The check of a proof: `bytes` played on `lev` (the stored record); any win
+// counts, cartridges left or not (its score says so), and fills *end.
+ServerCheckRun server_proof_job(const LevelData& lev, const std::string& bytes, std::shared_ptr<ServerProofEnd> end);
+// The digest of the map a replay was made on, as hex: "" when `bytes` are no replay.
+std::string server_replay_map_digest(const std::string& bytes);
+// The same digest of a stored record, as a replay of it carries it.
+std::string server_map_digest(const LevelData& lev);
 
 // ---------------------------------------------------------------- the store (server_store.cpp)
 
@@ -248,6 +261,10 @@ struct ServerMap {
     long ts = 0;
     int featured = 0;
     float measured = 0;  // difficulty measured by the map tool (seed maps); shown until players rate it
+    // Written by server_map_store only: the Base64 replay of the map's win,
+    // and the hex digest of its content (proofs of other content are dropped;
+    // "" keeps them).
+    std::string replay, digest;
 };
 
 struct ServerStore {
@@ -282,6 +299,32 @@ struct ServerPlay {
     int stars = 0, skulls = 0;
 };
 void server_play_store(ServerStore& st, const ServerPlay& play, long now);
+// The Base64 replay kept with a map; false when the map has none (or is not there).
+bool server_map_replay(ServerStore& st, const std::string& name, std::string& out);
+// One account's proven play of a map.
+struct ServerProof {
+    std::string lid, player;  // player: the uid
+    long score = 0, ticks = 0;
+    std::string digest;       // hex digest of the map content the replay won
+};
+// Keeps the proof when it beats the account's proof of that map (higher
+// score; equal score: fewer ticks); false on a store failure.
+bool server_proof_store(ServerStore& st, const ServerProof& proof, long now);
+struct ServerStanding {
+    long rank = 0, score = 0, ticks = 0;
+    std::string player;  // the uid
+};
+// The proofs of a map: the best SERVER_PROOFS_SHOWN in order (score, then
+// fewer ticks, then the earlier proof), the player's own when held, and how
+// many accounts hold one. false on a store failure.
+struct ServerStandings {
+    std::vector<ServerStanding> best;
+    bool has_own = false;
+    ServerStanding own;
+    long count = 0;
+};
+bool server_proof_standings(ServerStore& st, const std::string& lid, const std::string& player,
+                            ServerStandings& out);
 // Stores a signed-in player's rating; a zero leaves that part of an earlier rating.
 void server_rating_store(ServerStore& st, const std::string& lid, const std::string& uid, int stars,
                          int skulls, long now);
@@ -336,7 +379,7 @@ struct ServerLimits {
     ServerRate share{10, 1.0 / 60};       // maps shared
     ServerRate plays{30, 1.0 / 10};       // play reports
     ServerRate track{120, 1.0 / 2};       // usage events
-    ServerRate download{120, 1.0};        // lists downloaded by a guest, per address
+    ServerRate download{120, 1.0};        // lists, replays and standings fetched by a guest, per address
     ServerRate account{10, 1.0 / 60};     // account forms sent, per address
     ServerRate names{30, 1.0 / 10};       // requests naming no account, per address
     ServerRate login{20, 1.0 / 30};       // wrong tokens or passwords, per address and account

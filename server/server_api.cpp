@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base64.h"
+#include "logic.h"
 #include "util.h"
 
 static const char MSG_UPGRADE[] =
@@ -21,6 +23,11 @@ static const char MSG_SLOW_DOWN[] = "Too many requests in a short time. Wait a f
 static const char MSG_SHARE_SLOW[] = "You have shared many maps in a short time. Wait a few minutes and try again.";
 static const char MSG_TARGET[] = "Maps can only be shared with everyone.";
 static const char MSG_POST[] = "A map is shared with a form sent by POST.";
+static const char MSG_SIGN_IN_PROOF[] = "Sign in to prove your scores.";
+static const char MSG_NO_REPLAY_YET[] = "This map has no replay yet.";
+static const char MSG_BAD_PROOF[] = "The proof is not valid.";
+static const char MSG_PROOF_NO_REPLAY[] = "The proof came without the replay of its play.";
+static const char MSG_PROOF_OTHER_MAP[] = "The replay is of another map.";
 static const char MSG_NAMES[] = "Too many requests for accounts that do not exist. Wait a few minutes and try again.";
 
 enum {
@@ -231,6 +238,9 @@ int api_share_check(ServerStore& st, const ServerPairs& form, const ApiCaller& c
     kept.skulls = 0;
     map.data = server_record_pack(kept);
     if (map.data.empty()) return why = "The map could not be stored; try again later.", API_STORE_ERROR;
+    // Kept once its check wins: the same text every time, whatever Base64 came.
+    map.replay = base64_encode(replay);
+    map.digest = server_map_digest(kept);
     return 0;
 }
 
@@ -285,6 +295,119 @@ ServerReply api_share(Server& s, ServerStore& st, const ServerPairs& form, bool 
     return r;
 }
 
+// A map the service holds, named by the request's lid; false with the refusal in *refusal.
+bool api_known_map(ServerStore& st, const ServerPairs& q, ServerMap& map, ServerReply* refusal) {
+    std::string lid = server_param(q, "lid");
+    if (!server_map_name_ok(lid)) return *refusal = api_error(400, "The map's id is not valid."), false;
+    if (!server_map_find(st, lid, map))
+        return *refusal = api_error(404, "The service has no map named " + lid + "."), false;
+    return true;
+}
+
+// Reading what the service keeps of a map costs a guest a download.
+bool api_guest_reads(Server& s, ServerStore& st, const ApiCaller& c) {
+    return !c.uid.empty() || server_limit_take(s, st, s.limits.download, "download|" + c.rate_key);
+}
+
+ServerReply api_replay(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
+    if (!api_guest_reads(s, st, c)) return api_error(429, MSG_SLOW_DOWN);
+    ServerMap map;
+    ServerReply refusal;
+    if (!api_known_map(st, q, map, &refusal)) return refusal;
+    std::string replay;
+    if (!server_map_replay(st, map.name, replay)) return api_error(404, MSG_NO_REPLAY_YET);
+    ServerReply r = api_ok("ok");
+    r.body = replay;
+    return r;
+}
+
+// A map's proven scores as lines of text: the best, the caller's own, how many.
+ServerReply api_standings(ServerStore& st, const std::string& lid, const std::string& uid) {
+    ServerStandings standings;
+    if (!server_proof_standings(st, lid, uid, standings))
+        return api_error(API_STORE_ERROR, "The scores could not be read; try again later.");
+    std::string text;
+    for (const ServerStanding& b : standings.best) {
+        // Proofs come from accounts only: the uid is "g:" and the name.
+        size_t prefix = strlen(SERVER_UID_PREFIX);
+        if (b.player.compare(0, prefix, SERVER_UID_PREFIX) != 0) prefix = 0;
+        text += "best " + std::to_string(b.rank) + " " + std::to_string(b.score) + " " + std::to_string(b.ticks) +
+                " " + b.player.substr(prefix) + "\n";
+    }
+    if (standings.has_own)
+        text += "own " + std::to_string(standings.own.rank) + " " + std::to_string(standings.own.score) + " " +
+                std::to_string(standings.own.ticks) + "\n";
+    text += "count " + std::to_string(standings.count) + "\n";
+    ServerReply r = api_ok("ok");
+    r.body = text;
+    return r;
+}
+
+// The proof once its replay has been played: a win is kept, if it is the account's best.
+ServerReply api_proof_stored(Server& s, ServerStore& st, const ServerProof& proof,
+                             const std::shared_ptr<ServerProofEnd>& end, int result) {
+    std::string why;
+    if (result == LOGIC_REPLAY_OTHER_MAP) return api_error(400, MSG_PROOF_OTHER_MAP);
+    if (int refused = server_replay_refusal(result, why)) return api_error(refused, why);
+    ServerProof won = proof;
+    won.score = end->score;
+    won.ticks = end->ticks;
+    if (!server_proof_store(st, won, (long)server_now(s)))
+        return api_error(API_STORE_ERROR, "The score could not be stored; try again later.");
+    return api_standings(st, won.lid, won.player);
+}
+
+// GET: the standings. POST: a play's replay proven in the checking pool like
+// a share's, paid from the same budgets; a claim no better than the proof the
+// account holds is answered at once, unplayed.
+ServerReply api_proof(Server& s, ServerStore& st, const ServerPairs& q, const ServerPairs& form, bool post,
+                      const ApiCaller& c, const std::string& peer) {
+    ServerMap map;
+    ServerReply refusal;
+    if (!post) {
+        if (!api_guest_reads(s, st, c)) return api_error(429, MSG_SLOW_DOWN);
+        if (!api_known_map(st, q, map, &refusal)) return refusal;
+        return api_standings(st, map.name, c.uid);
+    }
+    if (c.uid.empty()) return api_error(401, MSG_SIGN_IN_PROOF);
+    if (!api_known_map(st, form, map, &refusal)) return refusal;
+    long claimed = 0;
+    if (!api_int(form, "score", API_TIME_MAX, &claimed)) return api_error(400, MSG_BAD_PROOF);
+    ServerStandings held;
+    if (!server_proof_standings(st, map.name, c.uid, held))
+        return api_error(API_STORE_ERROR, "The scores could not be read; try again later.");
+    if (held.has_own && held.own.score >= claimed) return api_standings(st, map.name, c.uid);
+    std::string why, bytes;
+    if (server_param(form, "replay").empty()) return api_error(400, MSG_PROOF_NO_REPLAY);
+    if (int refused = server_replay_bytes(form, bytes, why)) return api_error(refused, why);
+    LevelData lev;
+    if (!server_record_inflate(map.data, lev))
+        return api_error(API_STORE_ERROR, "The map could not be read; try again later.");
+    // Told apart before anything is played or paid for.
+    ServerProof proof;
+    proof.lid = map.name;
+    proof.player = c.uid;
+    proof.digest = server_map_digest(lev);
+    std::string digest = server_replay_map_digest(bytes);
+    if (digest.empty()) return api_error(400, "The replay of the play could not be read.");
+    if (digest != proof.digest) return api_error(400, MSG_PROOF_OTHER_MAP);
+    ServerCheckPtr check = std::make_shared<ServerCheck>();
+    check->account = c.uid;
+    check->address = peer;
+    double wait = 0;
+    if (!server_check_reserve(s, st, *check, &wait))
+        return api_wait(429, "Your plays have taken the service long to check. Wait " +
+                                 std::to_string((long)std::ceil(wait)) + " seconds and try again.", wait);
+    std::shared_ptr<ServerProofEnd> end = std::make_shared<ServerProofEnd>();
+    check->run = server_proof_job(lev, bytes, end);
+    check->answer = [proof, end](Server& s2, ServerStore& st2, const ServerCheck& done) {
+        return api_proof_stored(s2, st2, proof, end, done.result);
+    };
+    ServerReply r;
+    r.check = check;
+    return r;
+}
+
 ServerReply api_track(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {
     if (!server_limit_take(s, st, s.limits.track, "track|" + c.rate_key))
         return api_error(429, MSG_SLOW_DOWN);
@@ -325,5 +448,7 @@ ServerReply server_api(Server& s, ServerStore& st, const ServerPairs& query, con
     if (action == "download") return api_download(s, st, query, c);
     if (action == "share") return api_share(s, st, form, post, c, peer);
     if (action == "track") return api_track(s, st, query, c);
+    if (action == "replay") return api_replay(s, st, query, c);
+    if (action == "proof") return api_proof(s, st, query, form, post, c, peer);
     return api_error(400, MSG_UNKNOWN);
 }

@@ -123,6 +123,42 @@ ServerCheckRun server_replay_job(const LevelData& lev, const std::string& bytes)
     };
 }
 
+ServerCheckRun server_proof_job(const LevelData& lev, const std::string& bytes, std::shared_ptr<ServerProofEnd> end) {
+    std::shared_ptr<const LevelData> map = std::make_shared<const LevelData>(lev);
+    return [map, bytes, end](Game* g, double cpu_left, const ServerCheckGoOn& go_on) {
+        int verdict = _verdict(g, *map, bytes, cpu_left, go_on);
+        // A proof need not be clean: the cartridges left cost it points.
+        if (verdict == LOGIC_REPLAY_NOT_CLEAN) verdict = LOGIC_REPLAY_WON;
+        if (verdict == LOGIC_REPLAY_WON) {
+            end->score = logic_points(g->level);
+            end->ticks = g->level.timer;
+        }
+        return verdict;
+    };
+}
+
+static std::string _hex(const unsigned char* bytes, size_t n) {
+    static const char HEX[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < n; i++) {
+        out += HEX[bytes[i] >> 4];
+        out += HEX[bytes[i] & 15];
+    }
+    return out;
+}
+
+std::string server_replay_map_digest(const std::string& bytes) {
+    LogicReplay r;
+    if (!logic_replay_decode(bytes, r)) return std::string();
+    return _hex(r.digest, sizeof(r.digest));
+}
+
+std::string server_map_digest(const LevelData& lev) {
+    unsigned char digest[LOGIC_REPLAY_DIGEST_SIZE];
+    logic_replay_digest(lev, digest);  // made safe inside, as the check makes it
+    return _hex(digest, sizeof(digest));
+}
+
 int server_replay_refusal(int result, std::string& why) {
     const char* refusal = _verdict_text(result);
     if (!refusal) return 0;

@@ -34,6 +34,9 @@ const char* const SCHEMA_SQLITE[] = {
     "create table if not exists map_players (lid text not null, player text not null, "
     "primary key (lid, player)) without rowid",
     "create table if not exists meta (key text primary key, value text not null)",
+    // Each account's best proven play of a map; digest: the map content it won.
+    "create table if not exists proofs (lid text not null, player text not null, score int not null, "
+    "ticks int not null, digest text not null, ts int not null, primary key (lid, player)) without rowid",
 };
 
 const char* const SCHEMA_PG[] = {
@@ -51,6 +54,8 @@ const char* const SCHEMA_PG[] = {
     "category text, action text, value bigint, ts bigint not null)",
     "create table if not exists map_players (lid text not null, player text not null, primary key (lid, player))",
     "create table if not exists meta (key text primary key, value text not null)",
+    "create table if not exists proofs (lid text not null, player text not null, score bigint not null, "
+    "ticks bigint not null, digest text not null, ts bigint not null, primary key (lid, player))",
     // The rate limits and checking budgets of every process on this database
     // (server_limit.cpp). Unlogged: a crash forgets them, as a restart does.
     "create unlogged table if not exists rate_buckets (key text primary key, tokens double precision not null, "
@@ -69,6 +74,8 @@ const char* const ADDED_COLUMNS[][4] = {
     // The skulls the map tool measured for a featured map: a new campaign
     // shows its rising difficulty before anyone has rated it.
     {"maps", "measured", "real not null default 0", "double precision not null default 0"},
+    // Base64 of the replay of the map's win: shares and featured maps carry one.
+    {"maps", "replay", "text not null default ''", "text not null default ''"},
 };
 
 const char* const INDEXES[] = {
@@ -80,6 +87,7 @@ const char* const INDEXES[] = {
     "create index if not exists plays_player on plays (player)",
     "create index if not exists ratings_uid on ratings (uid)",
     "create index if not exists events_player on events (player)",
+    "create index if not exists proofs_rank on proofs (lid, score desc, ticks, ts, player)",
 };
 
 // Serialises set-up among service processes that share one PostgreSQL database.
@@ -180,7 +188,8 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
             fprintf(stderr, "server: seed map '%s' is not a valid map; skipped\n", map.name.c_str());
             continue;
         }
-        if (!server_replay_seed_ok(map.name, game_replay_find(seed, row["id"].c_str()), lev)) continue;
+        map.replay = game_replay_find(seed, row["id"].c_str());
+        if (!server_replay_seed_ok(map.name, map.replay, lev)) continue;
         if (server_map_find(st, map.name, old) && old.uid != server_uid(SERVER_SEED_AUTHOR)) {
             fprintf(stderr, "server: seed map '%s' is taken by %s; skipped\n", map.name.c_str(), old.uid.c_str());
             continue;
@@ -194,9 +203,12 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
         map.data = server_record_pack(lev);
         map.featured = (int)i + 1;
         map.measured = lev.skulls > 0 && lev.skulls <= 5 ? lev.skulls : 0;
+        map.digest = server_map_digest(lev);
         // Unchanged seed maps are left as they are, so that the lists built from them stay good.
+        std::string old_replay;
         if (!old.data.empty() && old.data == map.data && old.title == map.title && old.intro == map.intro &&
-            old.featured == map.featured && std::fabs(old.measured - map.measured) < 1e-4f) {
+            old.featured == map.featured && std::fabs(old.measured - map.measured) < 1e-4f &&
+            server_map_replay(st, map.name, old_replay) && old_replay == map.replay) {
             loaded++;
             continue;
         }
@@ -268,18 +280,24 @@ bool server_map_find(ServerStore& st, const std::string& name, ServerMap& out) {
 
 bool server_map_store(ServerStore& st, const ServerMap& map, long now) {
     st.db.begin();
-    st.db.query("insert into maps (name, uid, author, title, intro, data, ts, featured, measured) "
-                "values (?,?,?,?,?,?,?,?,?) "
+    st.db.query("insert into maps (name, uid, author, title, intro, data, ts, featured, measured, replay) "
+                "values (?,?,?,?,?,?,?,?,?,?) "
                 "on conflict (name) do update set author = excluded.author, title = excluded.title, "
                 "intro = excluded.intro, data = excluded.data, ts = excluded.ts, measured = excluded.measured, "
+                "replay = excluded.replay, "
                 "featured = case when excluded.featured > 0 then excluded.featured else maps.featured end "
                 "where maps.uid = excluded.uid",
                 {map.name, map.uid, map.author, map.title, map.intro, map.data, std::to_string(now),
-                 std::to_string(map.featured), std::to_string(map.measured)},
+                 std::to_string(map.featured), std::to_string(map.measured), map.replay},
                 1u << 5);
     // Plays may come before the map: a new one starts with the players it already had.
     if (!st.db.error)
         st.db.query((std::string("update maps set ") + RECOUNT_SQL + " where name = ?").c_str(), {map.name});
+    // Scores proven on the map as it was are no scores of the map as it is.
+    if (!st.db.error && !map.digest.empty())
+        st.db.query("delete from proofs where lid = ? and digest <> ? and "
+                    "exists (select 1 from maps where name = ? and uid = ?)",
+                    {map.name, map.digest, map.name, map.uid});
     if (st.db.error) {
         st.db.rollback();
         return false;
@@ -300,6 +318,62 @@ void server_play_store(ServerStore& st, const ServerPlay& p, long now) {
                                  {p.lid, p.player});
     if (!st.db.error && !first.empty())
         st.db.query("update maps set players = players + 1 where name = ?", {p.lid});
+}
+
+bool server_map_replay(ServerStore& st, const std::string& name, std::string& out) {
+    MyResult r = st.db.query("select replay from maps where name = ?", {name});
+    if (r.empty() || r[0]["replay"].empty()) return false;
+    out = r[0]["replay"];
+    return true;
+}
+
+bool server_proof_store(ServerStore& st, const ServerProof& p, long now) {
+    // An equal play proven again keeps the earlier proof's place.
+    st.db.query("insert into proofs (lid, player, score, ticks, digest, ts) values (?,?,?,?,?,?) "
+                "on conflict (lid, player) do update set score = excluded.score, ticks = excluded.ticks, "
+                "digest = excluded.digest, ts = excluded.ts "
+                "where excluded.score > proofs.score or "
+                "(excluded.score = proofs.score and excluded.ticks < proofs.ticks) or proofs.digest <> excluded.digest",
+                {p.lid, p.player, std::to_string(p.score), std::to_string(p.ticks), p.digest, std::to_string(now)});
+    return !st.db.error;
+}
+
+bool server_proof_standings(ServerStore& st, const std::string& lid, const std::string& player,
+                            ServerStandings& out) {
+    out = ServerStandings();
+    static const std::string best_sql = "select player, score, ticks from proofs where lid = ? "
+                                        "order by score desc, ticks asc, ts asc, player asc limit " +
+                                        std::to_string((int)SERVER_PROOFS_SHOWN);
+    MyResult best = st.db.query(best_sql.c_str(), {lid});
+    if (st.db.error) return false;
+    for (MyRow& r : best) {
+        ServerStanding s;
+        s.rank = (long)out.best.size() + 1;
+        s.player = r["player"];
+        s.score = atol(r["score"].c_str());
+        s.ticks = atol(r["ticks"].c_str());
+        out.best.push_back(s);
+    }
+    MyResult count = st.db.query("select count(*) as n from proofs where lid = ?", {lid});
+    if (st.db.error || count.empty()) return false;
+    out.count = atol(count[0]["n"].c_str());
+    if (player.empty()) return true;
+    MyResult own = st.db.query("select score, ticks, ts from proofs where lid = ? and player = ?", {lid, player});
+    if (st.db.error) return false;
+    if (own.empty()) return true;
+    MyRow& o = own[0];
+    // Its place in the same order as the best: those before it, plus one.
+    MyResult before = st.db.query(
+        "select count(*) as n from proofs where lid = ? and (score > ? or (score = ? and (ticks < ? or "
+        "(ticks = ? and (ts < ? or (ts = ? and player < ?))))))",
+        {lid, o["score"], o["score"], o["ticks"], o["ticks"], o["ts"], o["ts"], player});
+    if (st.db.error || before.empty()) return false;
+    out.has_own = true;
+    out.own.player = player;
+    out.own.score = atol(o["score"].c_str());
+    out.own.ticks = atol(o["ticks"].c_str());
+    out.own.rank = atol(before[0]["n"].c_str()) + 1;
+    return true;
 }
 
 void server_rating_store(ServerStore& st, const std::string& lid, const std::string& uid, int stars, int skulls,

@@ -312,6 +312,116 @@ TEST_P(ServerApi, RatingsAverageTheNonZeroOnesAndTheLatestWins) {
     EXPECT_EQ(popular[0]["name"], "vault") << "played by the most players";
 }
 
+TEST_P(ServerApi, ReplaysAreKeptAndProofsRankedByTheServicesOwnScore) {
+    Service svc(true, GetParam());
+    Player alice = account(svc, "alice", "secret1"), bob = account(svc, "bob", "secret2"),
+           carol = account(svc, "carol", "secret3"), dave = account(svc, "dave", "secret4"),
+           erin = account(svc, "erin", "secret5"), frank = account(svc, "frank smith", "secret6"),
+           gina = account(svc, "gina", "secret7"), guest;
+    auto error = [](const ServerReply& r) {
+        for (auto& h : r.headers)
+            if (h.first == "X-Error") return h.second;
+        return std::string();
+    };
+    // A hallway with a cartridge on the way to the window: the straight walk
+    // takes it, the walk round it wins with fewer points.
+    World w, w2, w3;
+    w.draw(60, 60, {"#########", "#@..$...W", "#.......#", "#########"});
+    LevelData map = w.lev();
+    mystrcpy(map.name, sizeof(map.name), "hallway");
+    LevelData walled = map;
+    walled.data[62][62] = T_WALL;
+    std::string clean = base64_encode(record_play(w.g(), map, [](Game& g) { logic_click(g, 67, 61); }));
+    std::string round = base64_encode(record_play(w2.g(), map, [](Game& g) {
+        logic_click(g, 61, 62);
+        recorded_tick(g, 20);
+        logic_click(g, 66, 62);
+        recorded_tick(g, 60);
+        logic_click(g, 67, 61);
+    }));
+    std::string walled_win = base64_encode(record_play(w3.g(), walled, [](Game& g) { logic_click(g, 67, 61); }));
+    const LevelData &clean_end = w.g().level, &round_end = w2.g().level;
+    ASSERT_LT(logic_points(round_end), logic_points(clean_end));
+    std::string cut_short;
+    {
+        std::string bytes;
+        LogicReplay r;
+        ASSERT_TRUE(base64_decode(clean, &bytes) && logic_replay_decode(bytes, r));
+        r.ticks -= 20;
+        cut_short = base64_encode(logic_replay_encode(r));
+    }
+    auto line = [](const char* kind, int rank, const LevelData& end, const char* name) {
+        return std::string(kind) + " " + std::to_string(rank) + " " + std::to_string(logic_points(end)) + " " +
+               std::to_string(end.timer) + (name ? std::string(" ") + name : std::string()) + "\n";
+    };
+    std::string share = share_body(base64_encode(pack(&map, sizeof(map)))) + "&replay=" + web_urlencode(clean);
+    ASSERT_EQ(error(svc.handle(alice.query("share"), share)), "");
+
+    // The shared map's replay comes back; a map without one and an unknown map are refused.
+    ServerMap bare;
+    bare.name = "bare";
+    bare.uid = "g:alice";
+    bare.author = "alice";
+    bare.data = pack(&map, sizeof(map));
+    ASSERT_TRUE(server_map_store(svc.s.store, bare, 1));
+    ServerReply r = svc.handle(guest.query("replay") + "&lid=hallway");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, clean);
+    r = svc.handle(guest.query("replay") + "&lid=bare");
+    EXPECT_EQ(r.status, 404);
+    EXPECT_EQ(error(r), "This map has no replay yet.");
+    EXPECT_EQ(svc.handle(guest.query("replay") + "&lid=nowhere").status, 404);
+    EXPECT_EQ(svc.handle(guest.query("proof") + "&lid=nowhere").status, 404);
+
+    struct Step {
+        const char* what;
+        const Player* who;
+        std::string replay;
+        long claim;
+        int status;
+        std::string error, body;  // body "" is not looked at
+    } steps[] = {
+        {"a guest proves nothing", &guest, clean, 1, 401, "Sign in to prove your scores.", ""},
+        {"a replay of another map", &bob, walled_win, 1, 400, "The replay is of another map.", ""},
+        {"a replay that loses", &bob, cut_short, 1, 400, "The replay does not win the map.", ""},
+        {"a win past the cartridge, its claim ignored", &bob, round, 99999, 200, "",
+         line("best", 1, round_end, "bob") + line("own", 1, round_end, nullptr) + "count 1\n"},
+        {"no better than held: answered unplayed", &bob, "QUJD", logic_points(round_end), 200, "",
+         line("best", 1, round_end, "bob") + line("own", 1, round_end, nullptr) + "count 1\n"},
+        {"a better play ranks first", &carol, clean, 1, 200, "",
+         line("best", 1, clean_end, "carol") + line("best", 2, round_end, "bob") +
+             line("own", 1, clean_end, nullptr) + "count 2\n"},
+        {"an equal play ranks behind the earlier", &bob, clean, 99999, 200, "",
+         line("best", 1, clean_end, "carol") + line("best", 2, clean_end, "bob") +
+             line("own", 2, clean_end, nullptr) + "count 2\n"},
+        {"a third", &dave, round, 1, 200, "", ""},
+        {"a fourth", &erin, round, 1, 200, "", ""},
+        {"a sixth sees the best five and its own place", &frank, round, 1, 200, "", ""},
+    };
+    for (const Step& c : steps) {
+        SCOPED_TRACE(c.what);
+        g_fake_now += 1;
+        r = svc.handle(c.who->query("proof"), "&lid=hallway&score=" + std::to_string(c.claim) +
+                                                  "&replay=" + web_urlencode(c.replay));
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(error(r), c.error);
+        if (!c.body.empty()) {
+            EXPECT_EQ(r.body, c.body);
+        }
+    }
+    r = svc.handle(gina.query("proof"), "&lid=hallway&score=1&replay=" + web_urlencode(round));
+    std::string five = line("best", 1, clean_end, "carol") + line("best", 2, clean_end, "bob") +
+                       line("best", 3, round_end, "dave") + line("best", 4, round_end, "erin") +
+                       line("best", 5, round_end, "frank smith");
+    EXPECT_EQ(r.body, five + line("own", 6, round_end, nullptr) + "count 6\n");
+    EXPECT_EQ(svc.handle(guest.query("proof") + "&lid=hallway").body, five + "count 6\n");
+
+    // The map shared again as another map: the scores proven on the old one go.
+    share = share_body(base64_encode(pack(&walled, sizeof(walled)))) + "&replay=" + web_urlencode(walled_win);
+    ASSERT_EQ(error(svc.handle(alice.query("share"), share)), "");
+    EXPECT_EQ(svc.handle(guest.query("proof") + "&lid=hallway").body, "count 0\n");
+}
+
 TEST_P(ServerHostile, RefusedUploadsLeaveTheStoreUnchanged) {
     Service svc(false, GetParam());
     svc.start();
@@ -588,6 +698,9 @@ TEST(ServerStore, AStoreFromBeforeGetsItsCountsAndKeepsItsAccounts) {
     ASSERT_TRUE(server_list(s.store, "c~popular", "", popular, why));
     ASSERT_EQ(popular.size(), 2u);
     EXPECT_EQ(popular[0]["name"], "b");
+    std::string replay;
+    EXPECT_FALSE(server_map_replay(s.store, "a", replay)) << "an old map has no replay, and reads as none";
+    EXPECT_EQ(server_count(s.store, "proofs"), 0);
     s.store.db.close();
     std::string cmd = "rm -rf '" + dir + "'";
     EXPECT_EQ(system(cmd.c_str()), 0);

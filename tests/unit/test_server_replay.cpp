@@ -141,23 +141,31 @@ TEST(ServerReplay, ChecksArePaidForByTheAccountRefusedOrNot) {
         double later;   // seconds before it
         int status;
         const char* error;  // the start of the X-Error
+        bool proof;         // a proof of the map shared last, not a share
     } steps[] = {
-        {"a costly share is checked, and refused", 0, true, 0, 400, "The replay takes too long to check."},
-        {"the next is refused before any checking", 0, true, 0, 429, "Your maps have taken the service long"},
-        {"so is an honest one of the same account", 0, false, 0, 429, "Your maps have taken the service long"},
-        {"another account is not held up", 1, false, 0, 200, ""},
-        {"two minutes later the budget is back", 0, false, 120, 200, ""},
+        {"a costly share is checked, and refused", 0, true, 0, 400, "The replay takes too long to check.", false},
+        {"the next is refused before any checking", 0, true, 0, 429, "Your maps have taken the service long", false},
+        {"so is an honest one of the same account", 0, false, 0, 429, "Your maps have taken the service long", false},
+        {"another account is not held up", 1, false, 0, 200, "", false},
+        {"a proof is paid from the same budget", 0, false, 0, 429, "Your plays have taken the service long", true},
+        {"two minutes later the budget is back", 0, false, 120, 200, "", false},
+        {"and a proof is played", 0, false, 0, 200, "", true},
     };
     int n = 0;
+    std::string shared;
     for (const Step& c : steps) {
         SCOPED_TRACE(c.what);
         now += c.later;
         LevelData lev = c.hostile ? maze : honest;
         mystrcpy(lev.name, sizeof(lev.name), ("map" + std::to_string(n++)).c_str());
-        std::string body = "&target=1&id=1700000123&title=T&intro=&data=" + web_urlencode(packed(lev)) +
-                           "&replay=" + web_urlencode(c.hostile ? costly : won);
+        std::string replay = "&replay=" + web_urlencode(c.hostile ? costly : won);
+        std::string body = c.proof ? "&lid=" + shared + "&score=1" + replay
+                                   : "&target=1&id=1&title=T&intro=&data=" + web_urlencode(packed(lev)) + replay;
         const char* who = c.who ? "bob" : "alice";
-        ServerReply r = server_handle(st.s, "POST", share_target(who, passwords[c.who]), body, "127.0.0.1");
+        std::string target = share_target(who, passwords[c.who]);
+        if (c.proof) target.replace(target.rfind("share"), 5, "proof");
+        ServerReply r = server_handle(st.s, "POST", target, body, "127.0.0.1");
+        if (!c.proof && r.status == 200) shared = lev.name;
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(error_of(r).compare(0, strlen(c.error), c.error), 0) << error_of(r);
         bool retry = false;
@@ -180,6 +188,14 @@ TEST(ServerReplay, FeaturedMapsComeInOnlyWithWinningReplays) {
         EXPECT_EQ((int)db.query("select id from replays").size(), maps) << "the map compiler writes every replay";
     }
     EXPECT_EQ(server_store_seed(st.s.store, seed), maps) << "every featured map is won by its replay";
+    std::string kept, seeded;
+    {
+        MyDB db;
+        db.open(seed.c_str());
+        seeded = game_replay_find(db, "vq02");
+    }
+    EXPECT_TRUE(server_map_replay(st.s.store, "vq02", kept));
+    EXPECT_EQ(kept, seeded) << "a featured map keeps its replay";
     {
         // One map given another's replay, and one without any.
         MyDB db;
