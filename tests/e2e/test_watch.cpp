@@ -76,4 +76,13 @@ TEST(Watch, AWonTutorialPlaysToItsLastTickAndCountsNothing) {
         EXPECT_EQ(g.state, STATE_MENU_PLAY);
         EXPECT_NE(game_notice_text().find(b.says), std::string::npos) << game_notice_text();
     }
+
+    // A game ended while watching starts again on the list, not on the show.
+    watch_open(g, game_replay_find(g.gamedb, "t01"), STATE_MENU_PLAY);
+    h.tick(10);
+    ASSERT_EQ(g.state, STATE_WATCH);
+    h.stop();
+    Harness again(h.home());
+    again.start();
+    EXPECT_EQ(again.game().state, STATE_MENU_PLAY);
 }
