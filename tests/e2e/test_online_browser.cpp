@@ -13,6 +13,7 @@
 #include "widgets.h"
 #include "screenshots.h"
 #include "test_online_service.h"
+#include "watch.h"
 
 using namespace onlinetest;
 
@@ -59,21 +60,21 @@ void click_label(Harness& h, const char* text) {
 }
 
 // Serves lists by query: c~newest has two maps, u~ and f~ lists one, c~empty
-// none; the same standings for every map, and a refusal for every replay.
+// none; the same standings for every map, and a replay for the map named
+// `won` only.
 struct Lists {
     Game* game = nullptr;
     std::mutex lock;
     std::map<std::string, std::string> files;  // encoded query -> list file
-    std::string standings;
+    std::string standings, won, replay;
 
     Answer operator()(const std::string& r) {
-        if (action_of(r) == "proof") {
-            std::lock_guard<std::mutex> l(lock);
-            return ok(standings);
-        }
+        std::lock_guard<std::mutex> l(lock);
+        if (action_of(r) == "proof") return ok(standings);
+        if (action_of(r) == "replay" && !won.empty() && r.find("&lid=" + won + " ") != std::string::npos)
+            return ok(replay);
         if (action_of(r) == "replay") return error("This map has no replay yet.");
         if (action_of(r) != "download") return ok();
-        std::lock_guard<std::mutex> l(lock);
         for (auto& f : files)
             if (r.find("&q=" + f.first + " ") != std::string::npos) return ok(f.second);
         return ok(list_file({}));
@@ -296,4 +297,24 @@ TEST_F(OnlineBrowser, TheDetailShowsTheBestProvenScoresOncePerMapAndWatchingSays
     EXPECT_TRUE(loop_until(g, [&] { return g.state == STATE_MENU_DOWNLOAD2; }));
     EXPECT_EQ("Could not watch Second: This map has no replay yet.", game_notice_text());
     EXPECT_NE(std::string::npos, svc.requests("replay")[0].find("&_action=replay&lid=nm2 "));
+
+    // A shared tutorial, with the replay the service keeps of its win, plays.
+    ListRow shared = map_row(g, "s1", "Shared", "1");
+    ASSERT_TRUE(logic_load(g, g.gamedb, "t01"));
+    int len = 0;
+    const char* packed = logic_pack(g, &len);
+    ASSERT_TRUE(packed);
+    shared.name = "t01";
+    shared.data = std::string(packed, (size_t)len);
+    lists.set("c%7efeatured", {shared});
+    {
+        std::lock_guard<std::mutex> l(lists.lock);
+        lists.won = "t01";
+        lists.replay = game_replay_find(g.gamedb, "t01");
+    }
+    browse(h, svc, "c~featured", "Featured");
+    click_label(h, "Watch how it was won");
+    click_label(h, "Watch");
+    EXPECT_TRUE(loop_until(g, [&] { return watch_progress().phase == WATCH_PLAYING; })) << game_notice_text();
+    EXPECT_EQ(STATE_WATCH, g.state);
 }
