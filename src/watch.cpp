@@ -53,9 +53,11 @@ struct WatchRun {
     LevelData start;       // the map as the replay starts it
     LogicReplayCursor at;
     // What watching must give back: the play copy, the rules' random
-    // numbers and the editor's mark of a map beaten cleanly.
+    // numbers, the count of rewind snapshots and the editor's mark of a map
+    // beaten cleanly.
     LevelData kept;
     unsigned rng = 1;
+    int rewinds = 0;
     int dirty = 0;
 };
 WatchRun _watch;
@@ -144,6 +146,7 @@ bool _watch_load(Game& game, const std::string& b64) {
 void _watch_keep(Game& game, int back) {
     _watch.kept = game.level;
     _watch.rng = game.rng;
+    _watch.rewinds = game._rewind_n;
     _watch.dirty = game._edit.dirty;
     _watch.back = back;
     _watch.lid.clear();
@@ -289,6 +292,7 @@ void Watch::init() {
 void Watch::deinit() {
     game.level = _watch.kept;
     game.rng = _watch.rng;
+    game._rewind_n = _watch.rewinds;
     game._edit.dirty = _watch.dirty;
     _watch.lid.clear();
     game.state = _watch.back;

@@ -270,7 +270,7 @@ TEST(OnlineErrorScreen, UpgradeNoticeOpensTheErrorScreenInItsUpgradeMode) {
     EXPECT_FALSE(shows(g, "Sign In"));
 }
 
-TEST_F(OnlineBrowser, TheDetailShowsTheBestProvenScoresOncePerMapAndWatchingSaysWhyItCannot) {
+TEST_F(OnlineBrowser, TheDetailShowsTheBestProvenScoresOncePerMapAndItsWinCanBeWatched) {
     Game& g = h.game();
     {
         std::lock_guard<std::mutex> l(lists.lock);
@@ -315,6 +315,7 @@ TEST_F(OnlineBrowser, TheDetailShowsTheBestProvenScoresOncePerMapAndWatchingSays
     browse(h, svc, "c~featured", "Featured");
     click_label(h, "Watch how it was won");
     click_label(h, "Watch");
+    screenshot(h, "watch-loading");
     EXPECT_TRUE(loop_until(g, [&] { return watch_progress().phase == WATCH_PLAYING; })) << game_notice_text();
     EXPECT_EQ(STATE_WATCH, g.state);
 }
