@@ -2,8 +2,8 @@
 // answers, storing downloaded lists into net.db and opening the service's
 // pages in the browser.
 //
-// Sections: where the service is, the common query, the requests, finishing
-// exchanges, storing a download, opening a page.
+// Sections: where the service is, the common query, the requests, watching
+// and proving wins, finishing exchanges, storing a download, opening a page.
 #include "game_web.h"
 
 #include <sqlite3.h>
@@ -381,7 +381,10 @@ static void _game_web_proof_done() {
         if (st.count >= st.own.rank) text += " of " + std::to_string(st.count);
     }
     game_notice(text, GAME_NOTICE_LONG);
-    // The answer carries the map's standings: no need to ask again.
+    // The answer carries the map's standings: no need to ask again, unless
+    // the list already asks for another map's.
+    const GameWebStandings& kept = _game_web_standings;
+    if (kept.status == GAME_WEB_WAITING && kept.lid != _game_web_proof_lid) return;
     _game_web_standings_keep(_game_web_proof_lid, st, GAME_WEB_READY);
 }
 

@@ -1,5 +1,6 @@
-// The online service as the game sees it: the five request slots, the
-// common query, reading answers and storing downloaded lists.
+// The online service as the game sees it: the request slots, the common
+// query, reading answers, storing downloaded lists, and the replays, proofs
+// and standings of won maps.
 #pragma once
 
 #include <string>
