@@ -22,6 +22,7 @@
 #include "mixer.h"
 #include "myview.h"
 #include "util.h"
+#include "watch.h"
 #include "web.h"
 
 static const char* GAME_NAME = "Velquist";
@@ -66,6 +67,7 @@ void _game_states_init(Game& g) {
     _game_states[STATE_MENU_ERROR] = new MenuError(g);
     _game_states[STATE_MENU_CREDITS] = new MenuCredits(g);
     _game_states[STATE_MENU_HELP] = new MenuHelp(g);
+    _game_states[STATE_WATCH] = new Watch(g);
 }
 
 // Frees the screen objects; a later _game_states_init may build them again
@@ -92,7 +94,7 @@ public:
 
     void next(Game& g, int _state) override {
         if (State* s = _game_screen(g.state)) s->deinit();
-        if (_state < STATE_MENU_MAIN || _state > STATE_MENU_HELP) {
+        if (_state < STATE_MENU_MAIN || _state > STATE_LAST) {
             // Only a damaged saved record can ask for a screen that does not exist.
             fprintf(stderr, "next: no screen %d, going to the main menu\n", _state);
             _state = STATE_MENU_MAIN;

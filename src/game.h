@@ -47,7 +47,8 @@ enum {
     STATE_MENU_EDIT = 8, STATE_MENU_PLAY = 9, STATE_LEVEL_INTRO = 10,
     STATE_MENU_SETTINGS = 11, STATE_MENU_DOWNLOAD1 = 12, STATE_LEVEL_WIN = 13,
     STATE_MENU_DOWNLOAD2 = 14, STATE_EDIT_SHARE = 15, STATE_MENU_ERROR = 16,
-    STATE_MENU_CREDITS = 17, STATE_MENU_HELP = 18
+    STATE_MENU_CREDITS = 17, STATE_MENU_HELP = 18, STATE_WATCH = 19,
+    STATE_LAST = STATE_WATCH  // the highest code with a screen
 };
 
 // Per-cell flags of ExtData::info.
@@ -366,7 +367,7 @@ public:
     void open_url(const char* url);
 };
 
-// Screens by STATE_ code; slots 0 and 19 to 31 stay empty.
+// Screens by STATE_ code; slots 0 and 20 to 31 stay empty.
 extern State* _game_states[STATE_TABLE_MAX];
 void _game_states_init(Game& g);
 

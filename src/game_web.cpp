@@ -2,8 +2,8 @@
 // answers, storing downloaded lists into net.db and opening the service's
 // pages in the browser.
 //
-// Sections: where the service is, the common query, the requests, finishing
-// exchanges, storing a download, opening a page.
+// Sections: where the service is, the common query, the requests, watching
+// and proving wins, finishing exchanges, storing a download, opening a page.
 #include "game_web.h"
 
 #include <sqlite3.h>
@@ -31,6 +31,7 @@
 #endif
 
 WebRequest w_track, w_share, w_download, w_plays, w_valid;
+WebRequest w_replay, w_proof, w_standings;
 
 static const char GAME_WEB_SCRIPT[] = "/velquist/api.php?";
 static const char GAME_WEB_VINFO[] = "1.0.3-Desktop-Linux-KAVODEL";
@@ -100,10 +101,10 @@ std::string game_core_request(Game& game, const char* request, const char* actio
 // When each slot's exchange began (kv_web_get_ticks), for the overall deadline.
 static long _game_web_started[GAME_WEB_SLOTS];
 
-static WebRequest* const _game_web_slots[GAME_WEB_SLOTS] = {&w_track, &w_share, &w_download, &w_plays,
-                                                            &w_valid};
-static const char* const _game_web_slot_names[GAME_WEB_SLOTS] = {"track", "share", "download", "plays",
-                                                                 "valid"};
+static WebRequest* const _game_web_slots[GAME_WEB_SLOTS] = {&w_track, &w_share,  &w_download, &w_plays,
+                                                            &w_valid, &w_replay, &w_proof,    &w_standings};
+static const char* const _game_web_slot_names[GAME_WEB_SLOTS] = {"track", "share",  "download", "plays",
+                                                                 "valid", "replay", "proof",    "standings"};
 
 static int _game_web_slot_index(const WebRequest& slot) {
     for (int i = 0; i < GAME_WEB_SLOTS; i++)
@@ -234,6 +235,159 @@ void game_web_track(Game& game, const char* page, const char* category, const ch
     _game_web_start(w_track, q, "");
 }
 
+// ---------------------------------------------------------------- watching and proving wins
+
+static GameWebReplay _game_web_replay;
+static GameWebStandings _game_web_standings;
+static std::string _game_web_proof_lid;  // the map of the proof in flight
+
+static std::string _game_web_body(WebRequest& r) {
+    int len = 0;
+    const unsigned char* p = r.get_response(&len);
+    return p && len > 0 ? std::string((const char*)p, (size_t)len) : std::string();
+}
+
+// What went wrong with a finished exchange, or "" when its answer can be used.
+static std::string _game_web_why(WebRequest& request) {
+    if (request.has_error()) return "the service did not answer.";
+    if (request.get_header("X-Response").empty()) return GAME_WEB_INVALID;
+    return request.get_header("X-Error");
+}
+
+void game_web_replay(Game& game, const std::string& lid) {
+    _game_web_replay = GameWebReplay();
+    _game_web_replay.lid = lid;
+    _game_web_replay.status = GAME_WEB_WAITING;
+    _game_web_start(w_replay, game_core_request(game, GAME_WEB_SCRIPT, "replay") + _game_web_pair("lid", lid), "");
+}
+
+const GameWebReplay& game_web_replay_fetched() { return _game_web_replay; }
+
+static void _game_web_replay_done() {
+    GameWebReplay& r = _game_web_replay;
+    r.why = _game_web_why(w_replay);
+    r.b64 = r.why.empty() ? _game_web_body(w_replay) : std::string();
+    // Only the first line, in case the service ended the text with a break.
+    size_t end = r.b64.find_first_of("\r\n");
+    if (end != std::string::npos) r.b64.resize(end);
+    if (r.why.empty() && r.b64.empty()) r.why = "the service sent no replay.";
+    r.status = r.why.empty() ? GAME_WEB_READY : GAME_WEB_FAILED;
+}
+
+namespace {
+// A whole number of at most nine digits, nothing else.
+bool _game_web_count(const std::string& word, int* out) {
+    if (word.empty() || word.size() > 9 || word.find_first_not_of("0123456789") != std::string::npos) return false;
+    *out = atoi(word.c_str());
+    return true;
+}
+
+// "<rank> <score> <ticks>" from the words at `at` on.
+bool _game_web_proven(const std::vector<std::string>& words, size_t at, GameWebProven* p) {
+    return words.size() >= at + 3 && _game_web_count(words[at], &p->rank) && p->rank >= 1 &&
+           _game_web_count(words[at + 1], &p->score) && _game_web_count(words[at + 2], &p->ticks);
+}
+
+// A player's name as the service sent it, with nothing in it a label
+// could misread.
+std::string _game_web_name(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) out += c < ' ' || c == 0x7F ? ' ' : (char)c;
+    return out;
+}
+}  // namespace
+
+GameWebStandings game_web_standings_parse(const std::string& body) {
+    GameWebStandings st;
+    size_t start = 0;
+    while (start < body.size()) {
+        size_t end = body.find('\n', start);
+        if (end == std::string::npos) end = body.size();
+        std::string line = body.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // The first four words; the name is the rest of a "best" line.
+        std::vector<std::string> words;
+        size_t at = 0;
+        while (words.size() < 4 && at <= line.size()) {
+            size_t sp = line.find(' ', at);
+            if (sp == std::string::npos) sp = line.size();
+            words.push_back(line.substr(at, sp - at));
+            at = sp + 1;
+        }
+        GameWebProven p;
+        if (words[0] == "best" && _game_web_proven(words, 1, &p) && at < line.size()) {
+            p.player = _game_web_name(line.substr(at));
+            if ((int)st.best.size() < GAME_WEB_BEST_MAX) st.best.push_back(p);
+        } else if (words[0] == "own" && _game_web_proven(words, 1, &p)) {
+            st.has_own = true;
+            st.own = p;
+        } else if (words[0] == "count" && words.size() == 2) {
+            _game_web_count(words[1], &st.count);
+        }
+    }
+    return st;
+}
+
+// Keeps standings for map lid, telling the screens that show them.
+static void _game_web_standings_keep(const std::string& lid, GameWebStandings st, int status) {
+    st.lid = lid;
+    st.status = status;
+    st.serial = _game_web_standings.serial + 1;
+    _game_web_standings = st;
+}
+
+void game_web_standings(Game& game, const std::string& lid) {
+    _game_web_standings_keep(lid, GameWebStandings(), GAME_WEB_WAITING);
+    _game_web_start(w_standings, game_core_request(game, GAME_WEB_SCRIPT, "proof") + _game_web_pair("lid", lid), "");
+}
+
+const GameWebStandings& game_web_standings_kept() { return _game_web_standings; }
+
+static void _game_web_standings_done() {
+    // An answer for a map no longer shown is of no use.
+    if (_game_web_standings.status != GAME_WEB_WAITING) return;
+    bool ok = _game_web_why(w_standings).empty();
+    _game_web_standings_keep(_game_web_standings.lid,
+                             ok ? game_web_standings_parse(_game_web_body(w_standings)) : GameWebStandings(),
+                             ok ? GAME_WEB_READY : GAME_WEB_FAILED);
+}
+
+void game_web_proof(Game& game) {
+    const LevelData& lev = game.level;
+    std::string lid = GAME_WEB_FIELD(lev.name);
+    std::string bytes;
+    if (game.parent != STATE_MENU_DOWNLOAD2 || !game.settings.name[0] || lid.empty() || lev.t_rewind != 0 ||
+        !logic_replay_finish(game, bytes))
+        return;
+    std::string body = _game_web_pair("lid", lid);
+    body += _game_web_pair("score", std::to_string(logic_points(lev)));
+    body += _game_web_pair("replay", base64_encode(bytes));
+    _game_web_proof_lid = lid;
+    _game_web_start(w_proof, game_core_request(game, GAME_WEB_SCRIPT, "proof"), body);
+}
+
+// A proof is a bonus: whatever the answer, play goes on and a notice says it.
+static void _game_web_proof_done() {
+    std::string why = _game_web_why(w_proof);
+    if (!why.empty()) {
+        game_notice("Your win was not proven: " + why, GAME_NOTICE_LONG);
+        return;
+    }
+    GameWebStandings st = game_web_standings_parse(_game_web_body(w_proof));
+    std::string text = "Proven.";
+    if (st.has_own) {
+        text = "Proven: rank " + std::to_string(st.own.rank);
+        if (st.count >= st.own.rank) text += " of " + std::to_string(st.count);
+    }
+    game_notice(text, GAME_NOTICE_LONG);
+    // The answer carries the map's standings: no need to ask again, unless
+    // the list already asks for another map's.
+    const GameWebStandings& kept = _game_web_standings;
+    if (kept.status == GAME_WEB_WAITING && kept.lid != _game_web_proof_lid) return;
+    _game_web_standings_keep(_game_web_proof_lid, st, GAME_WEB_READY);
+}
+
 // ---------------------------------------------------------------- finishing exchanges
 
 static void _game_web_show_error(Game& game, const std::string& message) {
@@ -285,6 +439,18 @@ void game_web_poll(Game& game) {
     if (w_valid.poll()) {
         game_web_error(game, w_valid);
         w_valid.close();
+    }
+    if (w_replay.poll()) {
+        _game_web_replay_done();
+        w_replay.close();
+    }
+    if (w_proof.poll()) {
+        _game_web_proof_done();
+        w_proof.close();
+    }
+    if (w_standings.poll()) {
+        _game_web_standings_done();
+        w_standings.close();
     }
 }
 

@@ -1,5 +1,6 @@
-// The online service as the game sees it: the five request slots, the
-// common query, reading answers and storing downloaded lists.
+// The online service as the game sees it: the request slots, the common
+// query, reading answers, storing downloaded lists, and the replays, proofs
+// and standings of won maps.
 #pragma once
 
 #include <string>
@@ -7,10 +8,14 @@
 #include "game.h"
 #include "web.h"
 
+#include <vector>
+
 extern WebRequest w_track, w_share, w_download, w_plays, w_valid;
+// The replay of an online map, the proof of a win and the standings of a map.
+extern WebRequest w_replay, w_proof, w_standings;
 
 enum {
-    GAME_WEB_SLOTS = 5,
+    GAME_WEB_SLOTS = 8,
     GAME_WEB_IDLE_TIMEOUT = 30,  // seconds without progress before an exchange fails
     // Seconds an exchange may take in all: a service that trickles its answer
     // a byte at a time never trips the idle time-out.
@@ -48,3 +53,43 @@ void game_web_signed_in(Game& game);
 void game_web_poll(Game& game);
 // Abandons every exchange in flight (at shut-down).
 void game_web_close_all();
+
+// ---- watching and proving wins
+// Where a fetch for a screen stands.
+enum { GAME_WEB_NONE = 0, GAME_WEB_WAITING, GAME_WEB_READY, GAME_WEB_FAILED };
+
+// The replay of online map `lid` (Base64 text), fetched for the watch screen.
+struct GameWebReplay {
+    std::string lid;
+    int status = GAME_WEB_NONE;
+    std::string b64;  // when READY
+    std::string why;  // when FAILED: the service's refusal, or what went wrong
+};
+void game_web_replay(Game& game, const std::string& lid);
+const GameWebReplay& game_web_replay_fetched();
+
+// The best proven scores of a map, as the service lists them.
+struct GameWebProven {
+    int rank = 0, score = 0, ticks = 0;
+    std::string player;  // empty for the player's own line
+};
+enum { GAME_WEB_BEST_MAX = 5 };
+struct GameWebStandings {
+    std::string lid;
+    int status = GAME_WEB_NONE;
+    std::vector<GameWebProven> best;  // rank 1 first, at most GAME_WEB_BEST_MAX
+    bool has_own = false;             // the account holds a proof of the map
+    GameWebProven own;
+    int count = 0;                    // accounts holding a proof
+    int serial = 0;                   // grows whenever any of the above changes
+};
+// Reads the lines of a standings answer; lines it does not know, and lines
+// that do not make sense, are skipped.
+GameWebStandings game_web_standings_parse(const std::string& body);
+// Asks for the standings of map `lid` (the answer replaces the ones kept).
+void game_web_standings(Game& game, const std::string& lid);
+const GameWebStandings& game_web_standings_kept();
+// After a win of a map started from the online lists, with an account:
+// sends the play's replay to be proven. Nothing for a guest, a win with a
+// rewind, or a play not recorded from its start. The answer is a notice.
+void game_web_proof(Game& game);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "font.h"
+#include "game_web.h"
 #include "gfx.h"
 #include "logic.h"
 #include "menu.h"
@@ -187,7 +188,10 @@ void Level::loop() {
         return;
     }
     logic_play_tick(game);
-    if (game.state == STATE_LEVEL_WIN) game_replay_keep(game);
+    if (game.state == STATE_LEVEL_WIN) {
+        game_replay_keep(game);
+        game_web_proof(game);
+    }
     myview_loop(game, nullptr);
     gui.loop();
 }

@@ -215,6 +215,23 @@ std::string logic_replay_encode(const LogicReplay& r);
 // replay within the bounds above.
 bool logic_replay_decode(const std::string& bytes, LogicReplay& out);
 
+// Where a replay played a tick at a time stands: the ticks run, the next
+// event, and the view the rules see (the replay's, whatever the screen shows).
+struct LogicReplayCursor {
+    int tick = 0;
+    size_t next = 0;
+    float view[3] = {0, 0, 0};
+};
+// Copies `start` into the play copy and sets it up as the replay's play was.
+void logic_replay_setup(Game& game, const LevelData& start, const LogicReplay& r, LogicReplayCursor& at);
+// One tick: the events due before it, then the tick of play. The caller
+// stops at r.ticks or when the rules leave play (game.state).
+void logic_replay_step(Game& game, const LogicReplay& r, LogicReplayCursor& at);
+// Decodes a replay and makes `start` the map as received (made safe as a
+// downloaded map is): LOGIC_REPLAY_WON when the replay is of that map, else
+// LOGIC_REPLAY_UNREADABLE or LOGIC_REPLAY_OTHER_MAP.
+int logic_replay_open(const LevelData& map, const std::string& bytes, LogicReplay& r, LevelData& start);
+
 // Plays r on the map `start` as the play screen would, with the catalogue in
 // game.tiles and a headless host; returns the ticks run. game.level holds
 // the final play copy and game.state where the play ended.

@@ -344,6 +344,34 @@ static void _apply(Game& game, const LogicReplayEvent& e) {
     }
 }
 
+void logic_replay_setup(Game& game, const LevelData& start, const LogicReplay& r, LogicReplayCursor& at) {
+    at = LogicReplayCursor();
+    memcpy(at.view, r.view, sizeof(at.view));
+    game.rng = r.seed;
+    LevelData& lev = game.level;
+    lev = start;
+    lev.view_cx = r.view[0];
+    lev.view_cy = r.view[1];
+    lev.view_cd = r.view[2];
+    logic_play_start(game);
+}
+
+void logic_replay_step(Game& game, const LogicReplay& r, LogicReplayCursor& at) {
+    LevelData& lev = game.level;
+    // A screen that draws the play moves the view between ticks; the rules
+    // must see the one the play had.
+    lev.view_cx = at.view[0];
+    lev.view_cy = at.view[1];
+    lev.view_cd = at.view[2];
+    for (; at.next < r.events.size() && r.events[at.next].tick == at.tick; at.next++) {
+        const LogicReplayEvent& e = r.events[at.next];
+        _apply(game, e);
+        if (e.kind == LOGIC_REPLAY_VIEW) memcpy(at.view, e.view, sizeof(at.view));
+    }
+    logic_play_tick(game);
+    at.tick++;
+}
+
 int logic_replay_play(Game& game, const LevelData& start, const LogicReplay& r, LogicReplayGoOn go_on,
                       void* context) {
     GameHostHeadless headless;
@@ -352,35 +380,34 @@ int logic_replay_play(Game& game, const LevelData& start, const LogicReplay& r, 
     game.host = &headless;
     game.replay = nullptr;
     game.state = STATE_LEVEL;
-    game.rng = r.seed;
-    LevelData& lev = game.level;
-    lev = start;
-    lev.view_cx = r.view[0];
-    lev.view_cy = r.view[1];
-    lev.view_cd = r.view[2];
-    logic_play_start(game);
-    size_t next = 0;
-    int t = 0;
-    for (; t < r.ticks && game.state == STATE_LEVEL; t++) {
-        if (go_on && t % LOGIC_REPLAY_POLL_TICKS == 0 && !go_on(context)) break;
-        for (; next < r.events.size() && r.events[next].tick == t; next++) _apply(game, r.events[next]);
-        logic_play_tick(game);
+    LogicReplayCursor at;
+    logic_replay_setup(game, start, r, at);
+    while (at.tick < r.ticks && game.state == STATE_LEVEL) {
+        if (go_on && at.tick % LOGIC_REPLAY_POLL_TICKS == 0 && !go_on(context)) break;
+        logic_replay_step(game, r, at);
     }
     game.host = host;
     game.replay = recording;
-    return t;
+    return at.tick;
+}
+
+int logic_replay_open(const LevelData& map, const std::string& bytes, LogicReplay& r, LevelData& start) {
+    if (!logic_replay_decode(bytes, r)) return LOGIC_REPLAY_UNREADABLE;
+    start = map;
+    start.is_init = 0;
+    logic_sanitize(start);
+    unsigned char digest[LOGIC_REPLAY_DIGEST_SIZE];
+    logic_replay_digest(start, digest);
+    if (memcmp(digest, r.digest, sizeof(digest)) != 0) return LOGIC_REPLAY_OTHER_MAP;
+    return LOGIC_REPLAY_WON;
 }
 
 int logic_replay_check(Game& game, const LevelData& map, const std::string& bytes, LogicReplayGoOn go_on,
                        void* context) {
     LogicReplay r;
-    if (!logic_replay_decode(bytes, r)) return LOGIC_REPLAY_UNREADABLE;
-    std::unique_ptr<LevelData> start(new LevelData(map));
-    start->is_init = 0;
-    logic_sanitize(*start);
-    unsigned char digest[LOGIC_REPLAY_DIGEST_SIZE];
-    logic_replay_digest(*start, digest);
-    if (memcmp(digest, r.digest, sizeof(digest)) != 0) return LOGIC_REPLAY_OTHER_MAP;
+    std::unique_ptr<LevelData> start(new LevelData());
+    int opened = logic_replay_open(map, bytes, r, *start);
+    if (opened != LOGIC_REPLAY_WON) return opened;
     int ran = logic_replay_play(game, *start, r, go_on, context);
     if (ran < r.ticks && game.state == STATE_LEVEL) return LOGIC_REPLAY_TOO_LONG;
     if (ran != r.ticks || game.state != STATE_LEVEL_WIN) return LOGIC_REPLAY_NOT_WON;

@@ -21,6 +21,7 @@
 #include "menu.h"
 #include "myview.h"
 #include "util.h"
+#include "watch.h"
 #include "web.h"
 
 namespace {
@@ -271,7 +272,22 @@ bool menu_show_lev(Game& game, Container& gui) {
     t->tr();
     t->td(menu_label("font3", " "));
     t->tr();
-    t->td(new Box(intro));
+    if (own || !ok) {
+        t->td(new Box(intro));
+    } else {
+        // An online map's intro shares its row with the best proven scores.
+        intro->style.width = INFO_TEXT_W - MENU_STANDINGS_W - MENU_STANDINGS_GAP;
+        Table* row = new Table();
+        row->tr();
+        Box* left = new Box(intro);
+        left->style.valign = ALIGN_START;
+        row->td(left);
+        Widget* gap = new Widget();
+        gap->style.width = MENU_STANDINGS_GAP;
+        row->td(gap);
+        row->td(menu_standings(game));
+        t->td(row);
+    }
 
     // The texts on a solid panel under the map's card.
     _menu_card_texts(gui, t, "lev", MyRect(MENU_INFO_X, MENU_INFO_Y, MENU_INFO_W, MENU_INFO_H));
@@ -513,6 +529,12 @@ static void _menu_tutorial_info(Game& game, Container& gui) {
         info->td(w);
     }
     _menu_card_texts(gui, info, "info", MyRect(TUTORIAL_INFO_X, TUTORIAL_CARD_Y, TUTORIAL_INFO_W, TUTORIAL_CARD_H));
+    // A tutorial won can be watched as it ships solved.
+    if (game_db_best(game, game._edit.name) > 0 && !game_replay_find(game.gamedb, game._edit.id).empty()) {
+        Box* watch = w_button_size("Watch how it was won", MENU_WATCH, TUTORIAL_INFO_W - 2 * W_PANEL_ROOM_H, BUTTON_H, 0);
+        watch->name = "watch";
+        gui.add(watch, TUTORIAL_INFO_X + W_PANEL_ROOM_H, TUTORIAL_CARD_Y + TUTORIAL_CARD_H - BUTTON_H - W_PANEL_ROOM_V);
+    }
 }
 
 // Play in the middle of the bottom row, Next and Previous at its ends.
@@ -571,7 +593,10 @@ void MenuPlay::paint() {
 }
 
 void MenuPlay::event(Event e) {
-    int r = _menu_list_key(e, gui.event(&e));
+    int r = gui.event(&e);
+    // Escape puts the question away, as its Cancel does.
+    if (!r && e.type == EVT_KEYDOWN && e.v == KEY_ESCAPE && gui.find("watch-ask")) r = MENU_NO;
+    r = _menu_list_key(e, r);
     bool rows = !_menu_levs.empty();
     if (r >= MENU_ROW && r - MENU_ROW < (int)_menu_levs.size()) {
         _menu_cur = r - MENU_ROW;
@@ -582,6 +607,16 @@ void MenuPlay::event(Event e) {
     case MENU_BACK: game.next(STATE_MENU_MAIN); break;
     case MENU_EDIT_PLAY:
         if (rows) _menu_play(game);
+        break;
+    case MENU_WATCH:
+        if (gui.find("watch")) watch_confirm(gui);
+        break;
+    case MENU_WATCH_GO:
+        if (Widget* d = gui.find("watch-ask")) d->parent->remove(d);
+        watch_open(game, game_replay_find(game.gamedb, game._edit.id), STATE_MENU_PLAY);
+        break;
+    case MENU_NO:
+        if (Widget* d = gui.find("watch-ask")) d->parent->remove(d);
         break;
     case MENU_NEXT:
         if (!rows) break;

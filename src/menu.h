@@ -18,7 +18,8 @@ enum {
     MENU_BACK = 6, MENU_EDIT_NEW = 7, MENU_EDIT_PLAY = 8, MENU_EDIT_EDIT = 9, MENU_DELETE = 10,
     MENU_SHARE = 11, MENU_NEXT = 12, MENU_PREVIOUS = 13, MENU_DOWNLOAD = 14, MENU_REFRESH = 15,
     MENU_AUTHOR_MORE = 16, MENU_AUTHOR_FAVORITES = 17, MENU_CREDITS = 18, MENU_YES = 19, MENU_NO = 20,
-    MENU_STATS = 21, MENU_HELP = 22, MENU_FRESH = 23, MENU_ROW = 1000
+    MENU_STATS = 21, MENU_HELP = 22, MENU_FRESH = 23, MENU_WATCH = 24, MENU_WATCH_GO = 25,
+    MENU_ROW = 1000
 };
 
 // ---- shared list state (menu.cpp): the rows of the last map query
@@ -118,6 +119,10 @@ struct MenuCat {
 extern const MenuCat _menu_cats[];
 extern const int _menu_cats_n;
 VELQUIST_MENU_SCREEN(MenuDownload1)
+// The best proven scores of the map in game._edit and the player's own rank,
+// as far as they are known, as a column named "standings".
+enum { MENU_STANDINGS_W = 210, MENU_STANDINGS_GAP = 16 };
+Widget* menu_standings(Game& game);
 VELQUIST_MENU_SCREEN(MenuDownload2)
 
 // ---- menu_settings.cpp

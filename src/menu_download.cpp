@@ -14,6 +14,7 @@
 #include "menu.h"
 #include "myview.h"
 #include "util.h"
+#include "watch.h"
 #include "widgets.h"
 
 const MenuCat _menu_cats[] = {
@@ -30,6 +31,9 @@ enum {
     ENTRY_PADDING = 10, ENTRY_MARGIN = 2,
     ENTRY_IDLE = 0x111111, ENTRY_HOVER = 0x222222, ENTRY_PRESSED = 0x333333,
     RATING_SIZE = 26, RATING_GAP = 40,
+    STANDING_RANK_W = 26, STANDING_SCORE_W = 48,  // columns of a standings line
+    WATCH_W = 300, WATCH_INSET = 8,  // the watch button, in the card's bottom right corner
+    OWN_COLOR = UI_CYAN,
 };
 
 // ---------------------------------------------------------------- category screen
@@ -92,6 +96,75 @@ void MenuDownload1::event(Event e) {
 
 void MenuDownload1::loop() { gui.loop(); }
 
+// ---------------------------------------------------------------- standings
+
+static std::string _menu_lid(const Game& game) {
+    return std::string(game._edit.name, strnlen(game._edit.name, sizeof(game._edit.name)));
+}
+
+// Asks for the standings of the selected map unless they are kept already
+// (or on their way); `again` asks anyway.
+static void _menu_standings_fetch(Game& game, bool again) {
+    std::string lid = _menu_lid(game);
+    if (lid.empty() || (!again && game_web_standings_kept().lid == lid)) return;
+    game_web_standings(game, lid);
+}
+
+static Label* _menu_small(const std::string& text, int color = 0) {
+    Label* l = menu_label("font3", text.c_str());
+    if (color) l->style.color = color;
+    return l;
+}
+
+Widget* menu_standings(Game& game) {
+    const GameWebStandings& st = game_web_standings_kept();
+    Table* t = new Table();
+    t->name = "standings";
+    t->style.width = MENU_STANDINGS_W;
+    t->style.valign = ALIGN_START;
+    bool ours = st.lid == _menu_lid(game);
+    // While they come, a hint of it; when they cannot come, nothing.
+    if (!ours || st.status == GAME_WEB_FAILED || st.status == GAME_WEB_NONE) return t;
+    auto line = [t](Widget* w) {
+        Box* b = new Box(w);
+        b->style.align = ALIGN_START;
+        t->tr();
+        t->td(b, 3);
+    };
+    if (st.status == GAME_WEB_WAITING) {
+        line(_menu_small("...", UI_TEXT_DIM));
+        return t;
+    }
+    if (st.best.empty()) {
+        line(_menu_small("No proven wins yet", UI_TEXT_DIM));
+        return t;
+    }
+    line(_menu_small("Best proven scores", UI_TEXT_DIM));
+    int name_w = MENU_STANDINGS_W - STANDING_RANK_W - STANDING_SCORE_W;
+    for (const GameWebProven& p : st.best) {
+        t->tr();
+        Label* rank = _menu_small(std::to_string(p.rank) + ".", UI_TEXT_DIM);
+        rank->style.width = STANDING_RANK_W;
+        t->td(rank);
+        Label* name = _menu_small(menu_fit("font3", p.player, name_w));
+        name->style.width = name_w;
+        t->td(name);
+        Label* score = _menu_small(std::to_string(p.score));
+        score->style.width = STANDING_SCORE_W;
+        score->style.align = ALIGN_END;
+        t->td(score);
+    }
+    if (st.has_own) {
+        std::string own = "You: rank " + std::to_string(st.own.rank);
+        if (st.count >= st.own.rank) own += " of " + std::to_string(st.count);
+        own += ", " + std::to_string(st.own.score);
+        Label* l = _menu_small(own, OWN_COLOR);
+        l->name = "own";
+        line(l);
+    }
+    return t;
+}
+
 // ---------------------------------------------------------------- list screen
 
 // A row of five rating icons that only shows a value.
@@ -148,11 +221,20 @@ static Widget* _menu_list(Font f1, Font f3, int scroll) {
     return menu_list(list, LIST_W, LIST_H, scroll);
 }
 
-// Play at the bottom right, while the selected map unpacked.
-static void _menu_play_button(Container& gui, bool ok) {
+// Play at the bottom right and Watch over the card's corner, while the
+// selected map unpacked; its standings asked for.
+static void _menu_play_button(Game& game, Container& gui, bool ok) {
     menu_place(gui, "play", ok ? w_button_size("Play", MENU_PLAY, BUTTON_W, BUTTON_H, gfx_img_load("box3")) : nullptr,
                -1, -1);
+    menu_place(gui, "watch", nullptr, 0, 0);
+    if (!ok) return;
+    Box* watch = w_button_size("Watch how it was won", MENU_WATCH, WATCH_W, BUTTON_H, 0);
+    watch->name = "watch";
+    gui.add(watch, MENU_CARD_X + MENU_CARD_W - WATCH_W - WATCH_INSET, MENU_CARD_Y + MENU_CARD_H - BUTTON_H - WATCH_INSET);
+    _menu_standings_fetch(game, false);
 }
+
+static int _menu_standings_shown = -1;  // serial of the standings on screen
 
 void MenuDownload2::init() {
     _menu_levs = game.netdb.query("select id,title,author,stars,skulls from levels where q = ? order by value asc",
@@ -181,7 +263,7 @@ void MenuDownload2::init() {
         _menu_cur = ((_menu_cur % _menu_total) + _menu_total) % _menu_total;
         bool ok = menu_show_lev(game, gui);
         gui.add(_menu_list(f1, f3, scroll), 0, LIST_Y);
-        _menu_play_button(gui, ok);
+        _menu_play_button(game, gui, ok);
     }
     gui.resize();
 }
@@ -208,8 +290,18 @@ static void _menu_author_list(Game& game, const char* prefix, const char* title_
 
 void MenuDownload2::event(Event e) {
     int r = gui.event(&e);
-    if (e.type == EVT_KEYDOWN && e.v == KEY_ESCAPE) r = MENU_BACK;
+    if (e.type == EVT_KEYDOWN && e.v == KEY_ESCAPE) r = gui.find("watch-ask") ? MENU_NO : MENU_BACK;
     switch (r) {
+    case MENU_WATCH:
+        if (gui.find("watch")) watch_confirm(gui);
+        return;
+    case MENU_WATCH_GO:
+        if (Widget* d = gui.find("watch-ask")) d->parent->remove(d);
+        if (gui.find("watch")) watch_open_online(game, STATE_MENU_DOWNLOAD2);
+        return;
+    case MENU_NO:
+        if (Widget* d = gui.find("watch-ask")) d->parent->remove(d);
+        return;
     case MENU_AUTHOR_MORE:
         _menu_author_list(game, "u~", "More by %s");
         init();
@@ -220,7 +312,10 @@ void MenuDownload2::event(Event e) {
         return;
     case MENU_BACK: game.next(STATE_MENU_MAIN); return;
     case MENU_MORE: game.next(STATE_MENU_DOWNLOAD1); return;
-    case MENU_REFRESH: game.download(); return;
+    case MENU_REFRESH:
+        game.download();
+        if (_menu_total > 0 && gui.find("play")) _menu_standings_fetch(game, true);
+        return;
     case MENU_PLAY:
         if (_menu_total == 0 || !gui.find("play")) return;
         game.level = game._edit;
@@ -232,10 +327,18 @@ void MenuDownload2::event(Event e) {
     }
     if (r >= MENU_ROW && r - MENU_ROW < _menu_total) {
         _menu_cur = r - MENU_ROW;
-        _menu_play_button(gui, menu_show_lev(game, gui));
+        _menu_play_button(game, gui, menu_show_lev(game, gui));
         gui.resize();
     }
 }
 
-// The preview keeps the camera of play that its card framed.
-void MenuDownload2::loop() { gui.loop(); }
+// The preview keeps the camera of play that its card framed; the standings
+// are redrawn when an answer changed them.
+void MenuDownload2::loop() {
+    if (game_web_standings_kept().serial != _menu_standings_shown) {
+        _menu_standings_shown = game_web_standings_kept().serial;
+        if (gui.find("standings")) gui.replace("standings", menu_standings(game));
+        gui.resize();
+    }
+    gui.loop();
+}

@@ -145,6 +145,64 @@ TEST(OnlineRequest, ShareSendsTheEditedMapUnderItsIdWhenItHasNoName) {
     EXPECT_EQ("Shared: Two rooms", game_notice_text());
 }
 
+TEST(OnlineProof, SentOnlyForOnlineWinsWithAnAccountAndAnsweredByANotice) {
+    std::atomic<int> answered{0};
+    Service svc([&](const std::string& r) {
+        if (action_of(r) != "proof") return ok();
+        // A refusal, a service that says nothing, then the standings.
+        switch (answered++) {
+        case 0: return error("The replay does not win the map.");
+        case 1: return mode(Answer::WHOLE, "X-Nothing: 1\r\n");
+        default: return ok("best 1 3000 600 Ann\nown 1 3000 600\ncount 4\n");
+        }
+    });
+    Harness h;
+    start_signed_in(h, svc, "Ann", "secret");
+    Game& g = h.game();
+    logic_new(g);
+    mystrcpy(g.level.name, sizeof(g.level.name), "m 1");
+    LogicReplay recording;
+    g.replay = &recording;
+    logic_replay_begin(g);
+    logic_replay_tick(g);
+    std::string bytes;
+    ASSERT_TRUE(logic_replay_finish(g, bytes));
+
+    // Only a map of the online lists, with an account and without a rewind, is proven.
+    const struct {
+        int parent;
+        const char* name;
+        int rewinds;
+    } none[] = {{STATE_MENU_PLAY, "Ann", 0}, {STATE_MENU_DOWNLOAD2, "", 0}, {STATE_MENU_DOWNLOAD2, "Ann", 1}};
+    for (const auto& c : none) {
+        g.parent = c.parent;
+        mystrcpy(g.settings.name, sizeof(g.settings.name), c.name);
+        g.level.t_rewind = c.rewinds;
+        game_web_proof(g);
+        EXPECT_TRUE(idle(w_proof)) << c.parent << " " << c.name << " " << c.rewinds;
+    }
+    g.parent = STATE_MENU_DOWNLOAD2;
+    mystrcpy(g.settings.name, sizeof(g.settings.name), "Ann");
+    g.level.t_rewind = 0;
+    const char* notices[] = {"Your win was not proven: The replay does not win the map.",
+                             "Your win was not proven: G01: Invalid response.", "Proven: rank 1 of 4"};
+    for (int i = 0; i < 3; i++) {
+        game_web_proof(g);
+        settle(g, svc, "proof", i + 1, w_proof);
+        EXPECT_EQ(notices[i], game_notice_text());
+        EXPECT_EQ(STATE_MENU_MAIN, g.state) << "a proof never opens the error screen";
+    }
+    g.replay = nullptr;
+    std::string body = "&lid=m%201&score=" + std::to_string(logic_points(g.level)) +
+                       "&replay=" + web_urlencode(base64_encode(bytes));
+    std::string sent = svc.requests("proof")[0];
+    EXPECT_EQ(0u, sent.find("POST " + common_query("Ann", md5_digest("secret").c_str(), "proof") + " HTTP/1.0\n"));
+    EXPECT_EQ(body, sent.substr(sent.size() - body.size()));
+    // The answer's standings are kept for the map: the list need not ask.
+    EXPECT_EQ("m 1", game_web_standings_kept().lid);
+    EXPECT_EQ(4, game_web_standings_kept().count);
+}
+
 TEST(OnlineAnswer, ErrorsOpenTheErrorScreenOverTheScreenThatWasShown) {
     std::atomic<int> phase{0};
     const std::string huge(100000, 'e');

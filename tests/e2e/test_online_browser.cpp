@@ -11,7 +11,9 @@
 #include "gfx.h"
 #include "menu.h"
 #include "widgets.h"
+#include "screenshots.h"
 #include "test_online_service.h"
+#include "watch.h"
 
 using namespace onlinetest;
 
@@ -57,15 +59,22 @@ void click_label(Harness& h, const char* text) {
     h.click(x, y);
 }
 
-// Serves lists by query: c~newest has two maps, u~ and f~ lists one, c~empty none.
+// Serves lists by query: c~newest has two maps, u~ and f~ lists one, c~empty
+// none; the same standings for every map, and a replay for the map named
+// `won` only.
 struct Lists {
     Game* game = nullptr;
     std::mutex lock;
     std::map<std::string, std::string> files;  // encoded query -> list file
+    std::string standings, won, replay;
 
     Answer operator()(const std::string& r) {
-        if (action_of(r) != "download") return ok();
         std::lock_guard<std::mutex> l(lock);
+        if (action_of(r) == "proof") return ok(standings);
+        if (action_of(r) == "replay" && !won.empty() && r.find("&lid=" + won + " ") != std::string::npos)
+            return ok(replay);
+        if (action_of(r) == "replay") return error("This map has no replay yet.");
+        if (action_of(r) != "download") return ok();
         for (auto& f : files)
             if (r.find("&q=" + f.first + " ") != std::string::npos) return ok(f.second);
         return ok(list_file({}));
@@ -259,4 +268,54 @@ TEST(OnlineErrorScreen, UpgradeNoticeOpensTheErrorScreenInItsUpgradeMode) {
     EXPECT_TRUE(shows(g, "Upgrade Available"));
     EXPECT_TRUE(shows(g, "Download"));
     EXPECT_FALSE(shows(g, "Sign In"));
+}
+
+TEST_F(OnlineBrowser, TheDetailShowsTheBestProvenScoresOncePerMapAndItsWinCanBeWatched) {
+    Game& g = h.game();
+    {
+        std::lock_guard<std::mutex> l(lists.lock);
+        lists.standings = "best 1 3400 900 Zoe Quinn\nbest 2 3100 1000 Bob\nown 7 2900 1200\ncount 12\n";
+    }
+    browse(h, svc, "c~newest", "Newest");
+    ASSERT_TRUE(loop_until(g, [&] { return svc.count("proof") == 1 && idle(w_standings); }));
+    h.tick();
+    for (const char* t : {"Best proven scores", "1.", "Zoe Quinn", "3400", "2.", "Bob", "3100", "You: rank 7 of 12, 2900"})
+        EXPECT_TRUE(shows(g, t)) << t;
+    EXPECT_NE(std::string::npos, svc.requests("proof")[0].find("&_action=proof&lid=nm1 "));
+    screenshot(h, "online-standings");
+
+    // Another map asks again; the same one chosen again does not.
+    click_label(h, "Second");
+    click_label(h, "Second");
+    EXPECT_TRUE(loop_until(g, [&] { return svc.count("proof") == 2 && idle(w_standings); }));
+    loop_until(g, [] { return false; }, 0.3);
+    EXPECT_EQ(2, svc.count("proof"));
+
+    click_label(h, "Watch how it was won");
+    click_label(h, "Watch");
+    EXPECT_EQ(STATE_WATCH, g.state);
+    EXPECT_TRUE(loop_until(g, [&] { return g.state == STATE_MENU_DOWNLOAD2; }));
+    EXPECT_EQ("Could not watch Second: This map has no replay yet.", game_notice_text());
+    EXPECT_NE(std::string::npos, svc.requests("replay")[0].find("&_action=replay&lid=nm2 "));
+
+    // A shared tutorial, with the replay the service keeps of its win, plays.
+    ListRow shared = map_row(g, "s1", "Shared", "1");
+    ASSERT_TRUE(logic_load(g, g.gamedb, "t01"));
+    int len = 0;
+    const char* packed = logic_pack(g, &len);
+    ASSERT_TRUE(packed);
+    shared.name = "t01";
+    shared.data = std::string(packed, (size_t)len);
+    lists.set("c%7efeatured", {shared});
+    {
+        std::lock_guard<std::mutex> l(lists.lock);
+        lists.won = "t01";
+        lists.replay = game_replay_find(g.gamedb, "t01");
+    }
+    browse(h, svc, "c~featured", "Featured");
+    click_label(h, "Watch how it was won");
+    click_label(h, "Watch");
+    screenshot(h, "watch-loading");
+    EXPECT_TRUE(loop_until(g, [&] { return watch_progress().phase == WATCH_PLAYING; })) << game_notice_text();
+    EXPECT_EQ(STATE_WATCH, g.state);
 }

@@ -1,10 +1,11 @@
 // MD5 and Base64: the digest behind the account token and the text form of
-// uploaded maps.
+// uploaded maps; and the lines of a map's proven standings.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base64.h"
+#include "game_web.h"
 #include "md5.h"
 
 TEST(Md5, MatchesTheRfc1321TestSuite) {
@@ -87,4 +88,43 @@ TEST(Base64, DecoderRefusesBadCharactersAndPadding) {
     }
     std::string out;
     EXPECT_FALSE(base64_decode(std::string("Zm9v\0Zm9", 8), &out)) << "a zero byte inside";
+}
+
+// Each case: the body, then what is read from it, as "best" lines written
+// "rank score ticks name|", the own line as "rank score ticks" ("" for
+// none), and the count.
+TEST(Standings, LinesAreReadAndAnythingElseIsSkipped) {
+    const struct {
+        const char* body;
+        const char* best;
+        const char* own;
+        int count;
+    } cases[] = {
+        {"best 1 3400 900 Zoe\nbest 2 3100 1000 Ann Lee\nown 2 3100 1000\ncount 7\n",
+         "1 3400 900 Zoe|2 3100 1000 Ann Lee|", "2 3100 1000", 7},
+        // No own line: the account holds no proof; names keep their inner spaces.
+        {"best 1 10 20  two  spaces \ncount 1\n", "1 10 20  two  spaces |", "", 1},
+        // Junk, unknown words, broken numbers, a missing name, a rank of 0,
+        // a line without its break and carriage returns.
+        {"hello\nbest x 1 2 Bob\nbest 1 -5 2 Bob\nbest 1 2 3\nbest 0 1 1 Nil\nfuture 1 2\n"
+         "best 1 50 60 Cy\r\nown 3 40\nown 3 40 50\ncount 3",
+         "1 50 60 Cy|", "3 40 50", 3},
+        // At most five best lines; the count may be missing.
+        {"best 1 6 0 a\nbest 2 5 0 b\nbest 3 4 0 c\nbest 4 3 0 d\nbest 5 2 0 e\nbest 6 1 0 f\n",
+         "1 6 0 a|2 5 0 b|3 4 0 c|4 3 0 d|5 2 0 e|", "", 0},
+        {"", "", "", 0},
+        {"count 99999999999\nbest 1 2 3 \x01name\n", "1 2 3  name|", "", 0},
+    };
+    for (const auto& c : cases) {
+        GameWebStandings st = game_web_standings_parse(c.body);
+        std::string best, own;
+        for (const GameWebProven& p : st.best)
+            best += std::to_string(p.rank) + " " + std::to_string(p.score) + " " + std::to_string(p.ticks) + " " +
+                    p.player + "|";
+        if (st.has_own)
+            own = std::to_string(st.own.rank) + " " + std::to_string(st.own.score) + " " + std::to_string(st.own.ticks);
+        EXPECT_EQ(c.best, best) << c.body;
+        EXPECT_EQ(c.own, own) << c.body;
+        EXPECT_EQ(c.count, st.count) << c.body;
+    }
 }

@@ -1,0 +1,45 @@
+// Watching how a map was won: the map plays from its start with a replay
+// driving the player, input closed to the map and the camera free, and ends
+// on a short panel. Nothing of it counts: no score, rating, play report,
+// usage event or saved state comes from watching.
+#pragma once
+
+#include <string>
+
+#include "engine.h"
+#include "game.h"
+#include "gui.h"
+
+// The one-line warning before watching, as a dialog named "watch-ask" in
+// gui: Watch answers MENU_WATCH_GO, Cancel MENU_NO.
+void watch_confirm(Container& gui);
+// Watches the map in game._edit played by the Base64 replay b64; leaving
+// returns to the screen `back`.
+void watch_open(Game& game, const std::string& b64, int back);
+// The same for a map of the online lists: its replay is fetched first.
+void watch_open_online(Game& game, int back);
+
+// Where the watch stands, for the screen's tests.
+enum { WATCH_LOADING = 0, WATCH_PLAYING, WATCH_DONE };
+struct WatchProgress {
+    int phase = WATCH_LOADING;
+    int tick = 0;       // ticks of the replay played
+    int ticks = 0;      // ticks it holds
+    int ended = 0;      // the screen the rules left play for (STATE_LEVEL_WIN for a win)
+    bool paused = false;
+    int speed = 1;      // ticks of the replay per frame
+};
+const WatchProgress& watch_progress();
+
+class Watch : public State {
+public:
+    Game& game;
+    Container gui;
+    explicit Watch(Game& g) : game(g) {}
+    void init() override;
+    void deinit() override;
+    void paint() override;
+    void event(Event e) override;
+    void loop() override;
+    bool still() const override { return false; }
+};
