@@ -228,8 +228,9 @@ std::string framing_fault(Harness& h) {
 
 // Contrast of an actor with what is around it: the picture with the actor
 // and without it; the pixels where its figure stands in front of the scene
-// are the actor, a band around the figure's reach the surroundings (median
-// luminance of each).
+// are the actor, a band around the figure's reach the surroundings as drawn
+// with it, the light it brings onto dim floor included (median luminance of
+// each).
 float actor_contrast(Harness& h, Entity& e, const char* name) {
     Picture with = take(h, name);
     e.active = 0;
@@ -251,7 +252,7 @@ float actor_contrast(Harness& h, Entity& e, const char* name) {
         for (int x = std::max(0, x0 - band); x <= std::min(with.w - 1, x1 + band); x++) {
             bool inside = x >= x0 && x <= x1 && y >= y0 && y <= y1;
             if (!inside) {
-                around.push_back(without.light(x, y));
+                around.push_back(with.light(x, y));
                 continue;
             }
             // The figure stands in front of what was there; marks on the
