@@ -52,7 +52,9 @@ enum {
     INTRO_TEXT_COLOR = 0xCCCCCC,
 
     // Win screen and its points.
-    WIN_SHADE_ALPHA = 170,
+    // The map around the panel keeps over half its brightness: a dark map
+    // dimmed any further reads as a black screen with a few stray bricks.
+    WIN_SHADE_ALPHA = 96,
     WIN_DIM_COLOR = UI_TEXT_DIM,
     WIN_SCORE_COLOR = 0xFFFFFF,
     WIN_CELL_V = 10, WIN_CELL_H = 20,   // cell margins: top and bottom, right and left

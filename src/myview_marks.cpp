@@ -423,6 +423,23 @@ float myview_actor_scale(const LevelData& lev) {
 
 namespace {
 
+// A pool of light around (cx, cz) that falls on open floor only, cell by
+// cell, so that it never spills over walls or off the map.
+void _pool(const Game& game, int img, float cx, float cz) {
+    const MyImage* im = myview_img_info(img);
+    if (!im) return;
+    float x0 = cx - POOL_REACH, z0 = cz - POOL_REACH, span = 2 * POOL_REACH, y = MYVIEW_OVERLAY_HEIGHT;
+    for (int z = (int)std::floor(z0); z < z0 + span; z++)
+        for (int x = (int)std::floor(x0); x < x0 + span; x++) {
+            if (!_in_play(x, z) || (game.ext.info[z][x] & INFO_SOLID)) continue;
+            float a = mymax((float)x, x0), b = mymin(x + 1.0f, x0 + span);
+            float c = mymax((float)z, z0), d = mymin(z + 1.0f, z0 + span);
+            float u = (a - x0) / span, v = (c - z0) / span, uw = (b - a) / span, vh = (d - c) / span;
+            _pools.tex_quad(im->tex, 0, 1, 0, im->tx + im->tw * u, im->ty + im->th * v, im->tw * uw, im->th * vh, a, y,
+                            d, b, y, d, a, y, c, b, y, c, false);
+        }
+}
+
 // A wedge on the floor in front of a guard, pointing the way he faces.
 void _wedge(MyQuads& into, int white, const Entity& g, float cx, float cz) {
     int code = g.arrow;
@@ -582,9 +599,7 @@ void myview_marks_actors(Game& game, float rotate) {
             myview_figure_quad(_throughs[e.type == D_GUARD], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
             continue;
         }
-        if (dim)
-            _flat(_pools, ring, cx - POOL_REACH, cz - POOL_REACH, cx + POOL_REACH, cz + POOL_REACH,
-                  MYVIEW_OVERLAY_HEIGHT);
+        if (dim) _pool(game, ring, cx, cz);
         if (e.type == D_PLAYER) myview_figure_quad(_shades, b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
     }
     _actor_marks_draw(lev);
