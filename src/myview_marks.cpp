@@ -194,7 +194,7 @@ int _actor_look(const LevelData& lev, const Entity& e) {
 
 // Texture stage set so that a picture draws as its shape in the current
 // colour (the rim, the outline), or as its own colours times the current
-// colour and `scale` (the key light).
+// colour and `scale` (a figure seen through a block).
 enum { ENV_PLAIN, ENV_SHAPE, ENV_LIT };
 void _tex_env(int mode, float scale = 1) {
     if (mode == ENV_PLAIN) {
@@ -432,6 +432,9 @@ void _pool(const Game& game, int img, float cx, float cz) {
     for (int z = (int)std::floor(z0); z < z0 + span; z++)
         for (int x = (int)std::floor(x0); x < x0 + span; x++) {
             if (!_in_play(x, z) || (game.ext.info[z][x] & INFO_SOLID)) continue;
+            // The pool is round: cells wholly outside it draw nothing.
+            float nx = mymax((float)x, mymin(cx, x + 1.0f)) - cx, nz = mymax((float)z, mymin(cz, z + 1.0f)) - cz;
+            if (nx * nx + nz * nz >= POOL_REACH * POOL_REACH) continue;
             float a = mymax((float)x, x0), b = mymin(x + 1.0f, x0 + span);
             float c = mymax((float)z, z0), d = mymin(z + 1.0f, z0 + span);
             float u = (a - x0) / span, v = (c - z0) / span, uw = (b - a) / span, vh = (d - c) / span;
@@ -470,7 +473,7 @@ void _alert(int white, const Board& b, float cx, float cz, float scale) {
     }
 }
 
-// Draws this frame's rings and wedges, rims, outlines, key lights and marks.
+// Draws this frame's pools, rings and wedges, backlights, rims, outlines and marks.
 void _actor_marks_draw(const LevelData& lev) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     if (_pools.n) {

@@ -222,8 +222,8 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
 // Marks drawn over the sprites: a ring of light on the ground under every
 // figure in its tint (player cool, guards warm; alarmed, frozen and dying
 // guards each their own), a thin dark outline and a rim in that tint round
-// each figure, and a neutral key light over figures in shadow, on dark floor
-// or behind a cut block.
+// each figure, a neutral pool of light on the open floor around figures in
+// shadow or on dark floor, and a backlight behind those behind a cut block.
 void myview_marks_actors(Game& game, float rotate);
 
 // ---------------------------------------------------------------- figures (myview_marks.cpp)
