@@ -56,6 +56,8 @@ const float POOL_ALPHA = 1.0f;
 // its height across.
 const float HALO_REACH = 1.8f;
 const float HALO_ALPHA = 1.0f;
+// A guard's backlight is softer: he needs to be seen, not to outshine the lamps.
+const float GUARD_HALO_ALPHA = 0.7f;
 const float THROUGH_LEVEL = 0.5f;
 // The player's light suit is toned down by this share, so that it stands
 // dark against lit floor as the guards' uniforms do.
@@ -179,7 +181,7 @@ const Tint LOOK_TINTS[LOOKS] = {PLAYER_TINT, GUARD_TINT, ALARM_TINT, FROZEN_TINT
 // Rings and wedges on the floor, rims and outlines behind the figures, pools
 // of light around those on dim floor, and the shade over the player on lit
 // floor.
-MyQuads _rings[LOOKS], _rims[LOOKS], _outlines, _pools, _shades, _halos, _throughs[2];
+MyQuads _rings[LOOKS], _rims[LOOKS], _outlines, _pools, _shades, _halos[2], _throughs[2];
 MyQuads _alerts, _alert_backs;  // the marks over guards who see the player, and their borders
 // Guards (by slot) that see the player this frame.
 bool _sees[ENTITY_MAX];
@@ -487,11 +489,13 @@ void _actor_marks_draw(const LevelData& lev) {
         _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
         _rings[k].draw("ring");
     }
-    if (_halos.n) {
+    if (_halos[0].n || _halos[1].n) {
         // Seen through the blocks in front: drawn over them.
         glDisable(GL_DEPTH_TEST);
-        glColor4f(1, 1, 1, HALO_ALPHA);
-        _halos.draw("halo");
+        for (int k = 0; k < 2; k++) {
+            glColor4f(1, 1, 1, k ? GUARD_HALO_ALPHA : HALO_ALPHA);
+            if (_halos[k].n) _halos[k].draw("halo");
+        }
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         _tex_env(ENV_LIT, 1);
         for (int k = 0; k < 2; k++) {  // the player's toned down as everywhere
@@ -550,7 +554,7 @@ void myview_marks_actors(Game& game, float rotate) {
     bool overhead = myview_overhead(game);  // figures lie flat: no upright rim, light or mark
     for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _rims[k].reset();
     _outlines.reset();
-    _pools.reset(), _halos.reset(), _throughs[0].reset(), _throughs[1].reset();
+    _pools.reset(), _halos[0].reset(), _halos[1].reset(), _throughs[0].reset(), _throughs[1].reset();
     _shades.reset();
     _alerts.reset();
     _alert_backs.reset();
@@ -597,7 +601,7 @@ void myview_marks_actors(Game& game, float rotate) {
         if (_cut_behind[slot]) {
             float half = (b.top - b.bottom) * HALO_REACH / 2, len = std::sqrt(b.hx * b.hx + b.hz * b.hz);
             if (len > 0)
-                myview_billboard(_halos, ring, cx - ux * RIM_BACK, cz - uz * RIM_BACK, b.hx / len * half,
+                myview_billboard(_halos[e.type == D_GUARD], ring, cx - ux * RIM_BACK, cz - uz * RIM_BACK, b.hx / len * half,
                                  b.hz / len * half, mid - half, mid + half, 1, false);
             myview_figure_quad(_throughs[e.type == D_GUARD], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
             continue;
