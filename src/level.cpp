@@ -53,7 +53,10 @@ enum {
     INTRO_TEXT_COLOR = 0xCCCCCC,
 
     // Win screen and its points.
-    WIN_SHADE_ALPHA = 170,
+    // The map around the panel keeps over half its brightness: a dark map
+    // dimmed any further reads as a black screen with a few stray bricks.
+    WIN_SHADE_ALPHA = 96,
+    WIN_PANEL_ALPHA = 200,
     WIN_DIM_COLOR = UI_TEXT_DIM,
     WIN_SCORE_COLOR = 0xFFFFFF,
     WIN_CELL_V = 10, WIN_CELL_H = 20,   // cell margins: top and bottom, right and left
@@ -614,7 +617,11 @@ void LevelWin::init() {
     t->tr();
     t->td(new Box(w_menu_button("Continue", WIN_CONTINUE, gfx_img_load("box3"))));
 
-    Box* page = new Box(w_text_panel(t));
+    // A lighter panel than the other screens': the map the player just
+    // escaped shows through it, dimmed as it is around it.
+    Box* panel = w_panel(t, WIN_PANEL_ALPHA);
+    panel->name = "panel";
+    Box* page = new Box(panel);
     page->style.width = CANVAS_W;
     page->style.height = CANVAS_H;
     gui.add(page, 0, 0);

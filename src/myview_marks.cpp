@@ -36,19 +36,32 @@ const float RING_REACH = 0.75f;        // the ring of light around the feet
 const float RING_ALPHA = 0.85f;
 const float START_RING_REACH = 1.2f;   // the player's, before the first step
 const int PULSE_TICKS = 16;            // an alarmed guard's ring pulses with this period
-// The rim: the figure's shape this many pixels bigger all round, behind
-// it, in its tint.
-const float RIM_PIXELS = 2.0f;
+// Round each figure, behind it: a thin dark outline (its shape this many
+// pixels bigger all round), and beyond that a rim in its look's tint.
+const float OUTLINE_PIXELS = 1.25f;
+const float RIM_PIXELS = 3.0f;
 const float FIGURE_HALF_WIDTH = 0.3f;  // about, at life size
-const float RIM_BACK = 0.12f;          // units behind the figure's own plane
+const float OUTLINE_BACK = 0.06f;      // units behind the figure's own plane
+const float RIM_BACK = 0.12f;
+const float OUTLINE_ALPHA = 0.9f;
 const float RIM_ALPHA = 0.95f;
 const float UNITS_PER_PIXEL = 0.38f;   // at camera distance 1 and a window 1 pixel high
-// Where the floor is too dark for a figure, it is lit by its own light: its
-// colours multiplied by the look's fill and this scale, then a glow of its
-// tint added, which keeps the art's shading and its dark outline darker
-// than the rest.
-const float FILL_SCALE = 4.0f;
-const float FILL_GLOW = 0.45f;
+// Where the floor is too dark for a figure to show against it, a neutral key
+// light falls on the floor around it: a pool of light this far across, added
+// at this strength, that the figure stands dark against as on lit floor.
+const float POOL_REACH = 3.6f;
+const float POOL_ALPHA = 1.0f;
+// Behind a block there is no floor to light: the figure shows through the
+// block, toned down by this share, against a soft backlight this many times
+// its height across.
+const float HALO_REACH = 1.8f;
+const float HALO_ALPHA = 1.0f;
+// A guard's backlight is softer: he needs to be seen, not to outshine the lamps.
+const float GUARD_HALO_ALPHA = 0.7f;
+const float THROUGH_LEVEL = 0.5f;
+// The player's light suit is toned down by this share, so that it stands
+// dark against lit floor as the guards' uniforms do.
+const float PLAYER_SHADE = 0.55f;
 // A wedge on the floor in front of a guard: which way it faces.
 const float WEDGE_NEAR = 0.42f, WEDGE_FAR = 0.95f, WEDGE_HALF = 0.26f;
 // The mark over a guard who sees the player.
@@ -64,12 +77,7 @@ const Tint GUARD_TINT = {1.0f, 0.6f, 0.15f};      // warm
 const Tint ALARM_TINT = {1.0f, 0.18f, 0.1f};      // running to an explosion, or shooting
 const Tint FROZEN_TINT = {0.75f, 0.95f, 1.0f};    // held by an EMP pulse
 const Tint DYING_TINT = {0.5f, 0.5f, 0.5f};
-// Fill light by look: the player's keeps its colours, the guards' warms them.
-const Tint PLAYER_FILL = {0.42f, 0.8f, 0.95f};
-const Tint GUARD_FILL = {1.0f, 0.85f, 0.65f};
-const Tint ALARM_FILL = {1.0f, 0.5f, 0.4f};
-const Tint FROZEN_FILL = {0.9f, 1.0f, 1.0f};
-const Tint DYING_FILL = {0.5f, 0.5f, 0.5f};
+const Tint OUTLINE_TINT = {0.03f, 0.03f, 0.04f};
 const Tint ALERT_TINT = {1.0f, 0.12f, 0.08f};
 
 // ---- floor marks
@@ -170,9 +178,10 @@ void _tint(const Tint& t, float a) { glColor4f(t.r, t.g, t.b, a); }
 // How an actor is marked, by what it is doing; each look has its tint.
 enum { LOOK_PLAYER, LOOK_GUARD, LOOK_ALARM, LOOK_FROZEN, LOOK_DYING, LOOKS };
 const Tint LOOK_TINTS[LOOKS] = {PLAYER_TINT, GUARD_TINT, ALARM_TINT, FROZEN_TINT, DYING_TINT};
-const Tint LOOK_FILLS[LOOKS] = {PLAYER_FILL, GUARD_FILL, ALARM_FILL, FROZEN_FILL, DYING_FILL};
-// Rings and wedges on the floor, rims behind the figures, fills over them.
-MyQuads _rings[LOOKS], _rims[LOOKS], _fills[LOOKS];
+// Rings and wedges on the floor, rims and outlines behind the figures, pools
+// of light around those on dim floor, and the shade over the player on lit
+// floor.
+MyQuads _rings[LOOKS], _rims[LOOKS], _outlines, _pools, _shades, _halos[2], _throughs[2];
 MyQuads _alerts, _alert_backs;  // the marks over guards who see the player, and their borders
 // Guards (by slot) that see the player this frame.
 bool _sees[ENTITY_MAX];
@@ -186,8 +195,8 @@ int _actor_look(const LevelData& lev, const Entity& e) {
 }
 
 // Texture stage set so that a picture draws as its shape in the current
-// colour (the rim), or as its own colours times the current colour and
-// `scale` (the fill light).
+// colour (the rim, the outline), or as its own colours times the current
+// colour and `scale` (a figure seen through a block).
 enum { ENV_PLAIN, ENV_SHAPE, ENV_LIT };
 void _tex_env(int mode, float scale = 1) {
     if (mode == ENV_PLAIN) {
@@ -416,6 +425,26 @@ float myview_actor_scale(const LevelData& lev) {
 
 namespace {
 
+// A pool of light around (cx, cz) that falls on open floor only, cell by
+// cell, so that it never spills over walls or off the map.
+void _pool(const Game& game, int img, float cx, float cz) {
+    const MyImage* im = myview_img_info(img);
+    if (!im) return;
+    float x0 = cx - POOL_REACH, z0 = cz - POOL_REACH, span = 2 * POOL_REACH, y = MYVIEW_OVERLAY_HEIGHT;
+    for (int z = (int)std::floor(z0); z < z0 + span; z++)
+        for (int x = (int)std::floor(x0); x < x0 + span; x++) {
+            if (!_in_play(x, z) || (game.ext.info[z][x] & INFO_SOLID)) continue;
+            // The pool is round: cells wholly outside it draw nothing.
+            float nx = mymax((float)x, mymin(cx, x + 1.0f)) - cx, nz = mymax((float)z, mymin(cz, z + 1.0f)) - cz;
+            if (nx * nx + nz * nz >= POOL_REACH * POOL_REACH) continue;
+            float a = mymax((float)x, x0), b = mymin(x + 1.0f, x0 + span);
+            float c = mymax((float)z, z0), d = mymin(z + 1.0f, z0 + span);
+            float u = (a - x0) / span, v = (c - z0) / span, uw = (b - a) / span, vh = (d - c) / span;
+            _pools.tex_quad(im->tex, 0, 1, 0, im->tx + im->tw * u, im->ty + im->th * v, im->tw * uw, im->th * vh, a, y,
+                            d, b, y, d, a, y, c, b, y, c, false);
+        }
+}
+
 // A wedge on the floor in front of a guard, pointing the way he faces.
 void _wedge(MyQuads& into, int white, const Entity& g, float cx, float cz) {
     int code = g.arrow;
@@ -446,9 +475,13 @@ void _alert(int white, const Board& b, float cx, float cz, float scale) {
     }
 }
 
-// Draws this frame's rings and wedges, rims, fills and marks, look by look.
+// Draws this frame's pools, rings and wedges, backlights, rims, outlines and marks.
 void _actor_marks_draw(const LevelData& lev) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    if (_pools.n) {
+        glColor4f(1, 1, 1, POOL_ALPHA);
+        _pools.draw("pool");
+    }
     // An alarmed guard's ring pulses.
     float pulse = 0.6f + 0.4f * (float)std::fabs(std::sin(PI * (lev.frame % PULSE_TICKS) / PULSE_TICKS));
     for (int k = 0; k < LOOKS; k++) {
@@ -456,29 +489,40 @@ void _actor_marks_draw(const LevelData& lev) {
         _tint(LOOK_TINTS[k], RING_ALPHA * (k == LOOK_ALARM ? pulse : 1));
         _rings[k].draw("ring");
     }
+    if (_halos[0].n || _halos[1].n) {
+        // Seen through the blocks in front: drawn over them.
+        glDisable(GL_DEPTH_TEST);
+        for (int k = 0; k < 2; k++) {
+            glColor4f(1, 1, 1, k ? GUARD_HALO_ALPHA : HALO_ALPHA);
+            if (_halos[k].n) _halos[k].draw("halo");
+        }
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        _tex_env(ENV_LIT, 1);
+        for (int k = 0; k < 2; k++) {  // the player's toned down as everywhere
+            float v = k ? THROUGH_LEVEL : THROUGH_LEVEL * (1 - PLAYER_SHADE);
+            glColor4f(v, v, v, 1);
+            _throughs[k].draw("through");
+        }
+        glEnable(GL_DEPTH_TEST);
+    }
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    // Rims stand a little behind their figures, so the figure hides all of
-    // its rim but the edge.
+    // Rims stand a little behind their figures and outlines between the two,
+    // so that the figure hides all of its outline but the edge, and the
+    // outline all of its rim but the edge.
     _tex_env(ENV_SHAPE);
     for (int k = 0; k < LOOKS; k++) {
         if (!_rims[k].n) continue;
         _tint(LOOK_TINTS[k], RIM_ALPHA);
         _rims[k].draw("rim");
     }
-    _tex_env(ENV_LIT, FILL_SCALE);
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_fills[k].n) continue;
-        _tint(LOOK_FILLS[k], 1);
-        _fills[k].draw("fill");
+    if (_outlines.n) {
+        _tint(OUTLINE_TINT, OUTLINE_ALPHA);
+        _outlines.draw("outline");
     }
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    _tex_env(ENV_SHAPE);
-    for (int k = 0; k < LOOKS; k++) {
-        if (!_fills[k].n) continue;
-        _tint(LOOK_TINTS[k], FILL_GLOW);
-        _fills[k].draw("fill-glow");
+    if (_shades.n) {
+        glColor4f(0, 0, 0, PLAYER_SHADE);
+        _shades.draw("shade");
     }
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     _tex_env(ENV_PLAIN);
     if (_alerts.n) {
         glDisable(GL_DEPTH_TEST);
@@ -503,12 +547,15 @@ void myview_marks_actors(Game& game, float rotate) {
 
     // A ring of light on the ground under every figure, in the tint of its
     // look (the player's bigger until the first step) with a wedge the way a
-    // guard faces; a rim round each figure, and its own light over it where
-    // the floor would hide it. One batch per look, so that a frame makes a
-    // few draws rather than several an actor.
+    // guard faces; an outline and a rim round each figure, and a key light
+    // over it where the floor would hide it. One batch per look, so that a
+    // frame makes a few draws rather than several an actor.
     int ring = myview_img("unshadow"), white = myview_img("white");
     bool overhead = myview_overhead(game);  // figures lie flat: no upright rim, light or mark
-    for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _rims[k].reset(), _fills[k].reset();
+    for (int k = 0; k < LOOKS; k++) _rings[k].reset(), _rims[k].reset();
+    _outlines.reset();
+    _pools.reset(), _halos[0].reset(), _halos[1].reset(), _throughs[0].reset(), _throughs[1].reset();
+    _shades.reset();
     _alerts.reset();
     _alert_backs.reset();
     float scale = myview_actor_scale(lev);
@@ -517,8 +564,9 @@ void myview_marks_actors(Game& game, float rotate) {
     float uz = (float)((std::cos(a) - std::sin(a)) / std::sqrt(2.0));
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
-    float rim = RIM_PIXELS * UNITS_PER_PIXEL * (lev.zoom + CAMERA_DISTANCE_BASE) / mymax(1.0f, (float)vp[3]);
-    if (!std::isfinite(rim)) rim = 0;
+    float unit = UNITS_PER_PIXEL * (lev.zoom + CAMERA_DISTANCE_BASE) / mymax(1.0f, (float)vp[3]);
+    if (!std::isfinite(unit)) unit = 0;
+    float rim = RIM_PIXELS * unit, outline = OUTLINE_PIXELS * unit;
     for (int slot = 0; slot < ENTITY_MAX; slot++) {
         const Entity& e = lev.items[slot];
         if (!_actor(e)) continue;
@@ -531,21 +579,35 @@ void myview_marks_actors(Game& game, float rotate) {
 
         Board b;
         if (overhead || !_actor_board(lev, e, rotate, &b)) continue;
-        // The rim: the figure a few pixels bigger all round, behind it.
-        float grow = 1 + rim / (FIGURE_HALF_WIDTH * scale), mid = FIGURE_HEIGHT * scale / 2;
-        float lift = 1 + rim / mid;
-        myview_figure_quad(_rims[look], b.img, cx - ux * RIM_BACK, cz - uz * RIM_BACK, b.hx * grow, b.hz * grow,
-                           mid + (b.bottom - mid) * lift, mid + (b.top - mid) * lift, e.state == D_DEAD, 1);
+        // The rim and the outline: the figure a few pixels bigger all round,
+        // behind it.
+        float mid = FIGURE_HEIGHT * scale / 2;
+        for (int pass = 0; pass < 2; pass++) {
+            float px = pass ? outline : rim, back = pass ? OUTLINE_BACK : RIM_BACK;
+            float grow = 1 + px / (FIGURE_HALF_WIDTH * scale), lift = 1 + px / mid;
+            myview_figure_quad(pass ? _outlines : _rims[look], b.img, cx - ux * back, cz - uz * back, b.hx * grow,
+                               b.hz * grow, mid + (b.bottom - mid) * lift, mid + (b.top - mid) * lift,
+                               e.state == D_DEAD, 1);
+        }
         if (e.type == D_GUARD && (_sees[slot] || e.state == D_SHOOT) && e.state != D_DEAD)
             _alert(white, b, cx, cz, scale);
         int x = _cell_of(e.x), y = _cell_of(e.y);
         int f = (x >= 0 && y >= 0 && x < MAP_SIZE && y < MAP_SIZE) ? game.ext.info[y][x] : 0;
-        // The player always carries its light; guards are lit only where the
-        // floor is too dark for their dark uniforms to show against it, or
-        // through the stubs of the blocks cut away in front of them.
-        bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0 || _cut_behind[slot];
-        if (!(dim || e.type == D_PLAYER) || e.state == D_DEAD) continue;
-        myview_figure_quad(_fills[look], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
+        // The key light falls only where the floor is too dark for a figure
+        // to show against it, or where it stands behind the stubs of the
+        // blocks cut away in front of it.
+        bool dim = (f & INFO_DARK) || (f & INFO_SHADOW) || lev.emp > 0;
+        if (e.state == D_DEAD) continue;
+        if (_cut_behind[slot]) {
+            float half = (b.top - b.bottom) * HALO_REACH / 2, len = std::sqrt(b.hx * b.hx + b.hz * b.hz);
+            if (len > 0)
+                myview_billboard(_halos[e.type == D_GUARD], ring, cx - ux * RIM_BACK, cz - uz * RIM_BACK, b.hx / len * half,
+                                 b.hz / len * half, mid - half, mid + half, 1, false);
+            myview_figure_quad(_throughs[e.type == D_GUARD], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
+            continue;
+        }
+        if (dim) _pool(game, ring, cx, cz);
+        if (e.type == D_PLAYER) myview_figure_quad(_shades, b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
     }
     _actor_marks_draw(lev);
     glDepthFunc(GL_LESS);

@@ -221,8 +221,9 @@ bool myview_cut(int x, int y);
 void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows)[2], int nwin);
 // Marks drawn over the sprites: a ring of light on the ground under every
 // figure in its tint (player cool, guards warm; alarmed, frozen and dying
-// guards each their own), and a glow in that tint over the player and over
-// guards in shadow, on dark floor or behind a cut block.
+// guards each their own), a thin dark outline and a rim in that tint round
+// each figure, a neutral pool of light on the open floor around figures in
+// shadow or on dark floor, and a backlight behind those behind a cut block.
 void myview_marks_actors(Game& game, float rotate);
 
 // ---------------------------------------------------------------- figures (myview_marks.cpp)

@@ -228,8 +228,9 @@ std::string framing_fault(Harness& h) {
 
 // Contrast of an actor with what is around it: the picture with the actor
 // and without it; the pixels where its figure stands in front of the scene
-// are the actor, a band around the figure's reach the surroundings (median
-// luminance of each).
+// are the actor, a band around the figure's reach the surroundings as drawn
+// with it, the light it brings onto dim floor included (median luminance of
+// each).
 float actor_contrast(Harness& h, Entity& e, const char* name) {
     Picture with = take(h, name);
     e.active = 0;
@@ -251,7 +252,7 @@ float actor_contrast(Harness& h, Entity& e, const char* name) {
         for (int x = std::max(0, x0 - band); x <= std::min(with.w - 1, x1 + band); x++) {
             bool inside = x >= x0 && x <= x1 && y >= y0 && y <= y1;
             if (!inside) {
-                around.push_back(without.light(x, y));
+                around.push_back(with.light(x, y));
                 continue;
             }
             // The figure stands in front of what was there; marks on the
@@ -704,4 +705,40 @@ TEST(Readable, ThreatsHaveTheirOwnColour) {
     const unsigned char* mark = seen.at((int)wx, (int)wy);
     EXPECT_GT(mark[0], 180);
     EXPECT_LT(mark[1], 90);
+}
+
+// Behind the win panel the map stays in view, dimmed evenly: outside the
+// panel the picture keeps over half the brightness it had in play.
+TEST(Readable, TheWinShowsTheMapDimmed) {
+    Harness h(960, 720);
+    h.start();
+    build_room(h);
+    Game& g = h.game();
+    for (Entity& e : g.level.items)
+        if (e.type == D_GUARD) e.active = 0;
+    Entity* p = logic_find(g, D_PLAYER);
+    ASSERT_TRUE(p);
+    p->x = 80, p->y = 64;  // beside the window, and no pillar to destroy
+    h.tick();
+    Picture play = take(h, "win-first-frame");
+    int bottom = std::min(play.h, (int)bar_top(h));
+    for (int t = 0; t < 200 && g.state != STATE_LEVEL_WIN; t++) h.tick();
+    ASSERT_EQ(STATE_LEVEL_WIN, g.state);
+    Picture win = take(h, "win");
+    Widget* panel = static_cast<LevelWin*>(_game_states[STATE_LEVEL_WIN])->gui.find("panel");
+    ASSERT_TRUE(panel);
+    MyRect r = panel->get_abs_rect(true);
+    float ax, ay, bx, by;
+    h.to_window((float)r.x, (float)r.y, &ax, &ay);
+    h.to_window((float)(r.x + r.w), (float)(r.y + r.h), &bx, &by);
+    std::vector<float> before, after;
+    for (int y = 0; y < bottom; y++)
+        for (int x = 0; x < play.w; x++) {
+            if (x >= ax && x <= bx && y >= ay && y <= by) continue;
+            before.push_back(play.luma(x, y));
+            after.push_back(win.luma(x, y));
+        }
+    float share = percentile(after, 0.5f) / std::max(0.01f, percentile(before, 0.5f));
+    printf("the win keeps %.2f of the map's brightness around its panel\n", share);
+    EXPECT_GE(share, 0.5f);
 }
