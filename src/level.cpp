@@ -142,18 +142,7 @@ void Level::init() {
 
     Table* bar = new Table();
     bar->tr();
-    const struct {
-        int dir;
-        const char* icon;
-    } turns[] = {{-1, "icon-arrow4"}, {1, "icon-arrow6"}};
-    for (const auto& t : turns) {
-        WRotate* r = new WRotate(&lev, t.dir);
-        r->style.width = HUD_ROTATE_SIZE;
-        r->style.height = HUD_ROTATE_SIZE;
-        r->style.set_padding(HUD_ROTATE_PADDING);
-        r->style.img = gfx_img_load(t.icon);
-        bar->td(new Box(r));
-    }
+    w_turn_buttons(bar, &lev, HUD_ROTATE_SIZE, HUD_ROTATE_PADDING);
     // The bar spans the window: what the window has beyond the canvas
     // widens the gap between the turn and the bomb buttons.
     GfxRect view = gfx_get_view();

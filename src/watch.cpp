@@ -204,18 +204,7 @@ static void _watch_bar(Game& game, Container& gui) {
     Table* bar = new Table();
     bar->name = "watch-bar";
     bar->tr();
-    const struct {
-        int dir;
-        const char* icon;
-    } turns[] = {{-1, "icon-arrow4"}, {1, "icon-arrow6"}};
-    for (const auto& t : turns) {
-        WRotate* r = new WRotate(&game.level, t.dir);
-        r->style.width = BAR_TURN_SIZE;
-        r->style.height = BAR_TURN_SIZE;
-        r->style.set_padding(BAR_TURN_PADDING);
-        r->style.img = gfx_img_load(t.icon);
-        bar->td(new Box(r));
-    }
+    w_turn_buttons(bar, &game.level, BAR_TURN_SIZE, BAR_TURN_PADDING);
     GfxRect view = gfx_get_view();
     int buttons = 2 * WBOMB_SIZE + 2 * BUTTON_WIDE + (int)MY_COUNT(SPEEDS) * BUTTON_SPEED;
     int gap = std::max(0, (int)view.w - buttons);

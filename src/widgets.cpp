@@ -195,6 +195,21 @@ namespace {
 enum { PANEL_ALPHA = 230 };
 }  // namespace
 
+void w_turn_buttons(Table* bar, LevelData* lev, int size, int padding) {
+    const struct {
+        int dir;
+        const char* icon;
+    } turns[] = {{-1, "icon-arrow4"}, {1, "icon-arrow6"}};
+    for (const auto& t : turns) {
+        WRotate* r = new WRotate(lev, t.dir);
+        r->style.width = size;
+        r->style.height = size;
+        r->style.set_padding(padding);
+        r->style.img = gfx_img_load(t.icon);
+        bar->td(new Box(r));
+    }
+}
+
 Widget* w_text_panel(Widget* child) {
     Box* panel = w_panel(child, PANEL_ALPHA);
     panel->name = "panel";

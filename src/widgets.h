@@ -55,6 +55,10 @@ public:
     using Widget::resize;
 };
 
+// Adds the two camera-turn buttons of play's bottom bar (left, then right)
+// as cells of `bar`, each a square of `size` with `padding` round its icon.
+void w_turn_buttons(Table* bar, LevelData* lev, int size, int padding);
+
 // Wraps `child` in a dark translucent panel with room around it, named
 // "panel", so that text over a map reads whatever the map shows beneath.
 Widget* w_text_panel(Widget* child);
