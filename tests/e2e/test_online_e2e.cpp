@@ -1,6 +1,7 @@
 // The road of a shared map against the reference service: beaten cleanly from
 // the editor's share screen and shared, found in the newest maps and among its
-// author's, downloaded, played and rated from the browser; a sign-in with the
+// author's, downloaded, played, rated and proven from the browser and watched
+// from the replay the service kept; a sign-in with the
 // wrong password; and the built service program replaying the game's win.
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "menu.h"
 #include "server.h"
 #include "test_online_service.h"
+#include "watch.h"
 #include "widgets.h"
 
 using namespace onlinetest;
@@ -170,7 +172,7 @@ TEST(OnlineEndToEnd, WrongPasswordShowsTheErrorScreen) {
     EXPECT_FALSE(labels(g, "Wrong user name or password.").empty()) << "the screen shows the service's words";
 }
 
-TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedAndRated) {
+TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedRatedProvenAndWatched) {
     ReferenceService service;
     ASSERT_TRUE(server_account_create(service.s.store, "Ann", "secret"));
     ASSERT_TRUE(server_account_create(service.s.store, "Bob", "hunter2"));
@@ -253,6 +255,14 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedAndRat
     h.key(KEY_RETURN);  // Continue
     ASSERT_EQ(STATE_MENU_DOWNLOAD2, g.state);
     ASSERT_TRUE(loop_until(g, [] { return idle(w_plays); }, 20));
+    // The win went to the service as a proof: it played Bob's replay and
+    // keeps his score under his account.
+    ASSERT_TRUE(loop_until(g, [] { return idle(w_proof); }, 20));
+    ServerStandings proven;
+    ASSERT_TRUE(server_proof_standings(service.s.store, id, "g:Bob", proven));
+    ASSERT_TRUE(proven.has_own) << game_notice_text();
+    EXPECT_EQ(1, proven.own.rank);
+    EXPECT_EQ(1, proven.count);
     ASSERT_TRUE(click_label(h, "Refresh"));
     await_list(h);
     EXPECT_EQ(4, listed_stars(g, id));
@@ -260,6 +270,12 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedAndRat
     collect(&static_cast<MenuDownload2*>(_game_states[g.state])->gui,
             [](Widget* w) { Stars* s = dynamic_cast<Stars*>(w); return s && s->ignore && s->value == 4; }, shown);
     EXPECT_EQ(1u, shown.size()) << "the entry's stars show the rating";
+
+    // Bob watches how Ann's map is won, from the replay the service kept.
+    ASSERT_TRUE(click_label(h, "Watch how it was won"));
+    ASSERT_TRUE(click_label(h, "Watch"));
+    ASSERT_TRUE(loop_until(g, [] { return watch_progress().phase == WATCH_DONE; }, 20)) << game_notice_text();
+    EXPECT_EQ(STATE_LEVEL_WIN, watch_progress().ended);
 }
 
 namespace {
