@@ -238,8 +238,9 @@ bool _actor_board(const LevelData& lev, const Entity& e, float rotate, Board* b)
     return true;
 }
 
+// Marks write no depth, so each is drawn over its picture's body alone.
 void _flat(MyQuads& q, int img, float x0, float z0, float x1, float z1, float y) {
-    q.img_quad(img, 0, 1, 0, x0, y, z1, x1, y, z1, x0, y, z0, x1, y, z0, false);
+    q.body_quad(img, 0, 1, 0, x0, y, z1, x1, y, z1, x0, y, z0, x1, y, z0);
 }
 
 }  // namespace
@@ -336,6 +337,9 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glDisable(GL_ALPHA_TEST);
+    // Every floor mark is plain colour: the white picture times the tint is
+    // the tint, and a software renderer fills faster without the texture.
+    glDisable(GL_TEXTURE_2D);
 
     // Cells that guards watch, in their colour; frozen and dying guards watch nothing.
     const Entity* player = nullptr;
@@ -380,7 +384,10 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
     if (open) _tint(OPEN_TINT, OPEN_ALPHA);
     else _tint(PANE_TINT, PANE_ALPHA);
     _marks.draw("windows");
-    if (!play || !player) return;
+    if (!play || !player) {
+        glEnable(GL_TEXTURE_2D);
+        return;
+    }
     int px = _cell_of(player->x), py = _cell_of(player->y);
     static const int beside[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
     _marks.reset();
@@ -396,24 +403,27 @@ void myview_marks_floor(Game& game, const MyViewExtent& ext, const int (*windows
     }
     _tint(open ? OPEN_TINT : PANE_TINT, open ? ESCAPE_OPEN_ALPHA : ESCAPE_ALPHA);
     _marks.draw("escape");
+    glEnable(GL_TEXTURE_2D);
 }
 
 // ---------------------------------------------------------------- actor marks
 
-// Where a standing figure lies in its picture (fractions across and down):
-// only that part is drawn, which saves most of the fill of a picture that is
-// mostly clear; a dying one lies across the whole width.
+// Where a standing figure lies in its picture (fractions across and down)
+// when the catalogue does not say: only that part is drawn, which saves most
+// of the fill of a picture that is mostly clear; a dying one lies across the
+// whole width.
 const float FIGURE_LEFT = 0.12f, FIGURE_RIGHT = 0.88f, FIGURE_TOP = 0.04f, FIGURE_FEET = 0.8f;
 
 void myview_figure_quad(MyQuads& into, int img, float cx, float cz, float hx, float hz, float bottom, float top,
                         bool whole, float ny) {
     const MyImage* im = myview_img_info(img);
     if (!im) return;
-    float u0 = whole ? 0 : FIGURE_LEFT, u1 = whole ? 1 : FIGURE_RIGHT;
+    float u0 = whole ? 0 : FIGURE_LEFT, u1 = whole ? 1 : FIGURE_RIGHT, v0 = FIGURE_TOP, v1 = FIGURE_FEET;
+    if (im->body) u0 = im->bx0, u1 = im->bx1, v0 = im->by0, v1 = im->by1;
     float l = 2 * u0 - 1, r = 2 * u1 - 1;
-    float yt = top - (top - bottom) * FIGURE_TOP, yb = top - (top - bottom) * FIGURE_FEET;
-    into.tex_quad(im->tex, 0, ny, 0, im->tx + im->tw * u0, im->ty + im->th * FIGURE_TOP, im->tw * (u1 - u0),
-                  im->th * (FIGURE_FEET - FIGURE_TOP), cx + hx * l, yb, cz + hz * l, cx + hx * r, yb, cz + hz * r,
+    float yt = top - (top - bottom) * v0, yb = top - (top - bottom) * v1;
+    into.tex_quad(im->tex, 0, ny, 0, im->tx + im->tw * u0, im->ty + im->th * v0, im->tw * (u1 - u0),
+                  im->th * (v1 - v0), cx + hx * l, yb, cz + hz * l, cx + hx * r, yb, cz + hz * r,
                   cx + hx * l, yt, cz + hz * l, cx + hx * r, yt, cz + hz * r, false);
 }
 
@@ -431,14 +441,18 @@ void _pool(const Game& game, int img, float cx, float cz) {
     const MyImage* im = myview_img_info(img);
     if (!im) return;
     float x0 = cx - POOL_REACH, z0 = cz - POOL_REACH, span = 2 * POOL_REACH, y = MYVIEW_OVERLAY_HEIGHT;
-    for (int z = (int)std::floor(z0); z < z0 + span; z++)
-        for (int x = (int)std::floor(x0); x < x0 + span; x++) {
+    // Cells beyond the picture's body would only add clear pixels.
+    float bx0 = im->body ? im->bx0 : 0, bx1 = im->body ? im->bx1 : 1;
+    float bz0 = im->body ? im->by0 : 0, bz1 = im->body ? im->by1 : 1;
+    float lx = x0 + span * bx0, hx = x0 + span * bx1, lz = z0 + span * bz0, hz = z0 + span * bz1;
+    for (int z = (int)std::floor(lz); z < hz; z++)
+        for (int x = (int)std::floor(lx); x < hx; x++) {
             if (!_in_play(x, z) || (game.ext.info[z][x] & INFO_SOLID)) continue;
             // The pool is round: cells wholly outside it draw nothing.
             float nx = mymax((float)x, mymin(cx, x + 1.0f)) - cx, nz = mymax((float)z, mymin(cz, z + 1.0f)) - cz;
             if (nx * nx + nz * nz >= POOL_REACH * POOL_REACH) continue;
-            float a = mymax((float)x, x0), b = mymin(x + 1.0f, x0 + span);
-            float c = mymax((float)z, z0), d = mymin(z + 1.0f, z0 + span);
+            float a = mymax((float)x, lx), b = mymin(x + 1.0f, hx);
+            float c = mymax((float)z, lz), d = mymin(z + 1.0f, hz);
             float u = (a - x0) / span, v = (c - z0) / span, uw = (b - a) / span, vh = (d - c) / span;
             _pools.tex_quad(im->tex, 0, 1, 0, im->tx + im->tw * u, im->ty + im->th * v, im->tw * uw, im->th * vh, a, y,
                             d, b, y, d, a, y, c, b, y, c, false);
@@ -526,10 +540,12 @@ void _actor_marks_draw(const LevelData& lev) {
     _tex_env(ENV_PLAIN);
     if (_alerts.n) {
         glDisable(GL_DEPTH_TEST);
+        glDisable(GL_TEXTURE_2D);  // plain colour, as the floor marks
         glColor4f(0.1f, 0, 0, 0.85f);
         _alert_backs.draw("alert-border");
         _tint(ALERT_TINT, 1);
         _alerts.draw("alert");
+        glEnable(GL_TEXTURE_2D);
         glEnable(GL_DEPTH_TEST);
     }
 }
@@ -600,9 +616,12 @@ void myview_marks_actors(Game& game, float rotate) {
         if (e.state == D_DEAD) continue;
         if (_cut_behind[slot]) {
             float half = (b.top - b.bottom) * HALO_REACH / 2, len = std::sqrt(b.hx * b.hx + b.hz * b.hz);
-            if (len > 0)
-                myview_billboard(_halos[e.type == D_GUARD], ring, cx - ux * RIM_BACK, cz - uz * RIM_BACK, b.hx / len * half,
-                                 b.hz / len * half, mid - half, mid + half, 1, false);
+            if (len > 0) {
+                float hx = b.hx / len * half, hz = b.hz / len * half;
+                float hcx = cx - ux * RIM_BACK, hcz = cz - uz * RIM_BACK, y0 = mid - half, y1 = mid + half;
+                _halos[e.type == D_GUARD].body_quad(ring, 0, 1, 0, hcx - hx, y0, hcz - hz, hcx + hx, y0, hcz + hz,
+                                                    hcx - hx, y1, hcz - hz, hcx + hx, y1, hcz + hz);
+            }
             myview_figure_quad(_throughs[e.type == D_GUARD], b.img, cx, cz, b.hx, b.hz, b.bottom, b.top, false, 1);
             continue;
         }

@@ -345,6 +345,13 @@ void _cell_geometry(Frame& fr, const TileData& t, int tile, int x, int y, int fl
     if (flags & INFO_PIT_EDGE) my_block(g, _pits, fr.floor, fx, fz, PIT_DEPTH, 0, 0, S, 1);
 }
 
+// A prop or an item stands upright where nothing lies in its plane, so it is
+// drawn over its picture's body alone: most of a prop's picture is clear.
+void _upright(MyQuads& into, int img, float cx, float cz, float hx, float hz, float bottom, float top, float ny) {
+    into.body_quad(img, 0, ny, 0, cx - hx, bottom, cz - hz, cx + hx, bottom, cz + hz, cx - hx, top, cz - hz, cx + hx,
+                   top, cz + hz);
+}
+
 // Image "<prefix><tile name>"; the name field may be unterminated in a damaged catalogue.
 int _tile_img(const char* prefix, const TileData& t) {
     char name[sizeof(t.name) + 8];
@@ -365,8 +372,7 @@ void _sprite_tile(Frame& fr, const TileData& t, int x, int y, int flags) {
     }
     MyQuads& into = t.type == D_ITEM ? _decals : (flags & INFO_SHADOW) ? _s_sprites : _sprites;
     float ny = (flags & INFO_DARK) ? -1.0f : 1.0f;
-    myview_billboard(into, _tile_img("", t), fx + 0.5f, fz + 0.5f, fr.hx, fr.hz, SPRITE_BOTTOM,
-                     SPRITE_TOP, ny, false);
+    _upright(into, _tile_img("", t), fx + 0.5f, fz + 0.5f, fr.hx, fr.hz, SPRITE_BOTTOM, SPRITE_TOP, ny);
 }
 
 // The editor shows where a patrol arrow leads: its mark repeated on every
@@ -462,11 +468,11 @@ void _entity(Frame& fr, const Entity& e) {
     MyQuads& into = (flags & INFO_SHADOW) ? _s_sprites : _sprites;
     float ny = (flags & INFO_DARK) ? -1.0f : 1.0f;
     if (e.type >= D_BOMB1 && e.type <= D_BOMB4)
-        myview_billboard(into, img, mx, mz, fr.hx, fr.hz, SPRITE_BOTTOM, SPRITE_TOP, ny, false);
+        _upright(into, img, mx, mz, fr.hx, fr.hz, SPRITE_BOTTOM, SPRITE_TOP, ny);
     else if (actor)
         myview_figure_quad(into, img, mx, mz, hx, hz, SPRITE_BOTTOM * k, (SPRITE_BOTTOM + h) * k, e.state == D_DEAD, ny);
     else
-        myview_billboard(into, img, mx, mz, hx, hz, SPRITE_BOTTOM, SPRITE_BOTTOM + h, ny, false);
+        _upright(into, img, mx, mz, hx, hz, SPRITE_BOTTOM, SPRITE_BOTTOM + h, ny);
 }
 
 void _entity_pass(Frame& fr) {
@@ -608,7 +614,9 @@ void _danger_disc(Frame& fr, const Entity& p) {
         for (int mx = 0; mx < DANGER_MASK_SIZE; mx++) {
             int x = px + mx - DANGER_MASK_HALF, y = py + my - DANGER_MASK_HALF;
             if (!DANGER_MASK[my][mx] || !_in_play(x, y) || !logic_danger(fr.game, x, y)) continue;
-            _flat(_overlay, img, x - 1.0f, y - 1.0f, x + 2.0f, y + 2.0f, MYVIEW_OVERLAY_HEIGHT);
+            float h = MYVIEW_OVERLAY_HEIGHT;  // no depth written: the disc's body alone
+            _overlay.body_quad(img, 0, 1, 0, x - 1.0f, h, y + 2.0f, x + 2.0f, h, y + 2.0f, x - 1.0f, h, y - 1.0f,
+                               x + 2.0f, h, y - 1.0f);
         }
     glColor4f(1, 0, 0, DANGER_ALPHA);
     glDepthMask(GL_FALSE);

@@ -73,6 +73,32 @@ void MyQuads::img_quad(int img, float nx, float ny, float nz,
              x1, y1, z1, x2, y2, z2, x3, y3, z3, x4, y4, z4, do_cull);
 }
 
+void MyQuads::body_quad(int img, float nx, float ny, float nz,
+                        float x1, float y1, float z1, float x2, float y2, float z2,
+                        float x3, float y3, float z3, float x4, float y4, float z4) {
+    const MyImage* im = myview_img_info(img);
+    if (!im) return;
+    const float slack = 1e-3f;
+    bool flat = myabs(x1 + x4 - x2 - x3) < slack && myabs(y1 + y4 - y2 - y3) < slack &&
+                myabs(z1 + z4 - z2 - z3) < slack;
+    if (!im->body || !flat) {
+        tex_quad(im->tex, nx, ny, nz, im->tx, im->ty, im->tw, im->th,
+                 x1, y1, z1, x2, y2, z2, x3, y3, z3, x4, y4, z4, false);
+        return;
+    }
+    // Corner 3 is the picture's top left; across runs to corner 4, down to corner 1.
+    float ax = x4 - x3, ay = y4 - y3, az = z4 - z3, dx = x1 - x3, dy = y1 - y3, dz = z1 - z3;
+    float p[4][3];
+    const float uv[4][2] = {{im->bx0, im->by1}, {im->bx1, im->by1}, {im->bx0, im->by0}, {im->bx1, im->by0}};
+    for (int k = 0; k < 4; k++) {
+        float u = uv[k][0], v = uv[k][1];
+        p[k][0] = x3 + ax * u + dx * v, p[k][1] = y3 + ay * u + dy * v, p[k][2] = z3 + az * u + dz * v;
+    }
+    tex_quad(im->tex, nx, ny, nz, im->tx + im->tw * im->bx0, im->ty + im->th * im->by0,
+             im->tw * (im->bx1 - im->bx0), im->th * (im->by1 - im->by0), p[0][0], p[0][1], p[0][2], p[1][0],
+             p[1][1], p[1][2], p[2][0], p[2][1], p[2][2], p[3][0], p[3][1], p[3][2], false);
+}
+
 bool MyQuads::cull(float nx, float ny, float nz, float x, float y, float z) {
     const CVector3& e = _myview_eye;
     return (e.x - x) * nx + (e.y - y) * ny + (e.z - z) * nz < 0;
@@ -194,6 +220,14 @@ bool _image_rect(ImageCache& c, const char* name, MyImage& im) {
     im.ty = ir.y / tr.h;
     im.tw = ir.w / tr.w;
     im.th = ir.h / tr.h;
+    im.body = false;
+    const Json::Value& body = _gfx_json_get(img, "body");
+    if (body.isObject() && ir.w > 0 && ir.h > 0) {
+        GfxRect br = _gfx_json_rect(body);
+        im.bx0 = mymax(0.0f, br.x / ir.w), im.by0 = mymax(0.0f, br.y / ir.h);
+        im.bx1 = mymin(1.0f, (br.x + br.w) / ir.w), im.by1 = mymin(1.0f, (br.y + br.h) / ir.h);
+        im.body = im.bx1 > im.bx0 && im.by1 > im.by0;
+    }
     return true;
 }
 
@@ -238,6 +272,7 @@ int myview_img_fake(const char* name, int tex, int w, int h) {
     im.tw = im.th = 1;
     im.w = w;
     im.h = h;
+    im.body = false;
     c.known[img] = true;
     _remember(c, name, img);
     return img;

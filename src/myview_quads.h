@@ -71,6 +71,14 @@ struct MyQuads {
     void img_quad(int img, float nx, float ny, float nz,
                   float x1, float y1, float z1, float x2, float y2, float z2,
                   float x3, float y3, float z3, float x4, float y4, float z4, bool do_cull);
+    // The same over the picture's body alone, when the corners make a
+    // parallelogram and the catalogue gives a body: the same pixels, without
+    // the renderer paying for the clear rest. Not for a layer that shares its
+    // plane with another: the smaller quad may settle their depth tie the
+    // other way.
+    void body_quad(int img, float nx, float ny, float nz,
+                   float x1, float y1, float z1, float x2, float y2, float z2,
+                   float x3, float y3, float z3, float x4, float y4, float z4);
     // True when a face with normal n through point (x, y, z) looks away from
     // the eye of the last perspective set-up.
     static bool cull(float nx, float ny, float nz, float x, float y, float z);
@@ -121,6 +129,11 @@ struct MyImage {
     int tex;
     float tx, ty, tw, th;
     int w, h;
+    // The part of it that is not clear, as fractions across and down, when
+    // the catalogue says (body is false otherwise): figures are drawn over
+    // that part alone, which spares the renderer the clear rest.
+    bool body;
+    float bx0, by0, bx1, by1;
 };
 
 // Image handle of `name` (0 when there is no such image). Names are looked up

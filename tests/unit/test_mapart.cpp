@@ -376,6 +376,10 @@ TEST(MapArt, SheetsPackWithoutOverlapInPowersOfTwo) {
         if (a.name.rfind("frame", 0) == 0) {
             EXPECT_EQ(a.w, 96);
             EXPECT_GT(s.pixels.at(a.x * 2, a.y * 2)[0], 0.5f) << a.name;
+            // The body: the one coloured pixel and a unit to spare, cut at the image's edge.
+            EXPECT_EQ(std::vector<int>({0, 0, 2, 2}), std::vector<int>({a.body_x, a.body_y, a.body_w, a.body_h}));
+        } else {
+            EXPECT_EQ(0, a.body_w * a.body_h) << a.name << " is clear: nothing to draw";
         }
         for (size_t j = 0; j < i; j++) {
             const ArtPlaced& b = placed[j];

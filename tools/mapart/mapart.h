@@ -326,6 +326,9 @@ struct ArtPlaced {
     std::string name, texture;
     int x = 0, y = 0, w = 0, h = 0;  // logical rectangle in the texture
     float shape_w = 0, shape_h = 0;
+    // The part of the image that is not clear, in logical units from its
+    // corner: the view draws figures over this part only.
+    int body_x = 0, body_y = 0, body_w = 0, body_h = 0;
 };
 
 struct ArtSheet {

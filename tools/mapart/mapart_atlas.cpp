@@ -44,6 +44,25 @@ Json::Value _rect(float x, float y, float w, float h) {
     return r;
 }
 
+// Where the image is not clear, in logical units, with a unit to spare on
+// each side so that filtering at its edge still samples clear pixels.
+void _body(const ArtCanvas& px, int scale, ArtPlaced* pl) {
+    int x0 = px.w, y0 = px.h, x1 = -1, y1 = -1;
+    for (int j = 0; j < px.h; j++)
+        for (int i = 0; i < px.w; i++)
+            if (px.at(i, j)[3] > 0.5f / 255) {
+                x0 = std::min(x0, i), x1 = std::max(x1, i);
+                y0 = std::min(y0, j), y1 = std::max(y1, j);
+            }
+    if (x1 < 0) x0 = y0 = 0, x1 = y1 = -1;  // all clear: an empty body
+    int w = px.w / scale, h = px.h / scale;
+    pl->body_x = std::max(0, x0 / scale - 1);
+    pl->body_y = std::max(0, y0 / scale - 1);
+    pl->body_w = std::min(w, (x1 + scale) / scale + 1) - pl->body_x;
+    pl->body_h = std::min(h, (y1 + scale) / scale + 1) - pl->body_y;
+    if (x1 < 0) pl->body_w = pl->body_h = 0;
+}
+
 struct Slot {
     size_t image;
     int sheet, x, y;
@@ -112,6 +131,7 @@ void mapart_pack(const std::vector<ArtImage>& images, const std::string& prefix,
         pl.h = im.pixels.h / scale;
         pl.shape_w = im.shape_w;
         pl.shape_h = im.shape_h;
+        _body(im.pixels, scale, &pl);
         placed->push_back(pl);
     }
 }
@@ -132,6 +152,7 @@ void mapart_single(const ArtImage& image, const std::string& texture, std::vecto
     pl.h = image.pixels.h / MAPART_SCALE;
     pl.shape_w = image.shape_w;
     pl.shape_h = image.shape_h;
+    _body(image.pixels, MAPART_SCALE, &pl);
     placed->push_back(pl);
 }
 
@@ -156,6 +177,8 @@ bool mapart_write(const std::string& dir, const std::vector<ArtSheet>& sheets, c
         im["texture"] = p.texture;
         im["rect"] = _rect((float)p.x, (float)p.y, (float)p.w, (float)p.h);
         im["shape"] = _rect(0, 0, p.shape_w, p.shape_h);
+        if (p.body_w != p.w || p.body_h != p.h)
+            im["body"] = _rect((float)p.body_x, (float)p.body_y, (float)p.body_w, (float)p.body_h);
         images[p.name] = im;
     }
     return jsonout_write(images_json, images, "mapart") && jsonout_write(textures_json, textures, "mapart");
