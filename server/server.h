@@ -199,8 +199,9 @@ struct ServerDBImpl {
 };
 
 // One connection to the store: an SQLite file or a PostgreSQL server. The
-// service's SQL is written once for both; values travel as text, except the
-// parameters marked in `blobs` (bit i for parameter i), which are bytes.
+// store's SQL is written once for both but for what dialect() gives; values
+// travel as text, except the parameters marked in `blobs` (bit i for
+// parameter i), which are bytes.
 class ServerDB {
 public:
     int error = 0;  // 1 after a failed query

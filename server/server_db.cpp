@@ -1,6 +1,7 @@
 // The store's connection: one interface over an SQLite file (here) and a
-// PostgreSQL server (server_pg.cpp), with prepared statements kept per
-// connection because the same few statements run thousands of times.
+// PostgreSQL server (server_pg.cpp), each with the SQL it says its own way
+// (its dialect), and with prepared statements kept per connection because
+// the same few statements run thousands of times.
 #include "server.h"
 
 #include <sqlite3.h>
