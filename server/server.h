@@ -143,10 +143,11 @@ bool server_utf8_ok(const std::string& text);
 // Base64 text of a packed map -> the record. false with a message the game
 // can show in why.
 bool server_record_decode(const std::string& b64, LevelData& out, std::string& why);
-// Inflates packed bytes into exactly one record; false when they are not
-// one zlib stream of exactly SERVER_RECORD_SIZE bytes with nothing after it.
+// Inflates packed bytes into exactly one record with the game's own
+// decoding (logic_record_unpack); false when they are not one zlib stream of
+// exactly SERVER_RECORD_SIZE bytes with nothing after it.
 bool server_record_inflate(const std::string& packed, LevelData& out);
-// zlib at the default level; empty on failure.
+// The game's own encoding (logic_record_pack); empty on failure.
 std::string server_record_pack(const LevelData& lev);
 
 // ---------------------------------------------------------------- the database connection (server_db.cpp)
