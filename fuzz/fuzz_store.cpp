@@ -4,8 +4,6 @@
 // Input: [mode][bytes]. Mode byte even: the bytes are the `data` column as
 // they stand (mostly corrupt zlib). Mode byte odd: the bytes are compressed
 // first, so that they reach the rules as a record of any content.
-#include <zlib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -29,8 +27,7 @@ struct World {
         game_tiles_load(*game, VELQUIST_TILES_JSON);
         game->_rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
         game->userdb.open(":memory:");
-        game->userdb.query("create table levels (id text primary key, name text, data blob, ts int, author text,"
-                           " title text, q text, uid text, stars float, skulls float, intro text, value int)");
+        game->userdb.query(logic_levels_create().c_str());
         if (game->tiles[TILE_FLOOR].type != D_FLOOR) {
             fprintf(stderr, "fuzz_store: no tile catalogue at %s\n", VELQUIST_TILES_JSON);
             abort();
@@ -48,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[0] & 1) {
         // Pad or cut to one record so that every byte lands somewhere in it.
         column.resize(RECORD_SIZE, '\0');
-        uLongf len = compressBound((uLong)RECORD_SIZE);
-        std::string packed(len, '\0');
-        compress((Bytef*)&packed[0], &len, (const Bytef*)column.data(), (uLong)RECORD_SIZE);
-        packed.resize(len);
+        std::unique_ptr<LevelData> lev{new LevelData()};
+        memcpy(lev.get(), column.data(), RECORD_SIZE);
+        std::string packed(LOGIC_DATA_MAX, '\0');
+        packed.resize(logic_record_pack(*lev, (unsigned char*)&packed[0], packed.size()));
         column = packed;
     }
     game.userdb.query("delete from levels");

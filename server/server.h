@@ -143,22 +143,56 @@ bool server_utf8_ok(const std::string& text);
 // Base64 text of a packed map -> the record. false with a message the game
 // can show in why.
 bool server_record_decode(const std::string& b64, LevelData& out, std::string& why);
-// Inflates packed bytes into exactly one record; false when they are not
-// one zlib stream of exactly SERVER_RECORD_SIZE bytes with nothing after it.
+// Inflates packed bytes into exactly one record with the game's own
+// decoding (logic_record_unpack); false when they are not one zlib stream of
+// exactly SERVER_RECORD_SIZE bytes with nothing after it.
 bool server_record_inflate(const std::string& packed, LevelData& out);
-// zlib at the default level; empty on failure.
+// The game's own encoding (logic_record_pack); empty on failure.
 std::string server_record_pack(const LevelData& lev);
 
 // ---------------------------------------------------------------- the database connection (server_db.cpp)
+
+// A column added to a table since the first stores.
+struct ServerAddedColumn {
+    const char* table;
+    const char* column;
+    const char* type;
+};
+
+// Everything the store says differently on each kind of connection; the
+// rest of its SQL is written once for both.
+struct ServerDialect {
+    const char* const* tables;  // created when missing, in this order
+    size_t tables_count;
+    const ServerAddedColumn* added;
+    size_t added_count;
+    // (table, column): a row when the table has the column.
+    const char* has_column;
+    // Around the set-up, among processes sharing one database; null when none do.
+    const char* setup_lock;
+    const char* setup_unlock;
+    // An account by name, as the accounts' names compare.
+    const char* account_find;
+    // A write transaction, taken at once.
+    const char* begin;
+    // Rate buckets kept in the store, shared by every process on it; null
+    // when each process keeps its own (server_limit.cpp). take: (key, fresh
+    // level, now, burst, per second, need, cost) -> the level it found, as
+    // "seen"; peek: (key) -> tokens, last; prune: (before).
+    const char* bucket_take;
+    const char* bucket_peek;
+    const char* bucket_prune;
+    // Brings the planner's figures up to date after a bulk load; null: not needed.
+    const char* analyze;
+};
 
 // What each kind of connection does: SQLite in server_db.cpp, PostgreSQL in
 // server_pg.cpp.
 struct ServerDBImpl {
     virtual ~ServerDBImpl() = default;
-    virtual bool postgres() const = 0;
+    virtual const ServerDialect& dialect() const = 0;
     // ok tells whether the statement ran; a failure has its line on standard error.
     virtual MyResult query(const char* sql, const MyParams& params, unsigned blobs, bool* ok) = 0;
-    virtual const char* begin_sql() const = 0;
     // SQLite: whether commits copy the log back into the file themselves (on
     // by default), and one such copy now. PostgreSQL does its own.
     virtual void commits_checkpoint(bool /*on*/) {}
@@ -166,12 +200,12 @@ struct ServerDBImpl {
 };
 
 // One connection to the store: an SQLite file or a PostgreSQL server. The
-// service's SQL is written once for both; values travel as text, except the
-// parameters marked in `blobs` (bit i for parameter i), which are bytes.
+// store's SQL is written once for both but for what dialect() gives; values
+// travel as text, except the parameters marked in `blobs` (bit i for
+// parameter i), which are bytes.
 class ServerDB {
 public:
-    int error = 0;          // 1 after a failed query
-    bool postgres = false;  // which dialect the schema needs
+    int error = 0;  // 1 after a failed query
 
     ServerDB() = default;
     ServerDB(const ServerDB&) = delete;
@@ -182,6 +216,8 @@ public:
     // standard error.
     bool open(const std::string& where);
     bool is_open() const { return _impl != nullptr; }
+    // The open connection's own SQL; only the store reads it.
+    const ServerDialect& dialect() const;
     MyResult query(const char* sql, const MyParams& params = MyParams(), unsigned blobs = 0);
     // A write transaction: taken at once, so that two writers wait for each
     // other instead of failing when one upgrades a read.
@@ -325,6 +361,10 @@ struct ServerStandings {
 };
 bool server_proof_standings(ServerStore& st, const std::string& lid, const std::string& player,
                             ServerStandings& out);
+// A play report in one transaction: the play, and the rater's rating of the
+// map when rater (a uid) is given, the service holds the map and it is not
+// the rater's own. false on a store failure.
+bool server_play_report(ServerStore& st, const ServerPlay& play, const std::string& rater, long now);
 // Stores a signed-in player's rating; a zero leaves that part of an earlier rating.
 void server_rating_store(ServerStore& st, const std::string& lid, const std::string& uid, int stars,
                          int skulls, long now);
@@ -339,6 +379,28 @@ bool server_list(ServerStore& st, const std::string& q, const std::string& viewe
 // The list as an SQLite database file holding one `levels` table; empty on failure.
 std::string server_list_file(const std::string& q, const MyResult& rows);
 int server_count(ServerStore& st, const char* table);
+// What a player's stats page counts, each as decimal text.
+struct ServerPlayerStats {
+    std::string started, wins, maps_won, shared;
+};
+ServerPlayerStats server_player_stats(ServerStore& st, const std::string& uid);
+// The player's latest SERVER_STATS_RECENT wins, newest first: lid, title
+// (the map's, else its lid), tm, bonus, rewind, extra, stars, ts.
+MyResult server_player_recent(ServerStore& st, const std::string& uid);
+// The maps the player shared, newest first, at most SERVER_LIST_MAX: name,
+// title, ts, stars, skulls, players.
+MyResult server_player_maps(ServerStore& st, const std::string& uid);
+// Rate buckets kept in the store (see ServerDialect): the level of key's
+// bucket before this take, with `cost` taken when it is at least `need`;
+// the level now, without taking; forgetting the buckets untouched since
+// `before`. take and peek are false when the store keeps no buckets.
+struct ServerRate;
+bool server_bucket_take(ServerStore& st, const ServerRate& rule, const std::string& key, double now, double need,
+                        double cost, double* level);
+bool server_bucket_peek(ServerStore& st, const ServerRate& rule, const std::string& key, double now, double* level);
+void server_buckets_prune(ServerStore& st, double before);
+// After a bulk load: the query planner's figures brought up to date.
+void server_store_analyze(ServerStore& st);
 
 // ---------------------------------------------------------------- rate limits (server_limit.cpp)
 

@@ -136,24 +136,9 @@ ServerReply api_plays(Server& s, ServerStore& st, const ServerPairs& q, const Ap
         return api_error(400, MSG_BAD_PLAY);
     p.stars = (int)stars;
     p.skulls = (int)skulls;
-    long now = (long)server_now(s);
-    st.db.begin();
-    bool failed = st.db.error != 0;
-    if (!failed) {
-        server_play_store(st, p, now);
-        failed = st.db.error != 0;
-    }
-    // Ratings count from accounts only, on maps the service holds, and never
-    // from a map's own author: a device id is too easy to change.
-    ServerMap map;
-    if (!failed && !c.uid.empty() && server_map_find(st, p.lid, map) && map.uid != c.uid) {
-        server_rating_store(st, p.lid, c.uid, p.stars, p.skulls, now);
-        failed = st.db.error != 0;
-    }
-    if (failed) st.db.rollback();
-    else st.db.commit();
-    failed = failed || st.db.error != 0;
-    return failed ? api_error(API_STORE_ERROR, "The play could not be stored.") : api_ok();
+    // Ratings count from accounts only: a device id is too easy to change.
+    bool stored = server_play_report(st, p, c.uid, (long)server_now(s));
+    return stored ? api_ok() : api_error(API_STORE_ERROR, "The play could not be stored.");
 }
 
 // The list file of query q: built once, then reused while the same maps at
@@ -251,6 +236,25 @@ ServerReply api_wait(int status, const std::string& message, double seconds) {
     return r;
 }
 
+// A replay of c's played on a checking thread, paid for from the account's
+// and the address's checking time, refused or not: over budget, it is
+// refused before anything is played. `what` names what c sends for checking.
+ServerReply api_check(Server& s, ServerStore& st, const ApiCaller& c, const std::string& peer, const char* what,
+                      ServerCheckRun run, decltype(ServerCheck::answer) answer) {
+    ServerCheckPtr check = std::make_shared<ServerCheck>();
+    check->account = c.uid;
+    check->address = peer;
+    double wait = 0;
+    if (!server_check_reserve(s, st, *check, &wait))
+        return api_wait(429, std::string("Your ") + what + " have taken the service long to check. Wait " +
+                                 std::to_string((long)std::ceil(wait)) + " seconds and try again.", wait);
+    check->run = std::move(run);
+    check->answer = std::move(answer);
+    ServerReply r;
+    r.check = check;
+    return r;
+}
+
 // The share once its replay has been checked.
 ServerReply api_share_stored(Server& s, ServerStore& st, const ServerMap& checked, const std::string& bucket,
                              int result) {
@@ -264,10 +268,8 @@ ServerReply api_share_stored(Server& s, ServerStore& st, const ServerMap& checke
     return api_ok("OK " + map.id);
 }
 
-// Everything of a share is checked on the request's worker but its replay,
-// which is played on a checking thread and paid for from the account's and
-// the address's checking time, refused or not: over budget, a share is
-// refused before anything is played.
+// Everything of a share is checked on the request's worker but its replay
+// (api_check).
 ServerReply api_share(Server& s, ServerStore& st, const ServerPairs& form, bool post, const ApiCaller& c,
                       const std::string& peer) {
     if (c.uid.empty()) return api_error(403, MSG_SIGN_IN_SHARE);
@@ -279,20 +281,10 @@ ServerReply api_share(Server& s, ServerStore& st, const ServerPairs& form, bool 
     LevelData lev;
     std::string why, replay;
     if (int status = api_share_check(st, form, c, map, lev, replay, why)) return api_error(status, why);
-    ServerCheckPtr check = std::make_shared<ServerCheck>();
-    check->account = c.uid;
-    check->address = peer;
-    double wait = 0;
-    if (!server_check_reserve(s, st, *check, &wait))
-        return api_wait(429, "Your maps have taken the service long to check. Wait " +
-                                 std::to_string((long)std::ceil(wait)) + " seconds and try again.", wait);
-    check->run = server_replay_job(lev, replay);
-    check->answer = [map, bucket](Server& s2, ServerStore& st2, const ServerCheck& done) {
-        return api_share_stored(s2, st2, map, bucket, done.result);
-    };
-    ServerReply r;
-    r.check = check;
-    return r;
+    return api_check(s, st, c, peer, "maps", server_replay_job(lev, replay),
+                     [map, bucket](Server& s2, ServerStore& st2, const ServerCheck& done) {
+                         return api_share_stored(s2, st2, map, bucket, done.result);
+                     });
 }
 
 // A map the service holds, named by the request's lid; false with the refusal in *refusal.
@@ -391,21 +383,11 @@ ServerReply api_proof(Server& s, ServerStore& st, const ServerPairs& q, const Se
     std::string digest = server_replay_map_digest(bytes);
     if (digest.empty()) return api_error(400, "The replay of the play could not be read.");
     if (digest != proof.digest) return api_error(400, MSG_PROOF_OTHER_MAP);
-    ServerCheckPtr check = std::make_shared<ServerCheck>();
-    check->account = c.uid;
-    check->address = peer;
-    double wait = 0;
-    if (!server_check_reserve(s, st, *check, &wait))
-        return api_wait(429, "Your plays have taken the service long to check. Wait " +
-                                 std::to_string((long)std::ceil(wait)) + " seconds and try again.", wait);
     std::shared_ptr<ServerProofEnd> end = std::make_shared<ServerProofEnd>();
-    check->run = server_proof_job(lev, bytes, end);
-    check->answer = [proof, end](Server& s2, ServerStore& st2, const ServerCheck& done) {
-        return api_proof_stored(s2, st2, proof, end, done.result);
-    };
-    ServerReply r;
-    r.check = check;
-    return r;
+    return api_check(s, st, c, peer, "plays", server_proof_job(lev, bytes, end),
+                     [proof, end](Server& s2, ServerStore& st2, const ServerCheck& done) {
+                         return api_proof_stored(s2, st2, proof, end, done.result);
+                     });
 }
 
 ServerReply api_track(Server& s, ServerStore& st, const ServerPairs& q, const ApiCaller& c) {

@@ -1,6 +1,7 @@
 // The store's connection: one interface over an SQLite file (here) and a
-// PostgreSQL server (server_pg.cpp), with prepared statements kept per
-// connection because the same few statements run thousands of times.
+// PostgreSQL server (server_pg.cpp), each with the SQL it says its own way
+// (its dialect), and with prepared statements kept per connection because
+// the same few statements run thousands of times.
 #include "server.h"
 
 #include <sqlite3.h>
@@ -25,6 +26,55 @@ enum {
 // this lock: a writer then waits only as long as the one before it writes.
 std::mutex g_sqlite_writer;
 
+const char* const SQLITE_TABLES[] = {
+    "create table if not exists accounts (name text primary key collate nocase, token text not null, "
+    "salt text not null, pwhash text not null, created int not null)",
+    // n is the service's own key: the public id of a map is "m" followed by it.
+    "create table if not exists maps (n integer primary key autoincrement, name text not null unique, "
+    "uid text not null, author text not null, title text not null default '', intro text not null default '', "
+    "data blob not null, ts int not null, featured int not null default 0)",
+    "create table if not exists plays (n integer primary key autoincrement, lid text not null, "
+    "player text not null, tm int, bonus int, rewind int, extra int, stars int, skulls int, ts int not null)",
+    "create table if not exists ratings (lid text not null, uid text not null, stars int not null, "
+    "skulls int not null, ts int not null, primary key (lid, uid))",
+    "create table if not exists events (n integer primary key autoincrement, player text not null, "
+    "page text, category text, action text, value int, ts int not null)",
+    "create table if not exists map_players (lid text not null, player text not null, "
+    "primary key (lid, player)) without rowid",
+    "create table if not exists meta (key text primary key, value text not null)",
+    // Each account's best proven play of a map; digest: the map content it won.
+    "create table if not exists proofs (lid text not null, player text not null, score int not null, "
+    "ticks int not null, digest text not null, ts int not null, primary key (lid, player)) without rowid",
+};
+
+const ServerAddedColumn SQLITE_ADDED[] = {
+    {"accounts", "tsalt", "text not null default ''"},
+    {"accounts", "thash", "text not null default ''"},
+    {"maps", "players", "int not null default 0"},
+    {"maps", "stars", "real not null default 0"},
+    {"maps", "skulls", "real not null default 0"},
+    // Bumped whenever what a list file shows of the map changes.
+    {"maps", "rev", "int not null default 0"},
+    // The skulls the map tool measured for a featured map: a new campaign
+    // shows its rising difficulty before anyone has rated it.
+    {"maps", "measured", "real not null default 0"},
+    // Base64 of the replay of the map's win: shares and featured maps carry one.
+    {"maps", "replay", "text not null default ''"},
+};
+
+// One file belongs to one process: no set-up lock, and the rate buckets stay
+// in the process's own table. Account names compare case-blind by their column.
+const ServerDialect SQLITE_DIALECT = {
+    SQLITE_TABLES, sizeof(SQLITE_TABLES) / sizeof(SQLITE_TABLES[0]),
+    SQLITE_ADDED, sizeof(SQLITE_ADDED) / sizeof(SQLITE_ADDED[0]),
+    "select 1 as x from pragma_table_info(?) where name = ?",
+    nullptr, nullptr,
+    "select name, token, tsalt, thash, salt, pwhash from accounts where name = ?",
+    "begin immediate",
+    nullptr, nullptr, nullptr,
+    nullptr,
+};
+
 bool sqlite_writes(const char* sql) {
     return strncmp(sql, "select", 6) != 0 && strncmp(sql, "pragma", 6) != 0;
 }
@@ -39,8 +89,7 @@ public:
         for (auto& s : statements) sqlite3_finalize(s.second);
         if (db) sqlite3_close(db);
     }
-    bool postgres() const override { return false; }
-    const char* begin_sql() const override { return "begin immediate"; }
+    const ServerDialect& dialect() const override { return SQLITE_DIALECT; }
     void commits_checkpoint(bool on) override { sqlite3_wal_autocheckpoint(db, on ? 1000 : 0); }
     void checkpoint() override {
         // PASSIVE: copies what it can without waiting for, or holding up, anyone.
@@ -164,9 +213,10 @@ bool ServerDB::open(const std::string& where) {
     } else {
         _impl = sqlite_open(where);
     }
-    postgres = _impl && _impl->postgres();
     return _impl != nullptr;
 }
+
+const ServerDialect& ServerDB::dialect() const { return _impl ? _impl->dialect() : SQLITE_DIALECT; }
 
 MyResult ServerDB::query(const char* sql, const MyParams& params, unsigned blobs) {
     if (!_impl) {
@@ -179,7 +229,7 @@ MyResult ServerDB::query(const char* sql, const MyParams& params, unsigned blobs
     return r;
 }
 
-void ServerDB::begin() { query(_impl ? _impl->begin_sql() : "begin"); }
+void ServerDB::begin() { query(_impl ? _impl->dialect().begin : "begin"); }
 void ServerDB::commit() { query("commit"); }
 void ServerDB::rollback() { query("rollback"); }
 

@@ -81,34 +81,13 @@ bool server_rate_take(ServerLimits& lim, const ServerRate& rule, const std::stri
 
 // ---------------------------------------------------------------- limits of the whole service
 
-// On PostgreSQL the buckets are rows of an unlogged table that every process
-// sharing the database takes from in one statement each: a take never reads
-// a level that another process is changing. A bucket is (tokens, last); the
-// level is the tokens refilled up to now, and `seen` the level a take found.
-#define LIMIT_LEVEL "least($4::float8, b.tokens + greatest(0, $3::float8 - b.last) * $5::float8)"
-static const char LIMIT_TAKE_SQL[] =
-    "insert into rate_buckets as b (key, tokens, last, seen) values ($1, $2::float8, $3::float8, $4::float8) "
-    "on conflict (key) do update set seen = " LIMIT_LEVEL ", "
-    "tokens = least($4::float8, " LIMIT_LEVEL " - case when " LIMIT_LEVEL " >= $6::float8 then $7::float8 else 0 end), "
-    "last = greatest(b.last, $3::float8) returning seen";
-#undef LIMIT_LEVEL
-
-static std::string _limit_number(double v) {
-    char text[32];
-    snprintf(text, sizeof(text), "%.17g", v);
-    return text;
-}
-
+// A store shared by several processes keeps the buckets itself, so that
+// every process counts against the same ones; else this process's table does.
 double server_limit_level(Server& s, ServerStore& st, const ServerRate& rule, const std::string& key, double need,
                           double cost) {
-    double now = server_now(s);
-    if (!st.db.postgres) return server_rate_level(s.limits, rule, key, now, need, cost);
-    double fresh = rule.burst >= need ? std::min(rule.burst, rule.burst - cost) : rule.burst;
-    MyResult r = st.db.query(LIMIT_TAKE_SQL, {key, _limit_number(fresh), _limit_number(now), _limit_number(rule.burst),
-                                              _limit_number(rule.per_second), _limit_number(need), _limit_number(cost)});
-    // A store that cannot answer keeps the service open rather than shut.
-    if (r.empty()) return rule.burst;
-    return strtod(r[0]["seen"].c_str(), nullptr);
+    double now = server_now(s), level = 0;
+    if (server_bucket_take(st, rule, key, now, need, cost, &level)) return level;
+    return server_rate_level(s.limits, rule, key, now, need, cost);
 }
 
 bool server_limit_take(Server& s, ServerStore& st, const ServerRate& rule, const std::string& key) {
@@ -116,23 +95,19 @@ bool server_limit_take(Server& s, ServerStore& st, const ServerRate& rule, const
 }
 
 bool server_limit_peek(Server& s, ServerStore& st, const ServerRate& rule, const std::string& key) {
-    if (!st.db.postgres) return server_rate_level(s.limits, rule, key, server_now(s), 1.0, 0.0) >= 1.0;
-    MyResult r = st.db.query("select tokens, last from rate_buckets where key = ?", {key});
-    if (r.empty()) return true;
-    double tokens = strtod(r[0]["tokens"].c_str(), nullptr), last = strtod(r[0]["last"].c_str(), nullptr);
-    double level = std::min(rule.burst, tokens + std::max(0.0, server_now(s) - last) * rule.per_second);
-    return level >= 1.0;
+    double now = server_now(s), level = 0;
+    if (server_bucket_peek(st, rule, key, now, &level)) return level >= 1.0;
+    return server_rate_level(s.limits, rule, key, now, 1.0, 0.0) >= 1.0;
 }
 
 void server_limits_prune(Server& s, ServerStore& st) {
-    if (!st.db.postgres) return;
     const ServerLimits& l = s.limits;
     // Twice the longest refill of any rule: a bucket left alone that long is full again.
     double longest = 0;
     for (const ServerRate* r : {&l.check_account, &l.check_address, &l.share, &l.plays, &l.track, &l.download,
                                 &l.account, &l.names, &l.login, &l.login_account})
         longest = std::max(longest, r->burst / r->per_second);
-    st.db.query("delete from rate_buckets where last < ?::float8", {_limit_number(server_now(s) - 2 * longest)});
+    server_buckets_prune(st, server_now(s) - 2 * longest);
 }
 
 // ---------------------------------------------------------------- tokens proven right

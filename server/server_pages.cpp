@@ -98,25 +98,14 @@ static std::string _rating(const std::string& avg) {
 }
 
 static std::string _stats_summary(ServerStore& st, const std::string& uid) {
-    MyParams who = {uid};
-    auto one = [&st, &who](const char* sql) {
-        MyResult r = st.db.query(sql, who);
-        return r.empty() ? std::string("0") : r[0]["n"];
-    };
-    std::string started = one("select count(*) as n from events where player = ? and action = 'start'");
-    std::string wins = one("select count(*) as n from plays where player = ?");
-    std::string maps = one("select count(distinct lid) as n from plays where player = ?");
-    std::string shared = one("select count(*) as n from maps where uid = ?");
-    return "<table>\n<tr><th>Maps started</th>" + _cell(started) + "</tr>\n<tr><th>Wins</th>" + _cell(wins) +
-           "</tr>\n<tr><th>Different maps won</th>" + _cell(maps) + "</tr>\n<tr><th>Maps shared</th>" +
-           _cell(shared) + "</tr>\n</table>\n";
+    ServerPlayerStats n = server_player_stats(st, uid);
+    return "<table>\n<tr><th>Maps started</th>" + _cell(n.started) + "</tr>\n<tr><th>Wins</th>" + _cell(n.wins) +
+           "</tr>\n<tr><th>Different maps won</th>" + _cell(n.maps_won) + "</tr>\n<tr><th>Maps shared</th>" +
+           _cell(n.shared) + "</tr>\n</table>\n";
 }
 
 static std::string _stats_recent(ServerStore& st, const std::string& uid) {
-    MyResult rows = st.db.query(
-        "select p.lid, coalesce(m.title, p.lid) as title, p.tm, p.bonus, p.rewind, p.extra, p.stars, p.ts "
-        "from plays p left join maps m on m.name = p.lid where p.player = ? order by p.n desc limit ?",
-        {uid, std::to_string((int)SERVER_STATS_RECENT)});
+    MyResult rows = server_player_recent(st, uid);
     if (rows.empty()) return "<p>No wins yet.</p>\n";
     std::string out = "<table>\n<tr><th>Map</th><th>Time</th><th>Cartridges</th><th>Rewinds</th>"
                       "<th>Bombs left</th><th>Stars given</th><th>Day</th></tr>\n";
@@ -130,10 +119,7 @@ static std::string _stats_recent(ServerStore& st, const std::string& uid) {
 }
 
 static std::string _stats_maps(ServerStore& st, const std::string& uid) {
-    MyResult rows = st.db.query(
-        "select m.name, m.title, m.ts, m.stars, m.skulls, m.players "
-        "from maps m where m.uid = ? order by m.ts desc limit ?",
-        {uid, std::to_string((int)SERVER_LIST_MAX)});
+    MyResult rows = server_player_maps(st, uid);
     if (rows.empty()) return "<p>No maps shared yet.</p>\n";
     std::string out = "<table>\n<tr><th>Title</th><th>Map ID</th><th>Awesomeness</th><th>Difficulty</th>"
                       "<th>Players</th><th>Shared</th></tr>\n";

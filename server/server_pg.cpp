@@ -15,6 +15,68 @@ namespace {
 
 enum { PG_BYTEA_OID = 17 };
 
+const char* const PG_TABLES[] = {
+    "create table if not exists accounts (name text primary key, token text not null, salt text not null, "
+    "pwhash text not null, created bigint not null)",
+    "create unique index if not exists accounts_lower on accounts (lower(name))",
+    "create table if not exists maps (n bigserial primary key, name text not null unique, uid text not null, "
+    "author text not null, title text not null default '', intro text not null default '', data bytea not null, "
+    "ts bigint not null, featured int not null default 0)",
+    "create table if not exists plays (n bigserial primary key, lid text not null, player text not null, "
+    "tm bigint, bonus bigint, rewind bigint, extra bigint, stars int, skulls int, ts bigint not null)",
+    "create table if not exists ratings (lid text not null, uid text not null, stars int not null, "
+    "skulls int not null, ts bigint not null, primary key (lid, uid))",
+    "create table if not exists events (n bigserial primary key, player text not null, page text, "
+    "category text, action text, value bigint, ts bigint not null)",
+    "create table if not exists map_players (lid text not null, player text not null, primary key (lid, player))",
+    "create table if not exists meta (key text primary key, value text not null)",
+    "create table if not exists proofs (lid text not null, player text not null, score bigint not null, "
+    "ticks bigint not null, digest text not null, ts bigint not null, primary key (lid, player))",
+    // The rate limits and checking budgets of every process on this database
+    // (server_limit.cpp). Unlogged: a crash forgets them, as a restart does.
+    "create unlogged table if not exists rate_buckets (key text primary key, tokens double precision not null, "
+    "last double precision not null, seen double precision not null)",
+};
+
+// The same columns as on SQLite (server_db.cpp), in PostgreSQL's types.
+const ServerAddedColumn PG_ADDED[] = {
+    {"accounts", "tsalt", "text not null default ''"},
+    {"accounts", "thash", "text not null default ''"},
+    {"maps", "players", "int not null default 0"},
+    {"maps", "stars", "double precision not null default 0"},
+    {"maps", "skulls", "double precision not null default 0"},
+    {"maps", "rev", "bigint not null default 0"},
+    {"maps", "measured", "double precision not null default 0"},
+    {"maps", "replay", "text not null default ''"},
+};
+
+// A bucket is (tokens, last); the level is the tokens refilled up to now, and
+// `seen` the level a take found. Every process sharing the database takes
+// from it in one statement each: a take never reads a level that another
+// process is changing.
+#define PG_BUCKET_LEVEL "least($4::float8, b.tokens + greatest(0, $3::float8 - b.last) * $5::float8)"
+const char PG_BUCKET_TAKE[] =
+    "insert into rate_buckets as b (key, tokens, last, seen) values ($1, $2::float8, $3::float8, $4::float8) "
+    "on conflict (key) do update set seen = " PG_BUCKET_LEVEL ", "
+    "tokens = least($4::float8, " PG_BUCKET_LEVEL " - case when " PG_BUCKET_LEVEL " >= $6::float8 then $7::float8 "
+    "else 0 end), "
+    "last = greatest(b.last, $3::float8) returning seen";
+#undef PG_BUCKET_LEVEL
+
+// Several processes on several machines may share one database: set-up is
+// serialised, and the rate buckets live in it.
+const ServerDialect PG_DIALECT = {
+    PG_TABLES, sizeof(PG_TABLES) / sizeof(PG_TABLES[0]),
+    PG_ADDED, sizeof(PG_ADDED) / sizeof(PG_ADDED[0]),
+    "select 1 as x from information_schema.columns where table_name = ? and column_name = ?",
+    "select pg_advisory_lock(8471)", "select pg_advisory_unlock(8471)",
+    "select name, token, tsalt, thash, salt, pwhash from accounts where lower(name) = lower(?)",
+    "begin",
+    PG_BUCKET_TAKE, "select tokens, last from rate_buckets where key = ?",
+    "delete from rate_buckets where last < ?::float8",
+    "analyze",
+};
+
 int pg_hex(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -56,8 +118,7 @@ public:
     ~PgDB() override {
         if (conn) PQfinish(conn);
     }
-    bool postgres() const override { return true; }
-    const char* begin_sql() const override { return "begin"; }
+    const ServerDialect& dialect() const override { return PG_DIALECT; }
 
     bool failed(PGresult* res, const char* what) {
         ExecStatusType st = PQresultStatus(res);

@@ -2,29 +2,21 @@
 // stream that inflates to exactly one LevelData record.
 #include "server.h"
 
-#include <zlib.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "base64.h"
+#include "logic.h"
 
 bool server_record_inflate(const std::string& packed, LevelData& out) {
     if (packed.empty() || packed.size() > SERVER_PACKED_MAX) return false;
-    // One byte of room beyond the record tells a longer stream from an exact one.
-    static thread_local unsigned char room[SERVER_RECORD_SIZE + 1];
-    z_stream z;
-    memset(&z, 0, sizeof(z));
-    if (inflateInit(&z) != Z_OK) return false;
-    z.next_in = (Bytef*)packed.data();
-    z.avail_in = (uInt)packed.size();
-    z.next_out = room;
-    z.avail_out = sizeof(room);
-    int rc = inflate(&z, Z_FINISH);
-    bool whole = rc == Z_STREAM_END && z.total_out == (uLong)SERVER_RECORD_SIZE && z.avail_in == 0;
-    inflateEnd(&z);
-    if (!whole) return false;
-    memcpy(&out, room, SERVER_RECORD_SIZE);
+    // The game takes a shorter stream, or bytes after it; what the service
+    // keeps and hands on is always one whole record and nothing else.
+    LevelData room;
+    size_t inflated = 0, rest = 0;
+    if (!logic_record_unpack(packed, room, &inflated, &rest)) return false;
+    if (inflated != (size_t)SERVER_RECORD_SIZE || rest != 0) return false;
+    out = room;
     return true;
 }
 
@@ -50,9 +42,9 @@ bool server_record_decode(const std::string& b64, LevelData& out, std::string& w
 }
 
 std::string server_record_pack(const LevelData& lev) {
-    std::string out(compressBound(SERVER_RECORD_SIZE), '\0');
-    uLongf len = (uLongf)out.size();
-    if (compress((Bytef*)&out[0], &len, (const Bytef*)&lev, SERVER_RECORD_SIZE) != Z_OK) {
+    std::string out(LOGIC_DATA_MAX, '\0');
+    size_t len = logic_record_pack(lev, (unsigned char*)&out[0], out.size());
+    if (!len) {
         fprintf(stderr, "server_record_pack(): zlib fail\n");
         return std::string();
     }

@@ -1,11 +1,15 @@
 // The service's store: accounts, shared maps with their kept counts of
-// players and ratings, plays, ratings and usage events, on SQLite or
-// PostgreSQL; and the list files that downloads answer with.
+// players and ratings, plays, ratings and usage events, a player's stats,
+// and the rate buckets shared by several processes; and the list files that
+// downloads answer with. Every statement of the service is here, written
+// once for SQLite and PostgreSQL; what the two say differently is in their
+// connections' dialects (server_db.cpp, server_pg.cpp).
 #include "server.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -13,70 +17,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "logic.h"
 #include "util.h"
 
 namespace {
-
-// The same tables on both; only the types and the case-blind account name differ.
-const char* const SCHEMA_SQLITE[] = {
-    "create table if not exists accounts (name text primary key collate nocase, token text not null, "
-    "salt text not null, pwhash text not null, created int not null)",
-    // n is the service's own key: the public id of a map is "m" followed by it.
-    "create table if not exists maps (n integer primary key autoincrement, name text not null unique, "
-    "uid text not null, author text not null, title text not null default '', intro text not null default '', "
-    "data blob not null, ts int not null, featured int not null default 0)",
-    "create table if not exists plays (n integer primary key autoincrement, lid text not null, "
-    "player text not null, tm int, bonus int, rewind int, extra int, stars int, skulls int, ts int not null)",
-    "create table if not exists ratings (lid text not null, uid text not null, stars int not null, "
-    "skulls int not null, ts int not null, primary key (lid, uid))",
-    "create table if not exists events (n integer primary key autoincrement, player text not null, "
-    "page text, category text, action text, value int, ts int not null)",
-    "create table if not exists map_players (lid text not null, player text not null, "
-    "primary key (lid, player)) without rowid",
-    "create table if not exists meta (key text primary key, value text not null)",
-    // Each account's best proven play of a map; digest: the map content it won.
-    "create table if not exists proofs (lid text not null, player text not null, score int not null, "
-    "ticks int not null, digest text not null, ts int not null, primary key (lid, player)) without rowid",
-};
-
-const char* const SCHEMA_PG[] = {
-    "create table if not exists accounts (name text primary key, token text not null, salt text not null, "
-    "pwhash text not null, created bigint not null)",
-    "create unique index if not exists accounts_lower on accounts (lower(name))",
-    "create table if not exists maps (n bigserial primary key, name text not null unique, uid text not null, "
-    "author text not null, title text not null default '', intro text not null default '', data bytea not null, "
-    "ts bigint not null, featured int not null default 0)",
-    "create table if not exists plays (n bigserial primary key, lid text not null, player text not null, "
-    "tm bigint, bonus bigint, rewind bigint, extra bigint, stars int, skulls int, ts bigint not null)",
-    "create table if not exists ratings (lid text not null, uid text not null, stars int not null, "
-    "skulls int not null, ts bigint not null, primary key (lid, uid))",
-    "create table if not exists events (n bigserial primary key, player text not null, page text, "
-    "category text, action text, value bigint, ts bigint not null)",
-    "create table if not exists map_players (lid text not null, player text not null, primary key (lid, player))",
-    "create table if not exists meta (key text primary key, value text not null)",
-    "create table if not exists proofs (lid text not null, player text not null, score bigint not null, "
-    "ticks bigint not null, digest text not null, ts bigint not null, primary key (lid, player))",
-    // The rate limits and checking budgets of every process on this database
-    // (server_limit.cpp). Unlogged: a crash forgets them, as a restart does.
-    "create unlogged table if not exists rate_buckets (key text primary key, tokens double precision not null, "
-    "last double precision not null, seen double precision not null)",
-};
-
-// Columns added since the first stores: {table, column, SQLite type, PostgreSQL type}.
-const char* const ADDED_COLUMNS[][4] = {
-    {"accounts", "tsalt", "text not null default ''", "text not null default ''"},
-    {"accounts", "thash", "text not null default ''", "text not null default ''"},
-    {"maps", "players", "int not null default 0", "int not null default 0"},
-    {"maps", "stars", "real not null default 0", "double precision not null default 0"},
-    {"maps", "skulls", "real not null default 0", "double precision not null default 0"},
-    // Bumped whenever what a list file shows of the map changes.
-    {"maps", "rev", "int not null default 0", "bigint not null default 0"},
-    // The skulls the map tool measured for a featured map: a new campaign
-    // shows its rising difficulty before anyone has rated it.
-    {"maps", "measured", "real not null default 0", "double precision not null default 0"},
-    // Base64 of the replay of the map's win: shares and featured maps carry one.
-    {"maps", "replay", "text not null default ''", "text not null default ''"},
-};
 
 const char* const INDEXES[] = {
     "create index if not exists maps_uid on maps (uid, ts)",
@@ -90,31 +34,18 @@ const char* const INDEXES[] = {
     "create index if not exists proofs_rank on proofs (lid, score desc, ticks, ts, player)",
 };
 
-// Serialises set-up among service processes that share one PostgreSQL database.
-const char PG_SETUP_LOCK[] = "select pg_advisory_lock(8471)";
-const char PG_SETUP_UNLOCK[] = "select pg_advisory_unlock(8471)";
-
 bool has_column(ServerStore& st, const char* table, const char* column) {
-    if (st.db.postgres)
-        return !st.db.query("select 1 as x from information_schema.columns where table_name = ? and column_name = ?",
-                            {table, column}).empty();
-    for (MyRow& r : st.db.query((std::string("pragma table_info(") + table + ")").c_str()))
-        if (r["name"] == column) return true;
-    return false;
+    return !st.db.query(st.db.dialect().has_column, {table, column}).empty();
 }
 
 bool store_schema(ServerStore& st) {
-    if (st.db.postgres) {
-        for (const char* sql : SCHEMA_PG)
-            if (st.db.query(sql), st.db.error) return false;
-    } else {
-        for (const char* sql : SCHEMA_SQLITE)
-            if (st.db.query(sql), st.db.error) return false;
-    }
-    for (const auto& added : ADDED_COLUMNS) {
-        if (has_column(st, added[0], added[1])) continue;
-        std::string sql = std::string("alter table ") + added[0] + " add column " + added[1] + " " +
-                          (st.db.postgres ? added[3] : added[2]);
+    const ServerDialect& d = st.db.dialect();
+    for (size_t i = 0; i < d.tables_count; i++)
+        if (st.db.query(d.tables[i]), st.db.error) return false;
+    for (size_t i = 0; i < d.added_count; i++) {
+        const ServerAddedColumn& added = d.added[i];
+        if (has_column(st, added.table, added.column)) continue;
+        std::string sql = std::string("alter table ") + added.table + " add column " + added.column + " " + added.type;
         if (st.db.query(sql.c_str()), st.db.error) return false;
     }
     for (const char* sql : INDEXES)
@@ -149,9 +80,10 @@ bool server_store_open(ServerStore& st, const std::string& where) {
     st.ok = false;
     st.where = where;
     if (!st.db.open(where)) return false;
-    if (st.db.postgres) st.db.query(PG_SETUP_LOCK);
+    const ServerDialect& d = st.db.dialect();
+    if (d.setup_lock) st.db.query(d.setup_lock);
     bool ok = store_schema(st);
-    if (st.db.postgres) st.db.query(PG_SETUP_UNLOCK);
+    if (d.setup_unlock) st.db.query(d.setup_unlock);
     if (!ok) {
         fprintf(stderr, "server: cannot set up the store at %s\n",
                 server_is_postgres_url(where) ? "the PostgreSQL database" : where.c_str());
@@ -219,11 +151,7 @@ int server_store_seed(ServerStore& st, const std::string& seed_path) {
 }
 
 bool server_account_find(ServerStore& st, const std::string& name, ServerAccount& out) {
-    MyResult r = st.db.query(st.db.postgres ? "select name, token, tsalt, thash, salt, pwhash from accounts "
-                                              "where lower(name) = lower(?)"
-                                            : "select name, token, tsalt, thash, salt, pwhash from accounts "
-                                              "where name = ?",
-                             {name});
+    MyResult r = st.db.query(st.db.dialect().account_find, {name});
     if (r.empty()) return false;
     out.name = r[0]["name"];
     out.token = r[0]["token"];
@@ -376,6 +304,24 @@ bool server_proof_standings(ServerStore& st, const std::string& lid, const std::
     return true;
 }
 
+bool server_play_report(ServerStore& st, const ServerPlay& p, const std::string& rater, long now) {
+    st.db.begin();
+    bool failed = st.db.error != 0;
+    if (!failed) {
+        server_play_store(st, p, now);
+        failed = st.db.error != 0;
+    }
+    // Ratings count on maps the service holds, and never from a map's own author.
+    ServerMap map;
+    if (!failed && !rater.empty() && server_map_find(st, p.lid, map) && map.uid != rater) {
+        server_rating_store(st, p.lid, rater, p.stars, p.skulls, now);
+        failed = st.db.error != 0;
+    }
+    if (failed) st.db.rollback();
+    else st.db.commit();
+    return !failed && st.db.error == 0;
+}
+
 void server_rating_store(ServerStore& st, const std::string& lid, const std::string& uid, int stars, int skulls,
                          long now) {
     if (stars == 0 && skulls == 0) return;
@@ -453,25 +399,23 @@ bool server_list(ServerStore& st, const std::string& q, const std::string& viewe
 std::string server_list_file(const std::string& q, const MyResult& rows) {
     // Straight on SQLite with one statement for every row: this runs for
     // every list that is not in the cache.
+    static const std::string create = logic_levels_create() + "; begin", insert_sql = logic_levels_insert();
     sqlite3* mem = nullptr;
     sqlite3_stmt* insert = nullptr;
     std::string out;
     bool ok = sqlite3_open(":memory:", &mem) == SQLITE_OK &&
-              sqlite3_exec(mem, "create table levels (id text primary key, name text, data blob, ts int, "
-                                "author text, title text, q text, uid text, stars float, skulls float, "
-                                "intro text, value int); begin",
-                           nullptr, nullptr, nullptr) == SQLITE_OK &&
-              sqlite3_prepare_v2(mem, "insert into levels (id,name,data,ts,author,title,q,uid,stars,skulls,intro,"
-                                      "value) values (?,?,?,?,?,?,?,?,?,?,?,?)",
-                                 -1, &insert, nullptr) == SQLITE_OK;
-    static const char* const COLUMNS[] = {"id", "name", "data", "ts", "author", "title", "q", "uid", "stars",
-                                          "skulls", "intro", "value"};
+              sqlite3_exec(mem, create.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+              sqlite3_prepare_v2(mem, insert_sql.c_str(), -1, &insert, nullptr) == SQLITE_OK;
     for (size_t i = 0; ok && i < rows.size(); i++) {
         const MyRow& r = rows[i];
         std::string value = std::to_string(i);
-        for (int c = 0; c < 12 && ok; c++) {
-            auto it = r.find(COLUMNS[c]);
-            const std::string& v = c == 6 ? q : c == 11 ? value : it == r.end() ? std::string() : it->second;
+        for (int c = 0; c < LOGIC_LEVELS_COLUMNS && ok; c++) {
+            const char* name = logic_levels_columns[c].name;
+            auto it = r.find(name);
+            const std::string& v = strcmp(name, "q") == 0       ? q
+                                   : strcmp(name, "value") == 0 ? value
+                                   : it == r.end()              ? std::string()
+                                                                : it->second;
             // Bound as text, as the game's own lists have them.
             ok = sqlite3_bind_text(insert, c + 1, v.data(), (int)v.size(), SQLITE_TRANSIENT) == SQLITE_OK;
         }
@@ -486,6 +430,75 @@ std::string server_list_file(const std::string& q, const MyResult& rows) {
     sqlite3_free(bytes);
     sqlite3_close(mem);
     return out;
+}
+
+ServerPlayerStats server_player_stats(ServerStore& st, const std::string& uid) {
+    MyParams who = {uid};
+    auto one = [&st, &who](const char* sql) {
+        MyResult r = st.db.query(sql, who);
+        return r.empty() ? std::string("0") : r[0]["n"];
+    };
+    ServerPlayerStats out;
+    out.started = one("select count(*) as n from events where player = ? and action = 'start'");
+    out.wins = one("select count(*) as n from plays where player = ?");
+    out.maps_won = one("select count(distinct lid) as n from plays where player = ?");
+    out.shared = one("select count(*) as n from maps where uid = ?");
+    return out;
+}
+
+MyResult server_player_recent(ServerStore& st, const std::string& uid) {
+    return st.db.query(
+        "select p.lid, coalesce(m.title, p.lid) as title, p.tm, p.bonus, p.rewind, p.extra, p.stars, p.ts "
+        "from plays p left join maps m on m.name = p.lid where p.player = ? order by p.n desc limit ?",
+        {uid, std::to_string((int)SERVER_STATS_RECENT)});
+}
+
+MyResult server_player_maps(ServerStore& st, const std::string& uid) {
+    return st.db.query(
+        "select m.name, m.title, m.ts, m.stars, m.skulls, m.players "
+        "from maps m where m.uid = ? order by m.ts desc limit ?",
+        {uid, std::to_string((int)SERVER_LIST_MAX)});
+}
+
+static std::string _store_number(double v) {
+    char text[32];
+    snprintf(text, sizeof(text), "%.17g", v);
+    return text;
+}
+
+bool server_bucket_take(ServerStore& st, const ServerRate& rule, const std::string& key, double now, double need,
+                        double cost, double* level) {
+    const char* sql = st.db.dialect().bucket_take;
+    if (!sql) return false;
+    double fresh = rule.burst >= need ? std::min(rule.burst, rule.burst - cost) : rule.burst;
+    MyResult r = st.db.query(sql, {key, _store_number(fresh), _store_number(now), _store_number(rule.burst),
+                                   _store_number(rule.per_second), _store_number(need), _store_number(cost)});
+    // A store that cannot answer keeps the service open rather than shut.
+    *level = r.empty() ? rule.burst : strtod(r[0]["seen"].c_str(), nullptr);
+    return true;
+}
+
+bool server_bucket_peek(ServerStore& st, const ServerRate& rule, const std::string& key, double now, double* level) {
+    const char* sql = st.db.dialect().bucket_peek;
+    if (!sql) return false;
+    MyResult r = st.db.query(sql, {key});
+    if (r.empty()) {
+        *level = rule.burst;  // never taken from, or the store cannot tell: full
+        return true;
+    }
+    double tokens = strtod(r[0]["tokens"].c_str(), nullptr), last = strtod(r[0]["last"].c_str(), nullptr);
+    *level = std::min(rule.burst, tokens + std::max(0.0, now - last) * rule.per_second);
+    return true;
+}
+
+void server_buckets_prune(ServerStore& st, double before) {
+    const char* sql = st.db.dialect().bucket_prune;
+    if (sql) st.db.query(sql, {_store_number(before)});
+}
+
+void server_store_analyze(ServerStore& st) {
+    const char* sql = st.db.dialect().analyze;
+    if (sql) st.db.query(sql);
 }
 
 int server_count(ServerStore& st, const char* table) {

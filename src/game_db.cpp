@@ -22,8 +22,7 @@
 #include "logic.h"
 #include "util.h"
 
-enum { LEVELS_COLUMNS_V1 = 6, LEVELS_COLUMNS_V2 = 7, LEVELS_COLUMNS_V3 = 11, LEVELS_COLUMNS = 12,
-       RATINGS_COLUMNS = 3,
+enum { RATINGS_COLUMNS = 3,
        GAME_DB_KEEP_TRIES = 100 };  // dated names tried for a damaged file
 
 static int _game_db_columns(MyDB& db, const char* table) {
@@ -36,16 +35,12 @@ static int _game_db_columns(MyDB& db, const char* table) {
 static void _game_db_migrate(MyDB& db, const char* fname) {
     int n = _game_db_columns(db, "levels");
     log_info("levels %s has %d \n", fname, n);
-    if (n < LEVELS_COLUMNS_V1)
-        db.query("create table levels (id text primary key, name text, data blob, ts int, author text, title text)");
-    if (n < LEVELS_COLUMNS_V2) db.query("alter table levels add q text");
-    if (n < LEVELS_COLUMNS_V3) {
-        db.query("alter table levels add uid text");
-        db.query("alter table levels add stars float");
-        db.query("alter table levels add skulls float");
-        db.query("alter table levels add intro text");
+    if (n < LOGIC_LEVELS_FIRST) db.query(logic_levels_create(LOGIC_LEVELS_FIRST).c_str());
+    // Each step of the layout adds its columns together, as the table grew.
+    for (int c = LOGIC_LEVELS_FIRST; c < LOGIC_LEVELS_COLUMNS; c++) {
+        const LogicLevelsColumn& col = logic_levels_columns[c];
+        if (n < col.since) db.query((std::string("alter table levels add ") + col.name + " " + col.type).c_str());
     }
-    if (n < LEVELS_COLUMNS) db.query("alter table levels add value int");
     log_info("levels %s now has %d \n", fname, _game_db_columns(db, "levels"));
     int r = _game_db_columns(db, "ratings");
     log_info("ratings %s has %d \n", fname, r);
@@ -74,19 +69,18 @@ void game_db_open_shipped(Game& game, MyDB& db, const char* fname) {
 
 // The columns of our tables in the order the schema grew; a table of ours
 // holds a prefix of them (an older layout) or all of them and more.
-static const char* const _game_db_levels_columns[] = {"id", "name", "data", "ts", "author", "title",
-                                                      "q", "uid", "stars", "skulls", "intro", "value"};
 static const char* const _game_db_ratings_columns[] = {"lid", "stars", "skulls"};
 static const char* const _game_db_scores_columns[] = {"lid", "best"};
 static const char* const _game_db_replays_columns[] = {"id", "replay", "ts"};
 
 struct GameDbTable {
     const char* name;
-    const char* const* columns;
+    const char* const* columns;  // null: the levels table's own
     int n;
+    const char* column(size_t i) const { return columns ? columns[i] : logic_levels_columns[i].name; }
 };
 static const GameDbTable _game_db_user_tables[] = {
-    {"levels", _game_db_levels_columns, (int)MY_COUNT(_game_db_levels_columns)},
+    {"levels", nullptr, LOGIC_LEVELS_COLUMNS},
     {"ratings", _game_db_ratings_columns, (int)MY_COUNT(_game_db_ratings_columns)},
     {"scores", _game_db_scores_columns, (int)MY_COUNT(_game_db_scores_columns)},
     {"replays", _game_db_replays_columns, (int)MY_COUNT(_game_db_replays_columns)},
@@ -113,7 +107,7 @@ static std::string _game_db_user_problem(MyDB& db) {
         if (!ours) return "it belongs to another program (it holds a table \"" + name + "\")";
         MyResult cols = db.query(("pragma table_info(" + name + ")").c_str());
         for (size_t i = 0; i < cols.size() && i < (size_t)ours->n; i++)
-            if (_game_db_cell(cols[i], "name") != ours->columns[i])
+            if (_game_db_cell(cols[i], "name") != ours->column(i))
                 return "it belongs to another program (its table \"" + name + "\" is not ours)";
     }
     return "";

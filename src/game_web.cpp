@@ -460,11 +460,15 @@ void game_web_close_all() {
 
 // ---------------------------------------------------------------- storing a download
 
-// The columns taken from a downloaded list, in the order net.db's insert
-// binds them after its own id; everything else in the file is ignored.
-static const char* const _game_web_columns[] = {"id",  "name",  "author", "data",   "title", "ts",
-                                                "uid", "stars", "skulls", "intro", "value"};
-enum { GAME_WEB_COLUMNS = (int)MY_COUNT(_game_web_columns), GAME_WEB_COL_ID = 0, GAME_WEB_COL_DATA = 3 };
+// A download holds the levels table's own columns; which list a row belongs
+// to (its q, and the front of its id) is ours to set.
+static int _game_web_column(const char* name) {
+    for (int c = 0; c < LOGIC_LEVELS_COLUMNS; c++)
+        if (strcmp(logic_levels_columns[c].name, name) == 0) return c;
+    return -1;
+}
+static const int GAME_WEB_COL_ID = _game_web_column("id"), GAME_WEB_COL_DATA = _game_web_column("data"),
+                 GAME_WEB_COL_Q = _game_web_column("q");
 
 struct GameWebBudget {
     long steps = 0;
@@ -484,18 +488,19 @@ static std::string _game_web_select(MyDB& tmp) {
         auto it = r.find("name");
         if (it != r.end()) have.insert(it->second);
     }
-    if (!have.count(_game_web_columns[GAME_WEB_COL_ID])) return std::string();
+    if (!have.count(logic_levels_columns[GAME_WEB_COL_ID].name)) return std::string();
     std::string sql = "select ";
-    for (int c = 0; c < GAME_WEB_COLUMNS; c++) {
+    for (int c = 0; c < LOGIC_LEVELS_COLUMNS; c++) {
+        if (c == GAME_WEB_COL_Q) continue;
+        const char* name = logic_levels_columns[c].name;
         if (c) sql += ",";
-        sql += have.count(_game_web_columns[c]) ? std::string("\"") + _game_web_columns[c] + "\""
-                                                : std::string("null as ") + _game_web_columns[c];
+        sql += have.count(name) ? std::string("\"") + name + "\"" : std::string("null as ") + name;
     }
     return sql + " from levels limit ? offset ?";
 }
 
 static std::string _game_web_col(const MyRow& row, int c) {
-    auto it = row.find(_game_web_columns[c]);
+    auto it = row.find(logic_levels_columns[c].name);
     return it == row.end() ? std::string() : it->second;
 }
 
@@ -503,11 +508,11 @@ static std::string _game_web_col(const MyRow& row, int c) {
 // line) for a row that no honest service sends.
 static bool _game_web_row(const MyRow& row, const std::string& q, std::set<std::string>& ids, MyParams& out) {
     std::string id = _game_web_col(row, GAME_WEB_COL_ID);
-    for (int c = 0; c < GAME_WEB_COLUMNS; c++) {
+    for (int c = 0; c < LOGIC_LEVELS_COLUMNS; c++) {
         size_t max = c == GAME_WEB_COL_DATA ? (size_t)LOGIC_DATA_MAX : (size_t)GAME_WEB_TEXT_MAX;
         if (_game_web_col(row, c).size() > max) {
             fprintf(stderr, "download: map '%.32s' has a %s of %d bytes, skipped\n", id.c_str(),
-                    _game_web_columns[c], (int)_game_web_col(row, c).size());
+                    logic_levels_columns[c].name, (int)_game_web_col(row, c).size());
             return false;
         }
     }
@@ -520,10 +525,8 @@ static bool _game_web_row(const MyRow& row, const std::string& q, std::set<std::
         return false;
     }
     out.clear();
-    out.push_back(q + "|" + id);
-    for (int c = 1; c <= 5; c++) out.push_back(_game_web_col(row, c));  // name .. ts
-    out.push_back(q);
-    for (int c = 6; c < GAME_WEB_COLUMNS; c++) out.push_back(_game_web_col(row, c));  // uid .. value
+    for (int c = 0; c < LOGIC_LEVELS_COLUMNS; c++)
+        out.push_back(c == GAME_WEB_COL_ID ? q + "|" + id : c == GAME_WEB_COL_Q ? q : _game_web_col(row, c));
     return true;
 }
 
@@ -567,6 +570,7 @@ static bool _game_web_read_list(const char* path, const std::string& q, std::vec
 // Replaces the rows of list q in net.db in one transaction: a failure
 // anywhere leaves the old rows as they were.
 static bool _game_web_replace_list(MyDB& netdb, const std::string& q, const std::vector<MyParams>& rows) {
+    std::string insert = logic_levels_insert();
     netdb.begin();
     if (netdb.error) return false;
     netdb.query("delete from levels where q = ?", {q});
@@ -577,9 +581,7 @@ static bool _game_web_replace_list(MyDB& netdb, const std::string& q, const std:
             fprintf(stderr, "download: '%s' is already stored for another list, skipped\n", rows[i][0].c_str());
             continue;
         }
-        netdb.query("insert into levels (id,name,author,data,title,ts,q,uid,stars,skulls,intro,value) "
-                    "values (?,?,?,?,?,?,?,?,?,?,?,?)",
-                    rows[i]);
+        netdb.query(insert.c_str(), rows[i]);
         ok = !netdb.error;
     }
     if (ok) {

@@ -111,6 +111,27 @@ enum { LOGIC_DATA_MAX = 65536 };
 void logic_save(Game& game, MyDB& db);
 bool logic_load(Game& game, MyDB& db, const char* lid);
 const char* logic_pack(Game& game, int* len);
+// The one map encoding that the game, its tools and the service share: a
+// record as one zlib stream at zlib's default level. Packs into out (room
+// bytes) and returns the length, 0 on failure.
+size_t logic_record_pack(const LevelData& lev, unsigned char* out, size_t room);
+// Inflates one stream into the front of out; false, out untouched, when the
+// bytes are corrupt or inflate to more than one record. *inflated: the bytes
+// it gave; *rest: the bytes after the stream's end.
+bool logic_record_unpack(const std::string& packed, LevelData& out, size_t* inflated, size_t* rest);
+// The columns of a `levels` row, in the order the table grew; a table has
+// fewer than `since` columns until the column is added.
+struct LogicLevelsColumn {
+    const char* name;
+    const char* type;
+    int since;
+};
+enum { LOGIC_LEVELS_COLUMNS = 12, LOGIC_LEVELS_FIRST = 6 };  // all of them; those the table was made with
+extern const LogicLevelsColumn logic_levels_columns[LOGIC_LEVELS_COLUMNS];
+// "create table levels (...)" with the first `count` columns.
+std::string logic_levels_create(int count = LOGIC_LEVELS_COLUMNS);
+// "insert into levels (<every column>) values (?,...)", in the table's order.
+std::string logic_levels_insert();
 
 // ---- points of a win (logic_score.cpp)
 enum {

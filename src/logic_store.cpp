@@ -2,6 +2,7 @@
 // in the `data` column of a `levels` row, beside its texts as columns.
 #include <zlib.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,11 +19,61 @@ static unsigned char _logic_data[LOGIC_DATA_MAX];
 static_assert(LOGIC_DATA_MAX >= sizeof(LevelData) + sizeof(LevelData) / 1000 + 64,
               "the encoding buffer holds zlib's bound for one record");
 
+const LogicLevelsColumn logic_levels_columns[LOGIC_LEVELS_COLUMNS] = {
+    {"id", "text primary key", LOGIC_LEVELS_FIRST}, {"name", "text", LOGIC_LEVELS_FIRST},
+    {"data", "blob", LOGIC_LEVELS_FIRST},           {"ts", "int", LOGIC_LEVELS_FIRST},
+    {"author", "text", LOGIC_LEVELS_FIRST},         {"title", "text", LOGIC_LEVELS_FIRST},
+    {"q", "text", 7},                               {"uid", "text", 11},
+    {"stars", "float", 11},                         {"skulls", "float", 11},
+    {"intro", "text", 11},                          {"value", "int", LOGIC_LEVELS_COLUMNS},
+};
+
+std::string logic_levels_create(int count) {
+    std::string sql = "create table levels (";
+    for (int c = 0; c < count && c < LOGIC_LEVELS_COLUMNS; c++)
+        sql += std::string(c ? ", " : "") + logic_levels_columns[c].name + " " + logic_levels_columns[c].type;
+    return sql + ")";
+}
+
+std::string logic_levels_insert() {
+    std::string names, marks;
+    for (int c = 0; c < LOGIC_LEVELS_COLUMNS; c++) {
+        names += std::string(c ? "," : "") + logic_levels_columns[c].name;
+        marks += c ? ",?" : "?";
+    }
+    return "insert into levels (" + names + ") values (" + marks + ")";
+}
+
+size_t logic_record_pack(const LevelData& lev, unsigned char* out, size_t room) {
+    uLongf len = (uLongf)room;
+    return compress(out, &len, (const Bytef*)&lev, sizeof(LevelData)) == Z_OK ? (size_t)len : 0;
+}
+
+bool logic_record_unpack(const std::string& packed, LevelData& out, size_t* inflated, size_t* rest) {
+    if (packed.size() > UINT_MAX) return false;
+    // One byte of room beyond the record tells a longer stream from an exact
+    // one; per thread, as the service's workers decode at once.
+    static thread_local unsigned char room[sizeof(LevelData) + 1];
+    z_stream z;
+    memset(&z, 0, sizeof(z));
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = (Bytef*)packed.data();
+    z.avail_in = (uInt)packed.size();
+    z.next_out = room;
+    z.avail_out = sizeof(room);
+    int rc = inflate(&z, Z_FINISH);
+    size_t got = z.total_out, left = z.avail_in;
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END || got > sizeof(LevelData)) return false;
+    memcpy(&out, room, got);
+    if (inflated) *inflated = got;
+    if (rest) *rest = left;
+    return true;
+}
+
 // Compresses the editor's copy into _logic_data; 0 on failure.
 static int _logic_encode(Game& game) {
-    uLongf len = sizeof(_logic_data);
-    int rc = compress(_logic_data, &len, (const Bytef*)&game._edit, sizeof(LevelData));
-    return rc == Z_OK ? (int)len : 0;
+    return (int)logic_record_pack(game._edit, _logic_data, sizeof(_logic_data));
 }
 
 void logic_save(Game& game, MyDB& db) {
@@ -60,24 +111,12 @@ static float _rating(const std::string& text) {
     return std::isfinite(v) ? v : 0.0f;
 }
 
-// Inflates a stored map over `out`; false when the data is corrupt or
-// inflates to more than one record. `out` is only written on success.
-static bool _logic_decode(const std::string& data, LevelData& out) {
-    unsigned char* room = (unsigned char*)malloc(sizeof(LevelData));
-    if (!room) return false;
-    uLongf len = sizeof(LevelData);
-    int rc = uncompress(room, &len, (const Bytef*)data.data(), (uLong)data.size());
-    if (rc == Z_OK) memcpy(&out, room, len);
-    free(room);
-    return rc == Z_OK;
-}
-
 bool logic_load(Game& game, MyDB& db, const char* lid) {
     MyResult r = db.query("select * from levels where id = ?", {lid ? lid : ""});
     logic_new(game);
     if (r.empty()) return false;
     const MyRow& row = r[0];
-    if (!_logic_decode(_column(row, "data"), game._edit)) {
+    if (!logic_record_unpack(_column(row, "data"), game._edit, nullptr, nullptr)) {
         fprintf(stderr, "logic_load(): zlib fail\n");
         logic_new(game);
         return false;

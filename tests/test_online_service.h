@@ -207,9 +207,7 @@ inline std::string list_file(const std::vector<ListRow>& rows, const std::string
     {
         MyDB db;
         db.open(path);
-        db.query(create ? create
-                        : "create table levels (id text primary key, name text, data blob, ts int, author text, "
-                          "title text, q text, uid text, stars float, skulls float, intro text, value int)");
+        db.query(create ? create : logic_levels_create().c_str());
         db.begin();
         for (const ListRow& r : rows)
             db.query("insert into levels (id,name,author,data,title,ts,uid,stars,skulls,intro,value) "

@@ -211,7 +211,7 @@ int cmd_fill(const std::string& where, bool old, int maps, int plays, int accoun
     bool failed = f.error();
     f.exec(failed ? "rollback" : "commit");
     // What a database that has lived a while knows of its tables: the planner's figures.
-    if (!failed && !old && f.st.db.postgres) f.exec("analyze");
+    if (!failed && !old) server_store_analyze(f.st);
     if (failed || f.error()) {
         fprintf(stderr, "velquist_load: the store could not be filled\n");
         return 1;

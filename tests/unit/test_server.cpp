@@ -1065,6 +1065,32 @@ TEST(ServerHandler, DecodingAndNumbersTakeOnlyWhatIsWellFormed) {
     EXPECT_EQ(server_header_value("a\r\nb"), "a  b");
 }
 
+TEST(ServerRecord, TheServiceTakesOfTheSharedDecodingOnlyOneWholeRecord) {
+    std::vector<unsigned char> bytes(sizeof(LevelData) + 1, 7);
+    const size_t whole = sizeof(LevelData);
+    struct Case {
+        const char* what;
+        std::string packed;
+        bool game;          // the game loads it
+        size_t inflated, rest;
+    } cases[] = {
+        {"one whole record", pack(bytes.data(), whole), true, whole, 0},
+        {"a shorter stream", pack(bytes.data(), whole - 1), true, whole - 1, 0},
+        {"a byte after the stream", pack(bytes.data(), whole) + "x", true, whole, 1},
+        {"one byte more than a record", pack(bytes.data(), whole + 1), false, 0, 0},
+        {"no zlib stream", "not a map", false, 0, 0},
+        {"nothing", "", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<LevelData> lev(new LevelData());
+        size_t inflated = 0, rest = 0;
+        EXPECT_EQ(logic_record_unpack(c.packed, *lev, &inflated, &rest), c.game) << c.what;
+        EXPECT_EQ(inflated, c.inflated) << c.what;
+        EXPECT_EQ(rest, c.rest) << c.what;
+        EXPECT_EQ(server_record_inflate(c.packed, *lev), c.game && c.inflated == whole && c.rest == 0) << c.what;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, ServerApi, ::testing::Values(VELQUIST_TEST_STORES), store_name);
 INSTANTIATE_TEST_SUITE_P(Stores, ServerHostile, ::testing::Values(VELQUIST_TEST_STORES), store_name);
 INSTANTIATE_TEST_SUITE_P(Stores, ServerPages, ::testing::Values(VELQUIST_TEST_STORES), store_name);
