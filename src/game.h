@@ -135,11 +135,6 @@ int _game_def_map(const char* name);
 // The shell's: reads the data folder's tiles.json into game.tiles.
 void _game_tiles_init(Game& game);
 
-// ---- settings.dat (game_record.cpp, the core)
-// Makes a settings record read from a file safe and complete: defaults for
-// a record of another version, volumes in range, texts terminated.
-void game_settings_mend(Settings& s);
-
 // ---- the shell's helpers (game.cpp)
 // A window size from settings.dat that the game can ask for: vres itself, or
 // -1 (the desktop's size) for a packed size below the game's minimum or

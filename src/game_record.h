@@ -238,6 +238,11 @@ static_assert(offsetof(Settings, vfull) == 272, "Settings layout");
 
 enum { VRES_SHIFT = 12, VRES_MASK = 0xFFF };
 
+// Makes a settings record read from settings.dat safe and complete: defaults
+// for a record of another version, volumes in range, texts terminated
+// (game_record.cpp).
+void game_settings_mend(Settings& s);
+
 // Volume defaults and the canvas every screen lays out in.
 enum { VOLUME_DEFAULT = 50, CANVAS_W = 960, CANVAS_H = 720 };
 
