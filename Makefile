@@ -50,7 +50,7 @@ build-asan: deps
 # in make test).
 check: deps
 	cmake -S . -B $(BUILD) $(CONFIGURE)
-	cmake --build $(BUILD) -j$(JOBS) --target velquist_unit
+	cmake --build $(BUILD) -j$(JOBS) --target velquist_unit velquist_unit_game
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit -LE slow
 
 test-normal: build deps-test

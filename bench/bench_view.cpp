@@ -14,7 +14,7 @@
 #include "gfx.h"
 #include "harness.h"
 #include "logic.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "util.h"
 
 namespace {

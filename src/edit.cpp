@@ -328,7 +328,7 @@ void Edit::event(Event e) {
         return;
     }
     if (r == EDIT_CODE_OVERHEAD) {
-        _myview_overhead = !_myview_overhead;
+        myview_overhead_toggle();
         return;
     }
     if (r >= EDIT_CODE_TILE) {

@@ -1,5 +1,7 @@
 // The Game record itself: construction, clearing, the settings record's
 // repair, and the three calls through which the rules reach their host.
+#include "game_record.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -1,5 +1,6 @@
 // Direction codes: keypad digits turned into grid steps and sprite directions.
 #include "logic.h"
+#include "logic_internal.h"
 
 #include "util.h"
 

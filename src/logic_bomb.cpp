@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "logic.h"
+#include "logic_internal.h"
 #include "util.h"
 
 enum {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "logic.h"
+#include "logic_internal.h"
 #include "util.h"
 
 static const double RAD_TO_DEG = 180.0 / 3.14159265358979323846;

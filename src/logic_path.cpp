@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "logic.h"
+#include "logic_internal.h"
 #include "util.h"
 
 static const float COST_STRAIGHT = 1.0f;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "logic.h"
+#include "logic_internal.h"
 #include "md5.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "replays and digests are little-endian");

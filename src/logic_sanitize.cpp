@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "logic.h"
+#include "logic_internal.h"
 
 static const float ROTATE_LIMIT = 1.0e6f;   // camera angles beyond this are damage
 static const float ZOOM_LIMIT = 1.0e6f;

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "logic.h"
+#include "logic_internal.h"
 #include "util.h"
 
 enum {

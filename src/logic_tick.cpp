@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "logic.h"
+#include "logic_internal.h"
 #include "util.h"
 
 static const int INT_TOP = 0x7fffffff;

@@ -11,11 +11,10 @@
 
 #include "driver.h"
 #include "gfx.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "util.h"
 
-int _myview_overhead = 0;
-CVector3 _myview_eye;
+MyView _myview;
 
 namespace {
 
@@ -108,16 +107,18 @@ void myview_projection(Game& game, float aspect) {
         double b = a - THREE_QUARTER_PI;
         gluLookAt(px, OVERHEAD_HEIGHT * d, pz, px, 0, pz, std::sin(b), 0, std::cos(b));
     } else {
-        _myview_eye = CVector3(px + d * (float)(std::cos(a) + std::sin(a)), EYE_HEIGHT * d,
+        _myview.eye = CVector3(px + d * (float)(std::cos(a) + std::sin(a)), EYE_HEIGHT * d,
                                pz + d * (float)(std::cos(a) - std::sin(a)));
-        gluLookAt(_myview_eye.x, _myview_eye.y, _myview_eye.z, px, 0, pz, 0, 1, 0);
+        gluLookAt(_myview.eye.x, _myview.eye.y, _myview.eye.z, px, 0, pz, 0, 1, 0);
     }
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
 
+void myview_overhead_toggle() { _myview.overhead = !_myview.overhead; }
+
 bool myview_overhead(const Game& game) {
-    if (!_myview_overhead) return false;
+    if (!_myview.overhead) return false;
     switch (game.state) {
     case STATE_EDIT:
     case STATE_LEVEL:
@@ -180,7 +181,7 @@ void myview_event(Game& game, Event e, LevelData* lev_) {
         bool repeat = game.keys[key] != 0;
         if (key == KEY_LEFT && !repeat && _myview_turn_queue_open(lev)) lev.trotate -= TURN_STEP;
         if (key == KEY_RIGHT && !repeat && _myview_turn_queue_open(lev)) lev.trotate += TURN_STEP;
-        if (key == KEY_UP || key == KEY_DOWN) _myview_overhead = !_myview_overhead;
+        if (key == KEY_UP || key == KEY_DOWN) myview_overhead_toggle();
     }
 }
 

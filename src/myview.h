@@ -8,18 +8,14 @@
 #include "game.h"
 #include "mathlib.h"
 
-// Overhead view switch; has effect in the editor and on the play screens
-// (see myview_overhead).
-extern int _myview_overhead;
-// Eye position of the last perspective set-up.
-extern CVector3 _myview_eye;
-
 // ---- camera (myview.cpp)
 void myview_projection(Game& game, float aspect);
 CVector3 myview_get_coords(Game& game, float x, float y, float hh);
 // Whether the view looks straight down on the current screen: the overhead
 // switch counts in the editor and on the play, pause and rewind screens.
 bool myview_overhead(const Game& game);
+// Flips the overhead switch (the editor's button and the up and down keys).
+void myview_overhead_toggle();
 // Window pixel (y from the top) where world point (x, y, z) shows through the
 // current matrices; false when it lies behind the eye.
 bool myview_project(float x, float y, float z, float* wx, float* wy);

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "logic.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "util.h"
 
 namespace {
@@ -214,7 +214,7 @@ struct Axes {
 
 Axes _axes(const LevelData& lev) {
     Axes a;
-    float f[3] = {lev.pan_x - _myview_eye.x, -_myview_eye.y, lev.pan_y - _myview_eye.z};
+    float f[3] = {lev.pan_x - _myview.eye.x, -_myview.eye.y, lev.pan_y - _myview.eye.z};
     float fl = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
     if (!(fl > 0) || !std::isfinite(fl)) f[0] = -1, f[1] = -1.65f, f[2] = -1, fl = std::sqrt(4.7225f);
     for (int i = 0; i < 3; i++) a.f[i] = f[i] / fl;

@@ -12,12 +12,8 @@
 
 #include "gfx.h"
 #include "logic.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "util.h"
-
-int lnum = 1;
-int ltog = 0;
-float myview_light_pos[MYVIEW_LIGHTS_MAX + 1][4];
 
 namespace {
 
@@ -165,7 +161,7 @@ void my_block(Game& game, MyQuads& quads, int wid, float xx, float yy, float bas
         if (shares && _tile_at(lev, nx, ny) == own && !myview_cut(nx, ny)) continue;
         // Below the ground only the lining of a crater shows.
         if (b < 0 && !myview_crater_side(lev, xi, yi, sd.nx, sd.ny)) continue;
-        MyQuads& into = ((_flags_at(game, nx, ny) * imul) & INFO_DARK) ? _dquads : quads;
+        MyQuads& into = ((_flags_at(game, nx, ny) * imul) & INFO_DARK) ? _myview.dquads : quads;
         into.tex_quad(tex, sd.n[0], sd.n[1], sd.n[2], sd.u, sd.v, TILE_UV, SIDE_UV_H,
                       sd.p[0][0], sd.p[0][1], sd.p[0][2], sd.p[1][0], sd.p[1][1], sd.p[1][2],
                       sd.p[2][0], sd.p[2][1], sd.p[2][2], sd.p[3][0], sd.p[3][1], sd.p[3][2], true);
@@ -186,16 +182,16 @@ void myview_billboard(MyQuads& quads, int img, float cx, float cz, float hx, flo
 
 // ---------------------------------------------------------------- lighting
 
-void lights_on() {
-    if (ltog) return;
-    for (int i = 1; i < lnum; i++) glEnable(GL_LIGHT0 + i);
-    ltog = 1;
+static void lights_on() {
+    if (_myview.ltog) return;
+    for (int i = 1; i < _myview.lnum; i++) glEnable(GL_LIGHT0 + i);
+    _myview.ltog = 1;
 }
 
-void lights_off() {
-    if (!ltog) return;
-    for (int i = 1; i < lnum; i++) glDisable(GL_LIGHT0 + i);
-    ltog = 0;
+static void lights_off() {
+    if (!_myview.ltog) return;
+    for (int i = 1; i < _myview.lnum; i++) glDisable(GL_LIGHT0 + i);
+    _myview.ltog = 0;
 }
 
 namespace {
@@ -217,8 +213,8 @@ struct Frame {
 bool _blast_kind(int type) { return type == D_BLAST || type == D_FIRE || type == D_BLAST2; }
 
 void _light_add(const Entity& e, const GLfloat* diffuse) {
-    GLenum id = GL_LIGHT0 + lnum;
-    float* pos = myview_light_pos[lnum];
+    GLenum id = GL_LIGHT0 + _myview.lnum;
+    float* pos = _myview.light_pos[_myview.lnum];
     pos[0] = e.x + 0.5f;
     pos[1] = LIGHT_HEIGHT;
     pos[2] = e.y + 0.5f;
@@ -230,7 +226,7 @@ void _light_add(const Entity& e, const GLfloat* diffuse) {
     glLightf(id, GL_CONSTANT_ATTENUATION, 0);
     glLightf(id, GL_LINEAR_ATTENUATION, 0);
     glLightf(id, GL_QUADRATIC_ATTENUATION, 1);
-    lnum++;
+    _myview.lnum++;
 }
 
 const GLfloat* _lamp_colour(int value) {
@@ -249,7 +245,7 @@ void _lights_collect(Frame& fr) {
     float rx = myabs(x.dx) + LIGHT_REACH, rz = myabs(x.dz) + LIGHT_REACH;
     float reach = rx * rx + rz * rz;
     for (const Entity& e : fr.lev.items) {
-        if (lnum > MYVIEW_LIGHTS_MAX) break;
+        if (_myview.lnum > MYVIEW_LIGHTS_MAX) break;
         if (!e.active || !std::isfinite(e.x) || !std::isfinite(e.y)) continue;
         if (e.type == D_BLAST || e.type == D_FIRE) {
             _light_add(e, BLAST_DIFFUSE);
@@ -268,7 +264,7 @@ void _lighting(Frame& fr) {
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, SCENE_AMBIENT);
 
     lights_off();
-    lnum = 1;
+    _myview.lnum = 1;
     bool emp = fr.lev.emp > 0;
     if (!emp) _lights_collect(fr);
     lights_on();
@@ -287,9 +283,9 @@ void _lighting(Frame& fr) {
 
 // Moves every point light up (or back down) for the sprite passes.
 void _lights_raise(float dy) {
-    for (int i = 1; i < lnum; i++) {
-        myview_light_pos[i][1] += dy;
-        glLightfv(GL_LIGHT0 + i, GL_POSITION, myview_light_pos[i]);
+    for (int i = 1; i < _myview.lnum; i++) {
+        _myview.light_pos[i][1] += dy;
+        glLightfv(GL_LIGHT0 + i, GL_POSITION, _myview.light_pos[i]);
     }
 }
 
@@ -298,7 +294,7 @@ void _lights_raise(float dy) {
 void _floor(Frame& fr, int x, int y, int flags) {
     const MyImage* im = myview_img_info(fr.floor);
     if (!im) return;
-    MyQuads& into = (flags & INFO_DARK) ? _dark : (flags & INFO_SHADOW) ? _shadow : _floors;
+    MyQuads& into = (flags & INFO_DARK) ? _myview.dark : (flags & INFO_SHADOW) ? _myview.shadow : _myview.floors;
     float fx = (float)x, fz = (float)y;
     into.tex_quad(im->tex, 0, 1, 0, _mod5(x) * TILE_UV, _mod5(y) * TILE_UV, TILE_UV, TILE_UV,
                   fx, 0, fz + 1, fx + 1, 0, fz + 1, fx, 0, fz, fx + 1, 0, fz, false);
@@ -315,9 +311,9 @@ void _cell_geometry(Frame& fr, const TileData& t, int tile, int x, int y, int fl
     }
     if (myview_cut(x, y)) {
         // Cut away so that an actor behind it stays in sight; the stub keeps its place.
-        MyQuads& into = t.view == D_PILLAR ? _pillars : _quads;
+        MyQuads& into = t.view == D_PILLAR ? _myview.pillars : _myview.quads;
         my_block(g, into, fr.walls, fx, fz, 0, CUT_HEIGHT, 0, S, 1);
-        if (flags & INFO_PIT_EDGE) my_block(g, _pits, fr.floor, fx, fz, PIT_DEPTH, 0, 0, S, 1);
+        if (flags & INFO_PIT_EDGE) my_block(g, _myview.pits, fr.floor, fx, fz, PIT_DEPTH, 0, 0, S, 1);
         return;
     }
     switch (t.view) {
@@ -327,22 +323,22 @@ void _cell_geometry(Frame& fr, const TileData& t, int tile, int x, int y, int fl
     case D_DECAL:
         if (!(flags & INFO_PIT_EDGE) && tile != TILE_EMPTY) _floor(fr, x, y, flags);
         break;
-    case D_ARCH: my_block(g, _quads, fr.walls, fx, fz, 0, ARCH_HEIGHT, 0, S, 1); break;
-    case D_WALL: my_block(g, _quads, fr.walls, fx, fz, 0, MYVIEW_WALL_HEIGHT, 0, S, 1); break;
+    case D_ARCH: my_block(g, _myview.quads, fr.walls, fx, fz, 0, ARCH_HEIGHT, 0, S, 1); break;
+    case D_WALL: my_block(g, _myview.quads, fr.walls, fx, fz, 0, MYVIEW_WALL_HEIGHT, 0, S, 1); break;
     case D_WINDOW:
-        my_block(g, _quads, fr.walls, fx, fz, 0, WINDOW_SILL, 0, S, 1);
-        my_block(g, _quads, fr.walls, fx, fz, WINDOW_LINTEL, MYVIEW_WALL_HEIGHT, 0, S, 1);
+        my_block(g, _myview.quads, fr.walls, fx, fz, 0, WINDOW_SILL, 0, S, 1);
+        my_block(g, _myview.quads, fr.walls, fx, fz, WINDOW_LINTEL, MYVIEW_WALL_HEIGHT, 0, S, 1);
         break;
     case D_PILLAR:
-        my_block(g, _pillars, fr.walls, fx, fz, 0, PILLAR_FOOT, 0, S, 1);
-        my_block(g, _pillars, fr.walls, fx, fz, PILLAR_FOOT, PILLAR_HEAD, PILLAR_SHAFT_POP, 0, 1);
-        my_block(g, _pillars, fr.walls, fx, fz, PILLAR_HEAD, MYVIEW_WALL_HEIGHT, 0, S, 1);
-        my_block(g, _pillars, fr.walls, fx, fz, MYVIEW_WALL_HEIGHT, PILLAR_CAP, PILLAR_CAP_POP, 0, 1);
+        my_block(g, _myview.pillars, fr.walls, fx, fz, 0, PILLAR_FOOT, 0, S, 1);
+        my_block(g, _myview.pillars, fr.walls, fx, fz, PILLAR_FOOT, PILLAR_HEAD, PILLAR_SHAFT_POP, 0, 1);
+        my_block(g, _myview.pillars, fr.walls, fx, fz, PILLAR_HEAD, MYVIEW_WALL_HEIGHT, 0, S, 1);
+        my_block(g, _myview.pillars, fr.walls, fx, fz, MYVIEW_WALL_HEIGHT, PILLAR_CAP, PILLAR_CAP_POP, 0, 1);
         break;
-    case D_CRATE: my_block(g, _quads, fr.walls, fx, fz, 0, CRATE_HEIGHT, 0, S, 1); break;
+    case D_CRATE: my_block(g, _myview.quads, fr.walls, fx, fz, 0, CRATE_HEIGHT, 0, S, 1); break;
     default: break;
     }
-    if (flags & INFO_PIT_EDGE) my_block(g, _pits, fr.floor, fx, fz, PIT_DEPTH, 0, 0, S, 1);
+    if (flags & INFO_PIT_EDGE) my_block(g, _myview.pits, fr.floor, fx, fz, PIT_DEPTH, 0, 0, S, 1);
 }
 
 // A prop or an item stands upright where nothing lies in its plane, so it is
@@ -363,14 +359,14 @@ int _tile_img(const char* prefix, const TileData& t) {
 
 void _sprite_tile(Frame& fr, const TileData& t, int x, int y, int flags) {
     float fx = (float)x, fz = (float)y;
-    _flat(_sprites, fr.shadow, fx - SHADOW_REACH, fz - SHADOW_REACH, fx + 1 + SHADOW_REACH,
+    _flat(_myview.sprites, fr.shadow, fx - SHADOW_REACH, fz - SHADOW_REACH, fx + 1 + SHADOW_REACH,
           fz + 1 + SHADOW_REACH, MYVIEW_DECAL_HEIGHT);
     if (fr.overhead) {
-        _flat(_decals, _tile_img("icon-", t), fx - ICON_REACH, fz - ICON_REACH, fx + 1 + ICON_REACH,
+        _flat(_myview.decals, _tile_img("icon-", t), fx - ICON_REACH, fz - ICON_REACH, fx + 1 + ICON_REACH,
               fz + 1 + ICON_REACH, MYVIEW_DECAL_HEIGHT);
         return;
     }
-    MyQuads& into = t.type == D_ITEM ? _decals : (flags & INFO_SHADOW) ? _s_sprites : _sprites;
+    MyQuads& into = t.type == D_ITEM ? _myview.decals : (flags & INFO_SHADOW) ? _myview.s_sprites : _myview.sprites;
     float ny = (flags & INFO_DARK) ? -1.0f : 1.0f;
     _upright(into, _tile_img("", t), fx + 0.5f, fz + 0.5f, fr.hx, fr.hz, SPRITE_BOTTOM, SPRITE_TOP, ny);
 }
@@ -390,7 +386,7 @@ void _arrow_trail(Frame& fr, const TileData& t, int x, int y) {
         if (!_in_play(x, y)) break;
         int type = fr.game.tiles[edit.data[y][x]].type;
         if (type != D_NONE && type != D_DARK) break;
-        if (img) _flat(_decals, img, x + ARROW_INSET, y + ARROW_INSET, x + 1 - ARROW_INSET,
+        if (img) _flat(_myview.decals, img, x + ARROW_INSET, y + ARROW_INSET, x + 1 - ARROW_INSET,
                        y + 1 - ARROW_INSET, MYVIEW_DECAL_HEIGHT);
     }
 }
@@ -404,7 +400,7 @@ void _cell_pass_one(Frame& fr, int x, int y) {
     const TileData* et = fr.editor ? &g.tiles[g._edit.data[y][x]] : nullptr;
     if (et && et->view == D_DECAL) {
         int img = g._edit.data[y][x] == TILE_EMPTY ? fr.decal_none : _tile_img("decal-", *et);
-        _flat(_decals, img, (float)x, (float)y, (float)x + 1, (float)y + 1, MYVIEW_DECAL_HEIGHT);
+        _flat(_myview.decals, img, (float)x, (float)y, (float)x + 1, (float)y + 1, MYVIEW_DECAL_HEIGHT);
     }
     if (t.view == D_SPRITE) _sprite_tile(fr, t, x, y, flags);
     if (et && et->type == D_ARROW) _arrow_trail(fr, *et, x, y);
@@ -437,7 +433,7 @@ void _entity(Frame& fr, const Entity& e) {
     if (myview_fx_sky(e.type) && !fr.editor) return;  // fireworks burst over the map
     bool blast = _blast_kind(e.type);
     if (!blast)
-        _flat(_sprites, fr.shadow, ex - SHADOW_REACH, ey - SHADOW_REACH, ex + 1 + SHADOW_REACH,
+        _flat(_myview.sprites, fr.shadow, ex - SHADOW_REACH, ey - SHADOW_REACH, ex + 1 + SHADOW_REACH,
               ey + 1 + SHADOW_REACH, MYVIEW_DECAL_HEIGHT);
 
     char name[sizeof(e.iname) + 1];
@@ -455,17 +451,17 @@ void _entity(Frame& fr, const Entity& e) {
     float mx = ex + 0.5f, mz = ey + 0.5f;
 
     if (blast) {
-        myview_billboard(_fire, img, mx, mz, hx * BLAST_SCALE, hz * BLAST_SCALE, BLAST_BOTTOM,
+        myview_billboard(_myview.fire, img, mx, mz, hx * BLAST_SCALE, hz * BLAST_SCALE, BLAST_BOTTOM,
                          BLAST_BOTTOM + h, 1, true);
         return;
     }
     if (fr.overhead) {
-        _flat(_decals, img, ex - ACTOR_ICON_REACH, ey - ACTOR_ICON_REACH, ex + 1 + ACTOR_ICON_REACH,
+        _flat(_myview.decals, img, ex - ACTOR_ICON_REACH, ey - ACTOR_ICON_REACH, ex + 1 + ACTOR_ICON_REACH,
               ey + 1 + ACTOR_ICON_REACH, MYVIEW_DECAL_HEIGHT);
         return;
     }
     int flags = fr.game.ext.info[cy][cx];
-    MyQuads& into = (flags & INFO_SHADOW) ? _s_sprites : _sprites;
+    MyQuads& into = (flags & INFO_SHADOW) ? _myview.s_sprites : _myview.sprites;
     float ny = (flags & INFO_DARK) ? -1.0f : 1.0f;
     if (e.type >= D_BOMB1 && e.type <= D_BOMB4)
         _upright(into, img, mx, mz, fr.hx, fr.hz, SPRITE_BOTTOM, SPRITE_TOP, ny);
@@ -497,24 +493,24 @@ void _draw_solid() {
     glDisable(GL_CULL_FACE);
     myview_world_draw();
     glColor4f(1, 1, 1, 1);
-    _quads.draw("_quads");
+    _myview.quads.draw("_quads");
     glColor4fv(PILLAR_TINT);
-    _pillars.draw("_pillars");
+    _myview.pillars.draw("_pillars");
     glColor4f(1, 1, 1, 1);
     lights_off();
-    _dquads.draw("_dquads");
+    _myview.dquads.draw("_dquads");
     lights_on();
-    _floors.draw("_floors");
+    _myview.floors.draw("_floors");
     glDisable(GL_LIGHT0);
-    _shadow.draw("_shadow");
+    _myview.shadow.draw("_shadow");
     lights_off();
     glColor4fv(DARK_TINT);
-    _dark.draw("_dark");
+    _myview.dark.draw("_dark");
     glColor4f(1, 1, 1, 1);
     glEnable(GL_LIGHT0);
     lights_on();
     glColor4fv(PIT_TINT);
-    _pits.draw("_pits");
+    _myview.pits.draw("_pits");
     glColor4f(1, 1, 1, 1);
 }
 
@@ -525,7 +521,7 @@ void _draw_sprites() {
     glColor4f(1, 1, 1, 1);
     _alpha_blend(GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_LIGHTING);
-    _decals.draw("_decals");
+    _myview.decals.draw("_decals");
     glDisable(GL_ALPHA_TEST);
     glEnable(GL_LIGHTING);
     glDisable(GL_BLEND);
@@ -533,9 +529,9 @@ void _draw_sprites() {
     _alpha_blend(GL_ONE_MINUS_SRC_ALPHA);
     glDepthFunc(GL_LEQUAL);
     _lights_raise(SPRITE_LIGHT_RAISE);
-    _sprites.draw("_sprites");
+    _myview.sprites.draw("_sprites");
     glDisable(GL_LIGHT0);
-    _s_sprites.draw("_s_sprites");
+    _myview.s_sprites.draw("_s_sprites");
     glEnable(GL_LIGHT0);
     _lights_raise(-SPRITE_LIGHT_RAISE);
 
@@ -545,7 +541,7 @@ void _draw_sprites() {
     // Light only adds up, in any order: fire writes no depth, so overlapping
     // flames never fight over it in stripes.
     glDepthMask(GL_FALSE);
-    _fire.draw("_fire");
+    _myview.fire.draw("_fire");
     glDepthMask(GL_TRUE);
 }
 
@@ -727,7 +723,7 @@ namespace {
 void _fingerprint(Game& game) {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    int mode[2] = {game.state, _myview_overhead};
+    int mode[2] = {game.state, _myview.overhead};
     gfx_fingerprint_mix(mode, sizeof(mode));
     gfx_fingerprint_mix(viewport, sizeof(viewport));
     gfx_fingerprint_mix(&game.level, sizeof(game.level));

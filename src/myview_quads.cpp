@@ -7,17 +7,14 @@
 #include <cstring>
 
 #include "gfx.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "util.h"
 
 // ---------------------------------------------------------------- batches
 
-MyQuads _quads, _pillars, _dquads, _floors, _shadow, _dark, _pits, _decals, _sprites, _s_sprites,
-    _fire;
-
 MyQuads* const myview_batches[MYVIEW_BATCHES] = {
-    &_quads, &_pillars, &_dquads, &_floors, &_shadow, &_dark,
-    &_pits, &_decals, &_sprites, &_s_sprites, &_fire,
+    &_myview.quads, &_myview.pillars, &_myview.dquads, &_myview.floors, &_myview.shadow, &_myview.dark,
+    &_myview.pits, &_myview.decals, &_myview.sprites, &_myview.s_sprites, &_myview.fire,
 };
 const char* const myview_batch_names[MYVIEW_BATCHES] = {
     "_quads", "_pillars", "_dquads", "_floors", "_shadow", "_dark",
@@ -100,7 +97,7 @@ void MyQuads::body_quad(int img, float nx, float ny, float nz,
 }
 
 bool MyQuads::cull(float nx, float ny, float nz, float x, float y, float z) {
-    const CVector3& e = _myview_eye;
+    const CVector3& e = _myview.eye;
     return (e.x - x) * nx + (e.y - y) * ny + (e.z - z) * nz < 0;
 }
 

@@ -1,5 +1,5 @@
 // Inside the map view: the quad batches a frame is built into, the view's
-// image cache, blocks and billboards, the point lights, and the view extent.
+// image cache, blocks and billboards, and the view extent.
 // Only the view's own files and its tests include this.
 //
 // Sections by file: myview_quads.cpp (batches, image cache),
@@ -92,22 +92,8 @@ private:
     MyQuad* add();
 };
 
-// The eleven passes, in drawing order.
-extern MyQuads _quads;      // walls, arches, windows, crates
-extern MyQuads _pillars;
-extern MyQuads _dquads;     // side faces of blocks that face a dark cell
-extern MyQuads _floors;
-extern MyQuads _shadow;     // floors in shadow
-extern MyQuads _dark;       // dark floors
-extern MyQuads _pits;
-extern MyQuads _decals;     // flat decals, icons, item sprites
-extern MyQuads _sprites;
-extern MyQuads _s_sprites;  // sprites standing in shadow
-extern MyQuads _fire;       // blasts and mini-bomb fire
+// The eleven passes live in the view's record (myview_internal.h).
 enum { MYVIEW_BATCHES = 11 };
-// The same eleven in drawing order, with their labels.
-extern MyQuads* const myview_batches[MYVIEW_BATCHES];
-extern const char* const myview_batch_names[MYVIEW_BATCHES];
 
 // ---------------------------------------------------------------- coloured quads (myview_quads.cpp)
 
@@ -149,15 +135,8 @@ int myview_img_fake(const char* name, int tex, int w, int h);
 
 // ---------------------------------------------------------------- drawing (myview_paint.cpp)
 
-// Point lights in use: OpenGL lights 1 .. lnum - 1 (light 0 is the sun).
-extern int lnum;
-// Whether lights 1 .. lnum - 1 are enabled now.
-extern int ltog;
-void lights_on();
-void lights_off();
+// Point lights of a frame at most (OpenGL lights 1 .. 7; light 0 is the sun).
 enum { MYVIEW_LIGHTS_MAX = 7 };
-// Position of each point light of this frame (index 1 .. lnum - 1).
-extern float myview_light_pos[MYVIEW_LIGHTS_MAX + 1][4];
 
 const float MYVIEW_POP_SAME = -100;  // pop2 value meaning "the same as pop"
 // Everything myview_paint does before it draws: the camera, the OpenGL
@@ -165,7 +144,7 @@ const float MYVIEW_POP_SAME = -100;  // pop2 value meaning "the same as pop"
 void myview_build(Game& game);
 // A box on cell (xx, yy) from base to top with image wid's texture. pop
 // grows (or, negative, shrinks) it sideways and pop2 shifts it vertically.
-// Faces towards a dark neighbour go to _dquads when imul is 1.
+// Faces towards a dark neighbour go to the dquads batch when imul is 1.
 void my_block(Game& game, MyQuads& quads, int wid, float xx, float yy, float base, float top,
               float pop, float pop2, int imul);
 // An upright picture on (cx, cz) facing the camera, hx, hz the horizontal

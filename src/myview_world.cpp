@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "util.h"
 
 namespace {
@@ -112,7 +112,7 @@ void myview_world_cell(Game& game, bool editor, int x, int y) {
         // The bottom of a crater: scorched stone and rubble.
         const MyImage* im = myview_img_info(myview_img("crater"));
         if (im)
-            _pits.tex_quad(im->tex, 0, 1, 0, _mod(x, TILE_REPEAT) * TILE_UV, _mod(y, TILE_REPEAT) * TILE_UV, TILE_UV,
+            _myview.pits.tex_quad(im->tex, 0, 1, 0, _mod(x, TILE_REPEAT) * TILE_UV, _mod(y, TILE_REPEAT) * TILE_UV, TILE_UV,
                            TILE_UV, fx, b, fz + 1, fx + 1, b, fz + 1, fx, b, fz, fx + 1, b, fz, true);
         return;
     }
@@ -137,7 +137,7 @@ void myview_world_cell(Game& game, bool editor, int x, int y) {
         int nx = x + s.dx, ny = y + s.dy;
         if (_drawn(game, editor, nx, ny)) continue;
         if (walls && !block)
-            _pits.tex_quad(walls->tex, s.n[0], s.n[1], s.n[2], _mod(x + y, TILE_REPEAT) * TILE_UV, 0, TILE_UV,
+            _myview.pits.tex_quad(walls->tex, s.n[0], s.n[1], s.n[2], _mod(x + y, TILE_REPEAT) * TILE_UV, 0, TILE_UV,
                            PLINTH_UV_H, s.p[0][0], s.p[0][1], s.p[0][2], s.p[1][0], s.p[1][1], s.p[1][2], s.p[2][0],
                            s.p[2][1], s.p[2][2], s.p[3][0], s.p[3][1], s.p[3][2], true);
         float sx = nx + 0.5f, sz = ny + 0.5f, r = EDGE_SHADOW_REACH;

@@ -60,12 +60,14 @@ inline const TileData* shipped_tiles() {
     static bool loaded = false;
     if (!loaded) {
         std::unique_ptr<Game> g(new Game());
-        _game_tiles_init(*g);
+        game_tiles_load(*g, "../data/tiles.json");  // tests run from tests/ in the build folder
         memcpy(tiles, g->tiles, sizeof(tiles));
         loaded = true;
     }
     return tiles;
 }
+// Gives a Game the shipped catalogue, as the game reads it at start-up.
+inline void shipped_tiles_into(Game& g) { memcpy(g.tiles, shipped_tiles(), sizeof(g.tiles)); }
 
 struct World {
     std::unique_ptr<Game> game;

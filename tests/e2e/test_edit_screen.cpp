@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "myview.h"
+#include "myview_internal.h"
 #include "test_edit.h"
 
 namespace {
@@ -223,11 +224,11 @@ TEST_F(EditorScreen, UndoAndRedoKeys) {
 }
 
 TEST_F(EditorScreen, OverheadAndRotateButtons) {
-    int was = _myview_overhead;
+    int was = _myview.overhead;
     click(gui().find("overhead"));
-    EXPECT_EQ(_myview_overhead, !was);
+    EXPECT_EQ(_myview.overhead, !was);
     h.key(KEY_UP);  // the camera's own key does the same
-    EXPECT_EQ(_myview_overhead, was);
+    EXPECT_EQ(_myview.overhead, was);
 
     turn_to(180);
     // The two big arrows at the bottom left turn 45 degrees a press each way.

@@ -2,6 +2,7 @@
 // into the score, the rating stored per map, and a death that explains itself.
 #include <algorithm>
 
+#include "logic_internal.h"
 #include "test_play.h"
 #include "widgets.h"
 

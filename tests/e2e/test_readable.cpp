@@ -21,6 +21,7 @@
 #include "harness.h"
 #include "level.h"
 #include "logic.h"
+#include "logic_internal.h"
 #include "logic_world.h"
 #include "myview_quads.h"
 #include "picture.h"

@@ -10,7 +10,7 @@
 
 #include "harness.h"
 #include "mathlib.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ protected:
         memset(&g->level, 0, sizeof(g->level));
         g->level.pan_x = g->level.pan_y = PAN;
         memset(g->keys, 0, sizeof(g->keys));
-        _myview_overhead = 0;
+        _myview.overhead = 0;
     }
 
     // Window pixel (y from the top) where a world point appears.
@@ -249,24 +249,24 @@ TEST_F(ViewCamera, HoldingAnArrowKeepsTurningSmoothly) {
 
 TEST_F(ViewCamera, OverheadViewInTheEditorAndInPlayKeepsTheScreenOrientation) {
     myview_event(*g, key(KEY_UP), nullptr);
-    EXPECT_EQ(1, _myview_overhead);
+    EXPECT_EQ(1, _myview.overhead);
     g->keys[KEY_DOWN] = 1;  // repeats toggle too
     myview_event(*g, key(KEY_DOWN), nullptr);
     myview_event(*g, key(KEY_DOWN), nullptr);
-    EXPECT_EQ(1, _myview_overhead);
+    EXPECT_EQ(1, _myview.overhead);
 
     g->level.rotate = 90;
     g->state = STATE_EDIT;
-    _myview_overhead = 0;
+    _myview.overhead = 0;
     g->gfx_3d();
-    CVector3 eye = _myview_eye;
+    CVector3 eye = _myview.eye;
     float px, py, qx, qy;
     project(PAN + 3, 0, PAN, &px, &py);
     project(PAN, 0, PAN - 3, &qx, &qy);
 
-    _myview_overhead = 1;
+    _myview.overhead = 1;
     g->gfx_3d();
-    EXPECT_EQ(eye.x, _myview_eye.x);  // the overhead set-up leaves the eye alone
+    EXPECT_EQ(eye.x, _myview.eye.x);  // the overhead set-up leaves the eye alone
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
     CVector3 c = myview_get_coords(*g, vp[2] / 2.0f, vp[3] / 2.0f, 0);
@@ -296,7 +296,7 @@ TEST_F(ViewCamera, OverheadViewInTheEditorAndInPlayKeepsTheScreenOrientation) {
         EXPECT_EQ(s.overhead, std::fabs(px - sx) > 1 || std::fabs(py - sy) > 1) << "screen " << s.state;
         EXPECT_EQ(s.overhead, myview_overhead(*g));
     }
-    _myview_overhead = 0;
+    _myview.overhead = 0;
 }
 
 TEST_F(ViewCamera, ExtentCoversTheWindowAndLooksAboveTheCentre) {

@@ -11,7 +11,7 @@
 #include "gfx.h"
 #include "harness.h"
 #include "logic.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ protected:
             for (int x = MAP_MIN; x <= MAP_MAX; x++) g->level.data[y][x] = T_FLOOR;
         g->level.pan_x = g->level.pan_y = C + 0.5f;
         g->state = STATE_LEVEL;
-        _myview_overhead = 0;
+        _myview.overhead = 0;
     }
 
     void frame() {

@@ -13,7 +13,7 @@
 
 #include "gfx.h"
 #include "harness.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "util.h"
 
 // ---------------------------------------------------------------- counting heap use
@@ -131,11 +131,11 @@ protected:
             for (int x = MAP_MIN; x <= MAP_MAX; x++) g->level.data[y][x] = T_FLOOR;
         g->level.pan_x = g->level.pan_y = C + 0.5f;
         g->state = STATE_MENU_MAIN;
-        _myview_overhead = 0;
+        _myview.overhead = 0;
         fake_art();
     }
 
-    void TearDown() override { _myview_overhead = 0; }
+    void TearDown() override { _myview.overhead = 0; }
 
     // A texture of one colour.
     GLuint solid(const unsigned char* rgba) {
@@ -191,8 +191,8 @@ protected:
     MyQuads& block(int x, int y, float ex, float ez, int imul = 1) {
         static MyQuads q;
         q.reset();
-        _dquads.reset();
-        _myview_eye = CVector3(ex, 40, ez);
+        _myview.dquads.reset();
+        _myview.eye = CVector3(ex, 40, ez);
         my_block(*g, q, walls, (float)x, (float)y, 0, MYVIEW_WALL_HEIGHT, 0, MYVIEW_POP_SAME, imul);
         return q;
     }
@@ -260,12 +260,12 @@ TEST_F(ViewPaint, FacesTowardsADarkCellGoToTheirOwnPass) {
     MyQuads& q = block(C, C, 200, 200);
     EXPECT_EQ(2, q.n);
     EXPECT_EQ(0, faces_at(q, 1, 0, C + 1));
-    ASSERT_EQ(1, _dquads.n);
-    EXPECT_TRUE(has_normal(_dquads.quads[0], 1, 0, 0));
+    ASSERT_EQ(1, _myview.dquads.n);
+    EXPECT_TRUE(has_normal(_myview.dquads.quads[0], 1, 0, 0));
     // Overlay blocks (imul 0) keep every face together.
     MyQuads& o = block(C, C, 200, 200, 0);
     EXPECT_EQ(3, o.n);
-    EXPECT_EQ(0, _dquads.n);
+    EXPECT_EQ(0, _myview.dquads.n);
 }
 
 TEST_F(ViewPaint, NeighboursOutsideTheGridAreOtherTilesWithoutFlags) {
@@ -275,7 +275,7 @@ TEST_F(ViewPaint, NeighboursOutsideTheGridAreOtherTilesWithoutFlags) {
     EXPECT_EQ(1, faces_at(block(127, 127, 400, 400), 1, 0, 128));
     EXPECT_EQ(3, block(0, 0, -400, -400).n);
     EXPECT_EQ(1, faces_at(block(0, 0, -400, -400), -1, 0, 0));
-    EXPECT_EQ(0, _dquads.n);
+    EXPECT_EQ(0, _myview.dquads.n);
 }
 
 TEST_F(ViewPaint, TextureCoordinatesFollowTheCellAndTheFace) {
@@ -315,20 +315,20 @@ TEST_F(ViewPaint, FloorsGoToThePassOfTheirLight) {
     lev.data[C][C + 2] = T_EMPTY;
     g->ext.info[C + 1][C] = INFO_PIT_EDGE;
     paint();
-    EXPECT_EQ(1, over_cell(_dark, C, C));
-    EXPECT_EQ(0, over_cell(_shadow, C, C));
-    EXPECT_EQ(1, over_cell(_shadow, C + 1, C));
-    EXPECT_EQ(0, over_cell(_floors, C + 1, C));
-    EXPECT_EQ(0, over_cell(_floors, C + 2, C));  // tile 0 has no floor
-    EXPECT_EQ(1, over_cell(_floors, C - 1, C));
+    EXPECT_EQ(1, over_cell(_myview.dark, C, C));
+    EXPECT_EQ(0, over_cell(_myview.shadow, C, C));
+    EXPECT_EQ(1, over_cell(_myview.shadow, C + 1, C));
+    EXPECT_EQ(0, over_cell(_myview.floors, C + 1, C));
+    EXPECT_EQ(0, over_cell(_myview.floors, C + 2, C));  // tile 0 has no floor
+    EXPECT_EQ(1, over_cell(_myview.floors, C - 1, C));
     // A pit edge: no floor; a block from -4 to 0 whose top is the floor.
-    EXPECT_EQ(0, over_cell(_floors, C, C + 1));
-    EXPECT_GE(over_cell(_pits, C, C + 1), 1);
-    for (int i = 0; i < _pits.n; i++) {
-        EXPECT_GE(corner(_pits.quads[i], 0).y, -4.0f);
-        EXPECT_LE(corner(_pits.quads[i], 3).y, 0.0f);
+    EXPECT_EQ(0, over_cell(_myview.floors, C, C + 1));
+    EXPECT_GE(over_cell(_myview.pits, C, C + 1), 1);
+    for (int i = 0; i < _myview.pits.n; i++) {
+        EXPECT_GE(corner(_myview.pits.quads[i], 0).y, -4.0f);
+        EXPECT_LE(corner(_myview.pits.quads[i], 3).y, 0.0f);
     }
-    EXPECT_EQ(0, _quads.n);
+    EXPECT_EQ(0, _myview.quads.n);
 }
 
 TEST_F(ViewPaint, BlocksByViewCode) {
@@ -348,14 +348,14 @@ TEST_F(ViewPaint, BlocksByViewCode) {
         }
         return t;
     };
-    EXPECT_FLOAT_EQ(2.5f, top_of(_quads, C, C));
-    EXPECT_FLOAT_EQ(5.0f, top_of(_quads, C + 2, C));
-    EXPECT_FLOAT_EQ(1.25f, top_of(_quads, C, C + 2));
-    EXPECT_FLOAT_EQ(2.5f, top_of(_quads, C + 2, C + 2));
-    EXPECT_EQ(6, over_cell(_quads, C + 2, C + 2));  // two blocks of three faces
-    EXPECT_FLOAT_EQ(2.675f, top_of(_pillars, C + 4, C));
-    EXPECT_EQ(0, over_cell(_quads, C + 4, C));
-    EXPECT_EQ(12, over_cell(_pillars, C + 4, C));  // four blocks of three faces
+    EXPECT_FLOAT_EQ(2.5f, top_of(_myview.quads, C, C));
+    EXPECT_FLOAT_EQ(5.0f, top_of(_myview.quads, C + 2, C));
+    EXPECT_FLOAT_EQ(1.25f, top_of(_myview.quads, C, C + 2));
+    EXPECT_FLOAT_EQ(2.5f, top_of(_myview.quads, C + 2, C + 2));
+    EXPECT_EQ(6, over_cell(_myview.quads, C + 2, C + 2));  // two blocks of three faces
+    EXPECT_FLOAT_EQ(2.675f, top_of(_myview.pillars, C + 4, C));
+    EXPECT_EQ(0, over_cell(_myview.quads, C + 4, C));
+    EXPECT_EQ(12, over_cell(_myview.pillars, C + 4, C));  // four blocks of three faces
 }
 
 TEST_F(ViewPaint, TheBorderIsDrawnOnlyInTheEditor) {
@@ -390,10 +390,10 @@ TEST_F(ViewPaint, OnlyCellsWithinTheVisibleRadiusAreVisited) {
     paint();
     EXPECT_GT(lev.view_cd, 3);
     EXPECT_LT(lev.view_cd, 50);
-    EXPECT_EQ(0, over_cell(_quads, C + 50, C));
-    EXPECT_EQ(3, over_cell(_quads, C + 1, C + 1));
+    EXPECT_EQ(0, over_cell(_myview.quads, C + 50, C));
+    EXPECT_EQ(3, over_cell(_myview.quads, C + 1, C + 1));
     float r = lev.view_cd + 2;
-    for (MyQuads* b : {&_floors, &_quads})
+    for (MyQuads* b : {&_myview.floors, &_myview.quads})
         for (int i = 0; i < b->n; i++) {
             Corner m = mid(b->quads[i]);
             ASSERT_LE(std::hypot(m.x - (C + 0.5f), m.z - (C + 0.5f)), r + 1);
@@ -409,18 +409,18 @@ TEST_F(ViewPaint, SpriteTilesStandUpFacingTheCamera) {
     lev.data[C + 2][C] = T_ITEM;
     paint();
     // Plain: a shadow blob and the picture, both among the sprites.
-    EXPECT_EQ(2, over_cell(_sprites, C, C));
+    EXPECT_EQ(2, over_cell(_myview.sprites, C, C));
     // In shadow and dark: the blob stays, the picture moves, lit from below.
-    EXPECT_EQ(1, over_cell(_sprites, C + 2, C));
-    ASSERT_EQ(1, _s_sprites.n);
-    EXPECT_TRUE(has_normal(_s_sprites.quads[0], 0, -1, 0));
+    EXPECT_EQ(1, over_cell(_myview.sprites, C + 2, C));
+    ASSERT_EQ(1, _myview.s_sprites.n);
+    EXPECT_TRUE(has_normal(_myview.s_sprites.quads[0], 0, -1, 0));
     // An item: the picture is drawn unlit with the decals.
-    EXPECT_EQ(1, over_cell(_decals, C, C + 2));
-    const MyQuad& b = _s_sprites.quads[0];
+    EXPECT_EQ(1, over_cell(_myview.decals, C, C + 2));
+    const MyQuad& b = _myview.s_sprites.quads[0];
     EXPECT_FLOAT_EQ(-1, corner(b, 0).y);
     EXPECT_FLOAT_EQ(3, corner(b, 2).y);
     float ax = corner(b, 1).x - corner(b, 0).x, az = corner(b, 1).z - corner(b, 0).z;
-    float vx = _myview_eye.x - lev.pan_x, vz = _myview_eye.z - lev.pan_y;
+    float vx = _myview.eye.x - lev.pan_x, vz = _myview.eye.z - lev.pan_y;
     EXPECT_NEAR(0, (ax * vx + az * vz) / std::hypot(vx, vz), 1e-3);  // across the line of sight
     EXPECT_NEAR(2 * 1.25f * std::sqrt(2.0f), std::hypot(ax, az), 1e-4);
 }
@@ -434,22 +434,22 @@ TEST_F(ViewPaint, ActorsAsBillboardsBombsAtFixedSizeBlastsInFire) {
     entity(4, D_LIGHT, C, C + 3, "guard");      // lights are invisible
     entity(5, D_GUARD, C - 3, C - 3, "guard").active = 0;
     paint();
-    EXPECT_EQ(2, over_cell(_sprites, C - 2, C));   // blob and picture
-    EXPECT_EQ(1, over_cell(_sprites, C + 2, C + 1));
-    EXPECT_EQ(1, _s_sprites.n);
-    EXPECT_EQ(2, over_cell(_sprites, C, C - 2));
-    EXPECT_EQ(0, over_cell(_sprites, C + 1, C + 2));  // no blob under a blast
-    EXPECT_EQ(0, over_cell(_sprites, C, C + 3));
-    EXPECT_EQ(0, over_cell(_sprites, C - 3, C - 3));
-    ASSERT_EQ(1, _fire.n);
-    const MyQuad& f = _fire.quads[0];
+    EXPECT_EQ(2, over_cell(_myview.sprites, C - 2, C));   // blob and picture
+    EXPECT_EQ(1, over_cell(_myview.sprites, C + 2, C + 1));
+    EXPECT_EQ(1, _myview.s_sprites.n);
+    EXPECT_EQ(2, over_cell(_myview.sprites, C, C - 2));
+    EXPECT_EQ(0, over_cell(_myview.sprites, C + 1, C + 2));  // no blob under a blast
+    EXPECT_EQ(0, over_cell(_myview.sprites, C, C + 3));
+    EXPECT_EQ(0, over_cell(_myview.sprites, C - 3, C - 3));
+    ASSERT_EQ(1, _myview.fire.n);
+    const MyQuad& f = _myview.fire.quads[0];
     EXPECT_FLOAT_EQ(-5, corner(f, 0).y);
     EXPECT_FLOAT_EQ(3, corner(f, 2).y);  // 192 units tall: 8 cells
     EXPECT_NEAR(1.5f * 2 * 1.25f * std::sqrt(2.0f),
                 std::hypot(corner(f, 1).x - corner(f, 0).x, corner(f, 1).z - corner(f, 0).z), 1e-4);
     // The bomb's picture is half as big as a guard's but drawn at the full size.
-    for (int i = 0; i < _sprites.n; i++) {
-        const MyQuad& q = _sprites.quads[i];
+    for (int i = 0; i < _myview.sprites.n; i++) {
+        const MyQuad& q = _myview.sprites.quads[i];
         if (has_normal(q, 0, 1, 0) && corner(q, 0).y == -1) {
             EXPECT_FLOAT_EQ(3, corner(q, 2).y);
         }
@@ -462,20 +462,20 @@ TEST_F(ViewPaint, TheOverheadEditorShowsIconsFlat) {
     entity(0, D_GUARD, C + 2, C, "guard");
     memcpy(&g->_edit, &lev, sizeof(lev));
     g->state = STATE_EDIT;
-    _myview_overhead = 1;
+    _myview.overhead = 1;
     paint();
-    EXPECT_EQ(2, _decals.n);
-    for (int i = 0; i < _decals.n; i++) {
-        EXPECT_FLOAT_EQ(MYVIEW_DECAL_HEIGHT, corner(_decals.quads[i], 0).y);
-        EXPECT_FLOAT_EQ(MYVIEW_DECAL_HEIGHT, corner(_decals.quads[i], 3).y);
+    EXPECT_EQ(2, _myview.decals.n);
+    for (int i = 0; i < _myview.decals.n; i++) {
+        EXPECT_FLOAT_EQ(MYVIEW_DECAL_HEIGHT, corner(_myview.decals.quads[i], 0).y);
+        EXPECT_FLOAT_EQ(MYVIEW_DECAL_HEIGHT, corner(_myview.decals.quads[i], 3).y);
     }
-    EXPECT_EQ(2, _sprites.n);  // the shadow blobs
-    EXPECT_EQ(0, _s_sprites.n);
+    EXPECT_EQ(2, _myview.sprites.n);  // the shadow blobs
+    EXPECT_EQ(0, _myview.s_sprites.n);
     // The same screen without the overhead view stands them up.
-    _myview_overhead = 0;
+    _myview.overhead = 0;
     paint();
-    EXPECT_EQ(0, _decals.n);
-    EXPECT_EQ(4, _sprites.n);
+    EXPECT_EQ(0, _myview.decals.n);
+    EXPECT_EQ(4, _myview.sprites.n);
 }
 
 TEST_F(ViewPaint, TheEditorShowsDecalsAndWhereAnArrowLeads) {
@@ -488,13 +488,13 @@ TEST_F(ViewPaint, TheEditorShowsDecalsAndWhereAnArrowLeads) {
     memcpy(&g->level, &lev, sizeof(lev));
     g->state = STATE_EDIT;
     paint();
-    EXPECT_EQ(1, over_cell(_decals, C, C));
-    for (int x = C + 1; x <= C + 3; x++) EXPECT_EQ(1, over_cell(_decals, x, C)) << x;
-    EXPECT_EQ(0, over_cell(_decals, C + 4, C));
-    EXPECT_EQ(1, over_cell(_decals, C, C + 2));
+    EXPECT_EQ(1, over_cell(_myview.decals, C, C));
+    for (int x = C + 1; x <= C + 3; x++) EXPECT_EQ(1, over_cell(_myview.decals, x, C)) << x;
+    EXPECT_EQ(0, over_cell(_myview.decals, C + 4, C));
+    EXPECT_EQ(1, over_cell(_myview.decals, C, C + 2));
     // Trail marks are half a cell.
-    for (int i = 0; i < _decals.n; i++) {
-        Corner a = corner(_decals.quads[i], 0), b = corner(_decals.quads[i], 3);
+    for (int i = 0; i < _myview.decals.n; i++) {
+        Corner a = corner(_myview.decals.quads[i], 0), b = corner(_myview.decals.quads[i], 3);
         if (a.x >= C + 1) {
             EXPECT_FLOAT_EQ(0.5f, b.x - a.x);
         }
@@ -502,7 +502,7 @@ TEST_F(ViewPaint, TheEditorShowsDecalsAndWhereAnArrowLeads) {
     // Outside the editor neither shows.
     g->state = STATE_LEVEL;
     paint();
-    EXPECT_EQ(0, _decals.n);
+    EXPECT_EQ(0, _myview.decals.n);
 }
 
 // ---------------------------------------------------------------- lights
@@ -512,12 +512,12 @@ TEST_F(ViewPaint, EightLampsLightOnlyTheFirstSevenInSlotOrder) {
     entity(1, D_BLAST, C, C, "blast").active = 0;
     for (int i = 0; i < 8; i++) entity(2 + i, D_LIGHT, (float)(C - 4 + i), (float)C + 1).value = i;
     paint();
-    EXPECT_EQ(8, lnum);
-    EXPECT_EQ(1, ltog);
-    for (int i = 1; i < lnum; i++) {
-        EXPECT_FLOAT_EQ(C - 4 + (i - 1) + 0.5f, myview_light_pos[i][0]) << i;
-        EXPECT_FLOAT_EQ(2.45f, myview_light_pos[i][1]) << i;
-        EXPECT_FLOAT_EQ(C + 1.5f, myview_light_pos[i][2]) << i;
+    EXPECT_EQ(8, _myview.lnum);
+    EXPECT_EQ(1, _myview.ltog);
+    for (int i = 1; i < _myview.lnum; i++) {
+        EXPECT_FLOAT_EQ(C - 4 + (i - 1) + 0.5f, _myview.light_pos[i][0]) << i;
+        EXPECT_FLOAT_EQ(2.45f, _myview.light_pos[i][1]) << i;
+        EXPECT_FLOAT_EQ(C + 1.5f, _myview.light_pos[i][2]) << i;
     }
     for (int i = 1; i <= 7; i++) EXPECT_TRUE(glIsEnabled(GL_LIGHT0 + i)) << i;
     GLfloat d[4];
@@ -538,8 +538,8 @@ TEST_F(ViewPaint, EightLampsLightOnlyTheFirstSevenInSlotOrder) {
     g->level.items[1].active = 1;
     for (int i = 4; i < 10; i++) g->level.items[i].active = 0;
     paint();
-    EXPECT_EQ(4, lnum);
-    EXPECT_FLOAT_EQ(C + 0.5f, myview_light_pos[1][0]);
+    EXPECT_EQ(4, _myview.lnum);
+    EXPECT_FLOAT_EQ(C + 0.5f, _myview.light_pos[1][0]);
     glGetLightfv(GL_LIGHT1, GL_DIFFUSE, d);
     EXPECT_FLOAT_EQ(36, d[0]);
     EXPECT_TRUE(glIsEnabled(GL_LIGHT3));
@@ -552,7 +552,7 @@ TEST_F(ViewPaint, AnEmpCoolsTheSceneWithoutLamps) {
     entity(1, D_BLAST, C, C, "blast");
     g->level.emp = 30;
     paint();
-    EXPECT_EQ(1, lnum);
+    EXPECT_EQ(1, _myview.lnum);
     GLfloat d[4], a[4];
     glGetLightfv(GL_LIGHT0, GL_DIFFUSE, d);
     glGetFloatv(GL_LIGHT_MODEL_AMBIENT, a);
@@ -563,7 +563,7 @@ TEST_F(ViewPaint, AnEmpCoolsTheSceneWithoutLamps) {
     }
     g->level.emp = 0;
     paint();
-    EXPECT_EQ(3, lnum);
+    EXPECT_EQ(3, _myview.lnum);
     glGetLightfv(GL_LIGHT0, GL_DIFFUSE, d);
     EXPECT_FLOAT_EQ(0.46f, d[0]);
 }
@@ -646,7 +646,7 @@ TEST_F(ViewPaint, DamagedRecordsDrawWithoutReadingOutsideTheMap) {
         g->state = state;
         memcpy(&g->_edit, &lev, sizeof(lev));
         for (int over : {0, 1}) {
-            _myview_overhead = over;
+            _myview.overhead = over;
             paint();
         }
     }

@@ -13,9 +13,10 @@
 #include "driver.h"
 #include "edit.h"
 #include "gfx.h"
+#include "logic_internal.h"
 #include "mapsource.h"
 #include "myview.h"
-#include "myview_quads.h"
+#include "myview_internal.h"
 #include "test_play.h"
 #include "widgets.h"
 
@@ -183,7 +184,7 @@ TEST_F(ViewPlay, AClickLandsOnTheCellThePointerShows) {
         };
         for (int view = 0; view <= 2 * TURNS; view++) {
             bool overhead = view == 2 * TURNS;
-            _myview_overhead = overhead;
+            _myview.overhead = overhead;
             view_at(view);
             SCOPED_TRACE(overhead ? std::string("overhead") : "turn " + std::to_string(view % TURNS) + (view < TURNS ? " near" : " far"));
             for (const auto& t : table) {
@@ -196,7 +197,7 @@ TEST_F(ViewPlay, AClickLandsOnTheCellThePointerShows) {
             }
             EXPECT_GT(check_surfaces(shot()), SURFACE_PIXELS_MIN);
         }
-        _myview_overhead = 0;
+        _myview.overhead = 0;
         logic_find(g(), D_GUARD)->active = 0;  // a clear way to the window
         view(0, FAR_ZOOM);
         // The escape cell hides behind the near wall; its marker does not.
@@ -406,8 +407,8 @@ TEST_F(ViewPlay, CratersPillarsAndCountdownsLookRight) {
 
     const MyImage* plinth = myview_img_info(myview_img("walls"));
     ASSERT_TRUE(plinth);
-    for (int i = 0; i < _pits.n; i++) {
-        const MyTriangle* v = _pits.quads[i].tris;
+    for (int i = 0; i < _myview.pits.n; i++) {
+        const MyTriangle* v = _myview.pits.quads[i].tris;
         if (v[0].normal[1] != 0) continue;  // the floor on top
         if (v[0].tex == plinth->tex) continue;  // the plinth the whole map stands on faces out
         float fx = (v[0].verts[0] + v[5].verts[0]) / 2 + v[0].normal[0] / 2;
@@ -417,8 +418,8 @@ TEST_F(ViewPlay, CratersPillarsAndCountdownsLookRight) {
     }
     EXPECT_FALSE(myview_cut(61, 65)) << "the pillar stands whole";
     float top = 0;
-    for (int i = 0; i < _pillars.n; i++)
-        for (const MyTriangle& t : _pillars.quads[i].tris) top = std::max(top, t.verts[1]);
+    for (int i = 0; i < _myview.pillars.n; i++)
+        for (const MyTriangle& t : _myview.pillars.quads[i].tris) top = std::max(top, t.verts[1]);
     EXPECT_FLOAT_EQ(MYVIEW_PILLAR_CAP, top);
 
     // Two time bombs side by side, at every turn.

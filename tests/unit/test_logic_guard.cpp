@@ -2,6 +2,7 @@
 // corners, shooting, freezing, the alarm with its return to post, and facing.
 #include <gtest/gtest.h>
 
+#include "logic_internal.h"
 #include "logic_world.h"
 
 // A guard standing on (x, y) facing a direction, on an open map with flags.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "logic_internal.h"
 #include "logic_world.h"
 
 TEST(LogicSetup, NewMapHasBorderStartAreaAndEditorCopy) {

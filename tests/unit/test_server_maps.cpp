@@ -16,6 +16,7 @@
 
 #include "game.h"
 #include "logic.h"
+#include "logic_world.h"
 #include "mapdiff.h"
 #include "mapsource.h"
 #include "server.h"
@@ -41,7 +42,7 @@ const std::vector<MapSource>& featured() {
 
 std::unique_ptr<Game> rules_game() {
     std::unique_ptr<Game> g(new Game());
-    _game_tiles_init(*g);
+    shipped_tiles_into(*g);
     g->_rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
     return g;
 }

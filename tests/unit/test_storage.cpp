@@ -14,6 +14,7 @@
 #include "game.h"
 #include "log.h"
 #include "logic.h"
+#include "logic_world.h"
 #include "temp_dir.h"
 #include "util.h"
 
@@ -36,7 +37,7 @@ std::string file_bytes(const std::string& path) {
 
 std::unique_ptr<Game> new_game() {
     std::unique_ptr<Game> g(new Game());
-    _game_tiles_init(*g);
+    shipped_tiles_into(*g);
     return g;
 }
 

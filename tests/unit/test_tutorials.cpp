@@ -13,6 +13,7 @@
 
 #include "game.h"
 #include "logic.h"
+#include "logic_world.h"
 #include "mapsource.h"
 
 namespace {
@@ -26,7 +27,7 @@ std::vector<MapSource> tutorials() {
 
 std::unique_ptr<Game> rules_game() {
     std::unique_ptr<Game> g(new Game());
-    _game_tiles_init(*g);
+    shipped_tiles_into(*g);
     g->_rewind = (LevelData*)calloc(REWIND_MAX, sizeof(LevelData));
     return g;
 }
