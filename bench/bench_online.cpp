@@ -26,8 +26,7 @@ std::string _list_file(Game& g, int n, const std::string& dir) {
     {
         MyDB db;
         db.open(path.c_str());
-        db.query("create table levels (id text primary key, name text, data blob, ts int, author text, "
-                 "title text, q text, uid text, stars float, skulls float, intro text, value int)");
+        db.query(logic_levels_create().c_str());
         logic_new(g);
         int len = 0;
         const char* p = logic_pack(g, &len);
