@@ -31,11 +31,9 @@ struct WatchProgress {
 };
 const WatchProgress& watch_progress();
 
-class Watch : public State {
+class Watch : public Screen {
 public:
-    Game& game;
-    Container gui;
-    explicit Watch(Game& g) : game(g) {}
+    using Screen::Screen;
     void init() override;
     void deinit() override;
     void paint() override;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "driver.h"
-#include "edit.h"
+#include "edit_internal.h"
 #include "gfx.h"
 #include "mapsource.h"
 #include "myview.h"
