@@ -469,11 +469,11 @@ void Game::paint() {
         return;
     }
     // The fingerprint already moved this tick's fades one step.
-    StyleSheet::hold = still;
+    StyleSheet::hold(still);
     gfx_clear();
     if (s) s->paint();
     game_notice_paint(*this);
-    StyleSheet::hold = false;
+    StyleSheet::hold(false);
     driver_video_flip();
     _game_frame_kept = still;
     _game_frame_age = 0;

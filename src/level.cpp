@@ -2,7 +2,7 @@
 // win screens that frame a play, and the rewind.
 //
 // Sections: helpers, Level, LevelIntro, LevelWin, Rewind.
-#include "level.h"
+#include "level_internal.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -19,17 +19,6 @@ void level_status_paint(const std::vector<LevelStatusLine>& lines);
 // A red edge around the whole window, at strength 0 (none) to 1: a death.
 void level_paint_death_edge(float strength);
 
-// A live time bomb's countdown as the play screen shows it: a plate at
-// (x, y), w by h canvas units, over the bomb in entity slot `slot`, clear of
-// the plates of the bombs in lower slots.
-struct LevelBombLabel {
-    float x = 0, y = 0, w = 0, h = 0;
-    int slot = 0;
-    std::string text;
-};
-// Placed through the map's matrices: valid right after myview_paint.
-std::vector<LevelBombLabel> level_bomb_labels(Game& game);
-
 class Level : public Screen {
 public:
     using Screen::Screen;

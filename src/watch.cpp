@@ -5,7 +5,7 @@
 // event leaves the game.
 //
 // Sections: the run, the rules' host, starting, the screen.
-#include "watch.h"
+#include "watch_internal.h"
 
 #include <algorithm>
 #include <cstdio>

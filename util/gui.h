@@ -124,10 +124,10 @@ struct StyleSheet : StyleData {
     void restate();
     // One transition step of every field of data[STYLE_CUR].
     void loop();
-    // While set, loop() only gives fields that have no value yet their
+    // While on, loop() only gives fields that have no value yet their
     // target: a frame laid out a second time in the same tick does not fade
     // twice as fast.
-    static bool hold;
+    static void hold(bool on);
     StyleData& cur() { return data[STYLE_CUR]; }
     const StyleData& cur() const { return data[STYLE_CUR]; }
 

@@ -14,7 +14,7 @@
 #include "screenshots.h"
 #include "game_web_internal.h"
 #include "test_online_service.h"
-#include "watch.h"
+#include "watch_internal.h"
 
 using namespace onlinetest;
 

@@ -19,7 +19,7 @@
 #include "server.h"
 #include "game_web_internal.h"
 #include "test_online_service.h"
-#include "watch.h"
+#include "watch_internal.h"
 #include "widgets.h"
 
 using namespace onlinetest;

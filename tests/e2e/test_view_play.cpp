@@ -13,6 +13,7 @@
 #include "driver.h"
 #include "edit_internal.h"
 #include "gfx.h"
+#include "level_internal.h"
 #include "mapsource.h"
 #include "myview.h"
 #include "myview_quads.h"

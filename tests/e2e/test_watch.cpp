@@ -10,7 +10,7 @@
 #include "menu_internal.h"
 #include "screenshots.h"
 #include "test_menu.h"
-#include "watch.h"
+#include "watch_internal.h"
 
 using namespace menu_test;
 
