@@ -514,32 +514,8 @@ static Table* _level_win_rating(Game& game) {
     return tt;
 }
 
-void LevelWin::init() {
-    gui = Container();
-    LevelData& lev = game.level;
-    const char* f1 = "font1";
-    const char* f2 = "font2";
-    GfxRect view = gfx_get_view();  // the darkening covers the whole window
-    Widget* shade = new Widget();
-    shade->style.width = (int)view.w;
-    shade->style.height = (int)view.h;
-    shade->style.img = gfx_img_load("black");
-    shade->style.img_alpha = WIN_SHADE_ALPHA;
-    gui.add(shade, (int)view.x, (int)view.y);
-
-    Table* t = new Table();
-    Label* headline = _level_label(FONT_TITLE, "Escaped");
-    headline->name = "headline";
-    headline->style.color = UI_CYAN;
-    t->tr();
-    t->td(new Box(headline));
-    t->tr();
-    t->td(new Box(_level_dim(_level_label(f2, _level_text(lev.title, sizeof(lev.title))))));
-    if (_level_win_clean(lev)) {
-        t->tr();
-        t->td(new Box(_level_win_badge()));
-    }
-
+// The points of each row, still to be counted into the score.
+static void _level_win_count_start(const LevelData& lev) {
     _level_win_score = LOGIC_POINTS_BASE;
     _level_win_time = logic_points_time(lev.timer);
     _level_win_bonus = logic_points_bonus(lev.c_bonus, lev.t_bonus);
@@ -548,7 +524,13 @@ void LevelWin::init() {
     _level_win_rows[1] = _level_win_bonus;
     _level_win_rows[2] = _level_win_extra;
     _level_win_ticks = 0;
+}
 
+// The score table: what the play counted, each row's points as they are
+// counted in, and the score.
+static Table* _level_win_table(const LevelData& lev) {
+    const char* f1 = "font1";
+    const char* f2 = "font2";
     Table* t3 = new Table();
     StyleSheet cell = _level_win_cell();
     const struct {
@@ -578,8 +560,38 @@ void LevelWin::init() {
     Box* score = new Box(total, cell);
     score->style.width = Font(font_load(FONT_HEADING)).get_width("00000");
     t3->td(score);
+    return t3;
+}
+
+void LevelWin::init() {
+    gui = Container();
+    LevelData& lev = game.level;
+    const char* f1 = "font1";
+    const char* f2 = "font2";
+    GfxRect view = gfx_get_view();  // the darkening covers the whole window
+    Widget* shade = new Widget();
+    shade->style.width = (int)view.w;
+    shade->style.height = (int)view.h;
+    shade->style.img = gfx_img_load("black");
+    shade->style.img_alpha = WIN_SHADE_ALPHA;
+    gui.add(shade, (int)view.x, (int)view.y);
+
+    Table* t = new Table();
+    Label* headline = _level_label(FONT_TITLE, "Escaped");
+    headline->name = "headline";
+    headline->style.color = UI_CYAN;
     t->tr();
-    t->td(new Box(t3));
+    t->td(new Box(headline));
+    t->tr();
+    t->td(new Box(_level_dim(_level_label(f2, _level_text(lev.title, sizeof(lev.title))))));
+    if (_level_win_clean(lev)) {
+        t->tr();
+        t->td(new Box(_level_win_badge()));
+    }
+
+    _level_win_count_start(lev);
+    t->tr();
+    t->td(new Box(_level_win_table(lev)));
 
     if (game.parent == STATE_MENU_PLAY || game.parent == STATE_MENU_DOWNLOAD2) {
         t->tr();
