@@ -14,7 +14,7 @@
 #include <string>
 
 #include "driver.h"
-#include "game_web.h"
+#include "game_web_internal.h"
 #include "logic.h"
 #include "util.h"
 

@@ -2,7 +2,7 @@
 // map along pointer strokes, every change kept in an undo ring.
 //
 // Sections: the undo ring, the palette list, painting, the screen.
-#include "edit.h"
+#include "edit_internal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -241,7 +241,7 @@ static Table* _edit_palette(Game& game) {
     }
     t->tr();
     t->td(_edit_help(game), EDIT_PALETTE_COLS);
-    t->_resize();
+    t->layout();
     return t;
 }
 
@@ -291,7 +291,7 @@ void Edit::init() {
     gui.add(overhead, left + EDIT_OVERHEAD_X, bottom + EDIT_OVERHEAD_Y);
 
     palette = _edit_palette(game);
-    gui.add(palette, right + EDIT_PALETTE_X, bottom + CANVAS_H - palette->_rect.h);
+    gui.add(palette, right + EDIT_PALETTE_X, bottom + CANVAS_H - palette->outer_box().h);
 }
 
 void Edit::deinit() { game.level = game._edit; }
@@ -300,7 +300,7 @@ void Edit::deinit() { game.level = game._edit; }
 static bool _edit_over_widget(const Container& gui, float x, float y) {
     for (const Widget* w : gui.widgets) {
         if (w->ignore) continue;
-        const MyRect& r = w->_rect;
+        const MyRect& r = w->outer_box();
         if (x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h) return true;
     }
     return false;
@@ -373,8 +373,7 @@ std::vector<LevelStatusLine> edit_status_lines(const Game& game) {
 }
 
 void Edit::paint() {
-    game.gfx_3d();
-    myview_paint(game);
+    paint_map();
     game.gfx_2d();
 
     level_status_paint(edit_status_lines(game));
@@ -383,7 +382,7 @@ void Edit::paint() {
     // The help line may wrap: the palette keeps its bottom on the screen's edge.
     if (palette) {
         GfxRect view = gfx_get_view();
-        palette->_rect.y = (int)(view.y + view.h) - palette->_rect.h;
+        palette->move_to(palette->outer_box().x, (int)(view.y + view.h) - palette->outer_box().h);
     }
     gui.paint();
     game.gfx_3d();

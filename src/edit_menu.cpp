@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "edit.h"
+#include "edit_internal.h"
 #include "font.h"
 #include "logic.h"
 #include "myview.h"
@@ -36,15 +36,6 @@ enum {
 // ---------------------------------------------------------------- shared helpers
 
 // The map behind the widgets, then the widgets.
-static void _editmenu_paint(Game& game, Container& gui) {
-    game.gfx_3d();
-    myview_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-    game.gfx_3d();
-}
-
 // A box of the given size at the top left of the screen, centring w on a
 // panel that hides the map beneath.
 static void _editmenu_frame(Container& gui, Widget* w, int ww, int hh) {
@@ -106,8 +97,6 @@ void EditMenu::init() {
 }
 
 void EditMenu::deinit() { save_error.clear(); }
-
-void EditMenu::paint() { _editmenu_paint(game, gui); }
 
 void EditMenu::event(Event e) {
     int r = gui.event(&e);
@@ -185,7 +174,7 @@ static TextInput* _editinfo_field(const char* name, const char* value, size_t si
 // Measured with its edges, so that it can be placed by its outer size.
 static Box* _editinfo_button(const char* label, int value) {
     Box* b = w_button_size(label, value, EDITINFO_BUTTON_W, EDITINFO_BUTTON_H, 0);
-    b->_resize();
+    b->layout();
     return b;
 }
 
@@ -248,12 +237,12 @@ void EditInfo::init() {
 
     Box* prev = _editinfo_page > EDITINFO_PAGE_TEXT ? _editinfo_button("Previous", EDITINFO_PREVIOUS)
                                                     : _editinfo_button("Back", EDITINFO_BACK);
-    gui.add(prev, 0, CANVAS_H - prev->_rect.h);
+    gui.add(prev, 0, CANVAS_H - prev->outer_box().h);
     Box* right = _editinfo_page > EDITINFO_PAGE_TEXT ? _editinfo_button("Done", EDITINFO_DONE)
                                                      : _editinfo_button("Next", EDITINFO_NEXT);
-    gui.add(right, CANVAS_W - right->_rect.w, CANVAS_H - right->_rect.h);
+    gui.add(right, CANVAS_W - right->outer_box().w, CANVAS_H - right->outer_box().h);
     // Ready for typing at once.
-    if (!chain.empty()) chain[0]->_focus();
+    if (!chain.empty()) chain[0]->take_focus();
 }
 
 void EditInfo::deinit() {
@@ -262,8 +251,6 @@ void EditInfo::deinit() {
     // Stored once: a second deinit must not store an old page again.
     gui = Container();
 }
-
-void EditInfo::paint() { _editmenu_paint(game, gui); }
 
 void EditInfo::event(Event e) {
     int r = gui.event(&e);
@@ -317,8 +304,6 @@ void EditShare::init() {
     row(w_menu_button("Cancel", EDITMENU_CANCEL, 0));
     _editmenu_frame(gui, t, EDITMENU_BOX_W, EDITMENU_BOX_H);
 }
-
-void EditShare::paint() { _editmenu_paint(game, gui); }
 
 void EditShare::event(Event e) {
     int r = gui.event(&e);

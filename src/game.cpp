@@ -83,6 +83,10 @@ static State* _game_screen(int code) {
     return (code >= 0 && code < STATE_TABLE_MAX) ? _game_states[code] : nullptr;
 }
 
+void game_screen_rebuild(Game& game) {
+    if (State* s = _game_screen(game.state)) s->init();
+}
+
 // The host the rules reach the game through: sounds from the mixer, screens
 // from the table above, usage events to the online service.
 namespace {
@@ -259,7 +263,7 @@ static Box* _game_notice_panel() {
     panel->style.img = gfx_img_load("black");
     panel->style.img_alpha = NOTICE_SHADE;
     panel->style.loop();
-    panel->_resize();
+    panel->layout();
     return panel;
 }
 
@@ -286,13 +290,13 @@ static void _game_notice_paint() {
     // The window's top right corner, below the screens' top row of buttons:
     // clear of the map's centre, where the player starts.
     GfxRect view = gfx_get_view();
-    MyRect r((int)(view.x + view.w) - NOTICE_MARGIN - panel->_rect.w, (int)view.y + NOTICE_TOP, panel->_rect.w,
-             panel->_rect.h);
+    const MyRect& size = panel->outer_box();
+    MyRect r((int)(view.x + view.w) - NOTICE_MARGIN - size.w, (int)view.y + NOTICE_TOP, size.w, size.h);
     _game_notice_rect = r;
     float opacity = _game_notice_opacity();
     unsigned int beneath = opacity < 1.0f ? _game_notice_grab(r) : 0;
     gfx_translate(r.x, r.y);
-    panel->_paint();
+    panel->draw();
     gfx_translate(-r.x, -r.y);
     delete panel;
     if (!beneath) return;
@@ -436,7 +440,7 @@ void Game::event(Event e) {
         fs_toggle_tmp) {
         fs_toggle_tmp = 0;
         video_reset();
-        if (State* s = _game_screen(state)) s->init();
+        game_screen_rebuild(*this);
     }
     gfx_event_correct(&e);
     int key = e.v & 0xFF;
@@ -465,11 +469,11 @@ void Game::paint() {
         return;
     }
     // The fingerprint already moved this tick's fades one step.
-    StyleSheet::hold = still;
+    StyleSheet::hold(still);
     gfx_clear();
     if (s) s->paint();
     game_notice_paint(*this);
-    StyleSheet::hold = false;
+    StyleSheet::hold(false);
     driver_video_flip();
     _game_frame_kept = still;
     _game_frame_age = 0;

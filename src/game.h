@@ -122,6 +122,9 @@ public:
 // Screens by STATE_ code; slots 0 and 20 to 31 stay empty.
 extern State* _game_states[STATE_TABLE_MAX];
 void _game_states_init(Game& g);
+// Builds the current screen's widgets again, after a video reset took the
+// textures and fonts they were made with.
+void game_screen_rebuild(Game& game);
 
 // ---- the tile catalogue (game_tiles.cpp, the core)
 // Fills game.tiles from the text of tiles.json; entries that make no sense

@@ -4,7 +4,7 @@
 //
 // Sections: where the service is, the common query, the requests, watching
 // and proving wins, finishing exchanges, storing a download, opening a page.
-#include "game_web.h"
+#include "game_web_internal.h"
 
 #include <sqlite3.h>
 
@@ -16,11 +16,9 @@
 
 #include "base64.h"
 #include "driver.h"
-#include "engine.h"
 #include "log.h"
 #include "logic.h"
 #include "md5.h"
-#include "menu.h"
 #include "util.h"
 
 #ifndef VELQUIST_SERVICE_HOST
@@ -203,6 +201,15 @@ void game_web_signed_in(Game& game) {
     if (again) game.share(s.target);
 }
 
+// Why the service refused the last share, until the error screen takes it.
+static std::string _game_web_refusal;
+
+std::string game_web_share_refusal() {
+    std::string why;
+    why.swap(_game_web_refusal);
+    return why;
+}
+
 // The service's answer to a share: its word on screen, and a refusal kept
 // for a retry once the player has signed in.
 static void _game_web_share_done(Game& game) {
@@ -220,7 +227,7 @@ static void _game_web_share_done(Game& game) {
     // The error screen tells a player with an account why; a guest sees
     // only the form, so the reason goes above it.
     s.refused = true;
-    _menu_error_why = "Could not share " + s.title + ": " + why + "\nSign in, and the map is shared at once.";
+    _game_web_refusal = "Could not share " + s.title + ": " + why + "\nSign in, and the map is shared at once.";
     game_notice(std::string(), 0);
     game_web_error(game, w_share);
 }
@@ -595,16 +602,21 @@ static bool _game_web_replace_list(MyDB& netdb, const std::string& q, const std:
     return ok;
 }
 
-void game_handle_download(Game& game) {
+// Lists stored into net.db since the start.
+static int _game_web_lists = 0;
+
+int game_web_lists_stored() { return _game_web_lists; }
+
+bool game_handle_download(Game& game) {
     int len = 0;
     const unsigned char* body = w_download.get_response(&len);
     int total = w_download.page ? w_download.page->_response.len : 0;
     if (!body || len < GAME_WEB_MAGIC_SIZE || memcmp(body, GAME_WEB_SQLITE_MAGIC, GAME_WEB_MAGIC_SIZE) != 0) {
         fprintf(stderr, "download: the answer (%d bytes) is not a map list\n", len);
-        return;
+        return false;
     }
     // Atomic: a crash mid-write never leaves half a list behind.
-    if (!driver_doc_save(GAME_WEB_TMP_DB, body, len)) return;
+    if (!driver_doc_save(GAME_WEB_TMP_DB, body, len)) return false;
     log_info("saving download data ... %d - %d\n", len, total);
     std::string path = driver_doc_fname(GAME_WEB_TMP_DB);
     // Journals beside the file belong to an older download; SQLite would
@@ -612,12 +624,10 @@ void game_handle_download(Game& game) {
     for (const char* suffix : {"-journal", "-wal", "-shm"}) remove((path + suffix).c_str());
     std::string q = GAME_WEB_FIELD(game.q_value);
     std::vector<MyParams> rows;
-    if (!_game_web_read_list(path.c_str(), q, rows)) return;
-    if (!_game_web_replace_list(game.netdb, q, rows)) return;
-    if (game.state == STATE_MENU_DOWNLOAD2) {
-        _menu_cur = 0;
-        game.next(STATE_MENU_DOWNLOAD2);
-    }
+    if (!_game_web_read_list(path.c_str(), q, rows)) return false;
+    if (!_game_web_replace_list(game.netdb, q, rows)) return false;
+    _game_web_lists++;
+    return true;
 }
 
 // ---------------------------------------------------------------- opening a page
@@ -637,6 +647,6 @@ void Game::open_url(const char* url) {
     // leave full screen until the user comes back (Game::event restores it).
     fs_toggle_tmp ^= 1;
     video_reset();
-    if (state >= 0 && state < STATE_TABLE_MAX && _game_states[state]) _game_states[state]->init();
+    game_screen_rebuild(*this);
     driver_video_minimize();
 }

@@ -1,18 +1,13 @@
-// The online service as the game sees it: the request slots, the common
-// query, reading answers, storing downloaded lists, and the replays, proofs
-// and standings of won maps.
+// The online service as the game sees it: the common query, reading
+// answers, storing downloaded lists, and the replays, proofs and standings
+// of won maps.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "game.h"
 #include "web.h"
-
-#include <vector>
-
-extern WebRequest w_track, w_share, w_download, w_plays, w_valid;
-// The replay of an online map, the proof of a win and the standings of a map.
-extern WebRequest w_replay, w_proof, w_standings;
 
 enum {
     GAME_WEB_SLOTS = 8,
@@ -43,9 +38,15 @@ std::string game_core_request(Game& game, const char* request, const char* actio
 // true when a finished exchange is not to be used (transport failure or a
 // service error, which opens the error screen).
 bool game_web_error(Game& game, WebRequest& request);
-// Stores the finished download into net.db; a list that cannot be read
-// leaves the stored one as it was.
-void game_handle_download(Game& game);
+// Stores the finished download into net.db; false, leaving the stored list
+// as it was, when the answer cannot be read or stored.
+bool game_handle_download(Game& game);
+// How many lists have been stored since the start: a list screen that saw
+// another count when it was built shows a list that has been replaced.
+int game_web_lists_stored();
+// The player's word for the service's refusal of the last share, for the
+// error screen to show a guest; taking it leaves "" behind.
+std::string game_web_share_refusal();
 // The player signed in on the error screen: a share the service refused is
 // sent again when the name or password changed since, for the same map.
 void game_web_signed_in(Game& game);

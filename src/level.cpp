@@ -2,7 +2,7 @@
 // win screens that frame a play, and the rewind.
 //
 // Sections: helpers, Level, LevelIntro, LevelWin, Rewind.
-#include "level.h"
+#include "level_internal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -181,6 +181,7 @@ void Level::loop() {
     }
     logic_play_tick(game);
     if (game.state == STATE_LEVEL_WIN) {
+        level_record_best(game);
         game_replay_keep(game);
         game_web_proof(game);
     }
@@ -201,7 +202,6 @@ static bool _level_walk_key(Game& game, const Event& e) {
     level_keys[k] = e.type == EVT_KEYDOWN ? 1 : 0;
     int dx = level_keys[WALK_RIGHT] - level_keys[WALK_LEFT];
     int dy = level_keys[WALK_DOWN] - level_keys[WALK_UP];
-    fprintf(stderr, "wasd... %d, %d\n", dx, dy);
     logic_player_walk(game, dx, dy);
     return true;
 }
@@ -218,7 +218,6 @@ void Level::event(Event e) {
             return;
         }
         if (e.c >= '1' && e.c <= '4') {
-            fprintf(stderr, "bomb! %c\n", e.c);
             logic_bomb(game, e.c - BOMB_KEY_OFFSET);
             return;
         }
@@ -284,9 +283,9 @@ static void _level_paint_emp(Game& game) {
     GfxRect view = gfx_get_view();
     box.style.width = (int)view.w;
     box.style.loop();
-    box._resize();
+    box.layout();
     gfx_translate((int)view.x, (int)view.y);
-    box._paint();
+    box.draw();
     gfx_translate(-(int)view.x, -(int)view.y);
 }
 
@@ -376,17 +375,14 @@ void level_paint_death_edge(float strength) {
 }
 
 void Level::paint() {
-    game.gfx_3d();
-    myview_paint(game);
+    paint_map();
     // Towards the way out when none of it is in view above the bar.
     GfxRect view = gfx_get_view();
     float ax, ay, adx, ady;
     bool arrow = myview_exit_arrow(game, view.x, view.y, view.x + view.w, view.y + view.h - WBOMB_SIZE, &ax, &ay,
                                    &adx, &ady);
     std::vector<LevelBombLabel> bombs = level_bomb_labels(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
+    paint_widgets();
     if (arrow) myview_arrow_paint(ax, ay, adx, ady);
 
     level_status_paint(level_status_lines(game.level));
@@ -432,15 +428,6 @@ void LevelIntro::loop() {
     myview_loop(game, &game.level);
 }
 
-void LevelIntro::paint() {
-    game.gfx_3d();
-    myview_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-    game.gfx_3d();
-}
-
 void LevelIntro::event(Event e) {
     if (e.type == EVT_UP || e.type == EVT_KEYDOWN) {
         // Play starts on the framed view, however early the intro is left.
@@ -450,6 +437,12 @@ void LevelIntro::event(Event e) {
 }
 
 // ---------------------------------------------------------------- LevelWin
+
+void level_record_best(Game& game) {
+    const LevelData& lev = game.level;
+    if (game.parent == STATE_MENU_PLAY)
+        game_db_record_best(game, _level_text(lev.name, sizeof(lev.name)).c_str(), logic_points(lev));
+}
 
 namespace {
 // Points not yet counted into the score, and the score so far.
@@ -521,32 +514,8 @@ static Table* _level_win_rating(Game& game) {
     return tt;
 }
 
-void LevelWin::init() {
-    gui = Container();
-    LevelData& lev = game.level;
-    const char* f1 = "font1";
-    const char* f2 = "font2";
-    GfxRect view = gfx_get_view();  // the darkening covers the whole window
-    Widget* shade = new Widget();
-    shade->style.width = (int)view.w;
-    shade->style.height = (int)view.h;
-    shade->style.img = gfx_img_load("black");
-    shade->style.img_alpha = WIN_SHADE_ALPHA;
-    gui.add(shade, (int)view.x, (int)view.y);
-
-    Table* t = new Table();
-    Label* headline = _level_label(FONT_TITLE, "Escaped");
-    headline->name = "headline";
-    headline->style.color = UI_CYAN;
-    t->tr();
-    t->td(new Box(headline));
-    t->tr();
-    t->td(new Box(_level_dim(_level_label(f2, _level_text(lev.title, sizeof(lev.title))))));
-    if (_level_win_clean(lev)) {
-        t->tr();
-        t->td(new Box(_level_win_badge()));
-    }
-
+// The points of each row, still to be counted into the score.
+static void _level_win_count_start(const LevelData& lev) {
     _level_win_score = LOGIC_POINTS_BASE;
     _level_win_time = logic_points_time(lev.timer);
     _level_win_bonus = logic_points_bonus(lev.c_bonus, lev.t_bonus);
@@ -555,7 +524,13 @@ void LevelWin::init() {
     _level_win_rows[1] = _level_win_bonus;
     _level_win_rows[2] = _level_win_extra;
     _level_win_ticks = 0;
+}
 
+// The score table: what the play counted, each row's points as they are
+// counted in, and the score.
+static Table* _level_win_table(const LevelData& lev) {
+    const char* f1 = "font1";
+    const char* f2 = "font2";
     Table* t3 = new Table();
     StyleSheet cell = _level_win_cell();
     const struct {
@@ -585,8 +560,38 @@ void LevelWin::init() {
     Box* score = new Box(total, cell);
     score->style.width = Font(font_load(FONT_HEADING)).get_width("00000");
     t3->td(score);
+    return t3;
+}
+
+void LevelWin::init() {
+    gui = Container();
+    LevelData& lev = game.level;
+    const char* f1 = "font1";
+    const char* f2 = "font2";
+    GfxRect view = gfx_get_view();  // the darkening covers the whole window
+    Widget* shade = new Widget();
+    shade->style.width = (int)view.w;
+    shade->style.height = (int)view.h;
+    shade->style.img = gfx_img_load("black");
+    shade->style.img_alpha = WIN_SHADE_ALPHA;
+    gui.add(shade, (int)view.x, (int)view.y);
+
+    Table* t = new Table();
+    Label* headline = _level_label(FONT_TITLE, "Escaped");
+    headline->name = "headline";
+    headline->style.color = UI_CYAN;
     t->tr();
-    t->td(new Box(t3));
+    t->td(new Box(headline));
+    t->tr();
+    t->td(new Box(_level_dim(_level_label(f2, _level_text(lev.title, sizeof(lev.title))))));
+    if (_level_win_clean(lev)) {
+        t->tr();
+        t->td(new Box(_level_win_badge()));
+    }
+
+    _level_win_count_start(lev);
+    t->tr();
+    t->td(new Box(_level_win_table(lev)));
 
     if (game.parent == STATE_MENU_PLAY || game.parent == STATE_MENU_DOWNLOAD2) {
         t->tr();
@@ -599,8 +604,6 @@ void LevelWin::init() {
             t->td(new Box(guest));
         }
     }
-    // The tutorial list marks the tutorials won, with the best score.
-    if (game.parent == STATE_MENU_PLAY) game_db_record_best(game, _level_text(lev.name, sizeof(lev.name)).c_str(), logic_points(lev));
     t->tr();
     t->td(_level_label(f1, ""));
     t->tr();
@@ -639,15 +642,6 @@ void LevelWin::loop() {
     gui.loop();
 }
 
-void LevelWin::paint() {
-    game.gfx_3d();
-    myview_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-    game.gfx_3d();
-}
-
 void LevelWin::event(Event e) {
     int r = gui.event(&e);
     if (e.type == EVT_KEYDOWN) r = WIN_CONTINUE;
@@ -676,10 +670,7 @@ void Rewind::init() {}
 
 void Rewind::event(Event e) { (void)e; }
 
-void Rewind::paint() {
-    game.gfx_3d();
-    myview_paint(game);
-}
+void Rewind::paint() { paint_map(); }
 
 void Rewind::loop() {
     LevelData& lev = game.level;

@@ -19,22 +19,9 @@ void level_status_paint(const std::vector<LevelStatusLine>& lines);
 // A red edge around the whole window, at strength 0 (none) to 1: a death.
 void level_paint_death_edge(float strength);
 
-// A live time bomb's countdown as the play screen shows it: a plate at
-// (x, y), w by h canvas units, over the bomb in entity slot `slot`, clear of
-// the plates of the bombs in lower slots.
-struct LevelBombLabel {
-    float x = 0, y = 0, w = 0, h = 0;
-    int slot = 0;
-    std::string text;
-};
-// Placed through the map's matrices: valid right after myview_paint.
-std::vector<LevelBombLabel> level_bomb_labels(Game& game);
-
-class Level : public State {
+class Level : public Screen {
 public:
-    Game& game;
-    Container gui;
-    explicit Level(Game& g) : game(g) {}
+    using Screen::Screen;
     void init() override;
     void paint() override;
     void event(Event e) override;
@@ -42,33 +29,30 @@ public:
     bool still() const override { return false; }
 };
 
-class LevelIntro : public State {
+class LevelIntro : public Screen {
 public:
-    Game& game;
-    Container gui;
-    explicit LevelIntro(Game& g) : game(g) {}
+    using Screen::Screen;
     void init() override;
-    void paint() override;
     void event(Event e) override;
     void loop() override;
 };
 
-class LevelWin : public State {
+// After a win of a tutorial: its score goes into the tutorials' best
+// scores (the higher one is kept). Play calls it as it leaves for the win screen.
+void level_record_best(Game& game);
+
+class LevelWin : public Screen {
 public:
-    Game& game;
-    Container gui;
-    explicit LevelWin(Game& g) : game(g) {}
+    using Screen::Screen;
     void init() override;
-    void paint() override;
     void event(Event e) override;
     void loop() override;
 };
 
 // Replays the rewind snapshots, newest first; input is ignored meanwhile.
-class Rewind : public State {
+class Rewind : public Screen {
 public:
-    Game& game;
-    explicit Rewind(Game& g) : game(g) {}
+    using Screen::Screen;
     void init() override;
     void paint() override;
     void event(Event e) override;
@@ -79,11 +63,9 @@ public:
 // What the pause screen says killed the player (a DEATH_ code).
 const char* pause_death_text(int cause);
 
-class Pause : public State {
+class Pause : public Screen {
 public:
-    Game& game;
-    Container gui;
-    explicit Pause(Game& g) : game(g) {}
+    using Screen::Screen;
     void init() override;
     void paint() override;
     void event(Event e) override;

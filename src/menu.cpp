@@ -18,7 +18,7 @@
 #include "game_web.h"
 #include "gfx.h"
 #include "logic.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "myview.h"
 #include "util.h"
 #include "watch.h"
@@ -74,7 +74,7 @@ Label* menu_label(const char* font, const char* text) {
 
 void menu_measure(Widget* w) {
     w->style.loop();
-    w->_resize();
+    w->layout();
 }
 
 // Whether dates are written as the player's locale says: not under the C
@@ -107,8 +107,9 @@ ScrollBox2* menu_list(Table* entries, int w, int h, int scroll) {
     box->view.y = scroll;
     for (Widget* e : entries->widgets) {
         if (e->onclick != MENU_ROW + _menu_cur) continue;
-        if (e->_rect.y < box->view.y) box->view.y = e->_rect.y;
-        if (e->_rect.y + e->_rect.h > box->view.y + h) box->view.y = e->_rect.y + e->_rect.h - h;
+        const MyRect& r = e->outer_box();
+        if (r.y < box->view.y) box->view.y = r.y;
+        if (r.y + r.h > box->view.y + h) box->view.y = r.y + r.h - h;
     }
     box->clamp_view();
     return list;
@@ -133,8 +134,8 @@ std::string menu_fit(const char* font, const std::string& text, int width) {
 // right or bottom edge of the canvas.
 static void _menu_add_at(Container& gui, Widget* w, int x, int y) {
     menu_measure(w);
-    if (x < 0) x = CANVAS_W - w->_rect.w;
-    if (y < 0) y = CANVAS_H - w->_rect.h;
+    if (x < 0) x = CANVAS_W - w->outer_box().w;
+    if (y < 0) y = CANVAS_H - w->outer_box().h;
     gui.add(w, x, y);
 }
 
@@ -175,7 +176,7 @@ static void _menu_empty_message(Container& gui, const std::vector<std::string>& 
     b->name = "message";
     b->style.width = CANVAS_W;
     menu_measure(b);
-    gui.add(b, 0, (CANVAS_H - b->_rect.h) / 2);
+    gui.add(b, 0, (CANVAS_H - b->outer_box().h) / 2);
 }
 
 // Starts play of the loaded map, returning to the current screen afterwards.
@@ -386,12 +387,7 @@ void MenuMain::init() {
 // player's records say it.
 void MenuMain::deinit() { _menu_tutorial_done = false; }
 
-void MenuMain::paint() {
-    menu_backdrop_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-}
+void MenuMain::paint() { paint_over_backdrop(); }
 
 static int _menu_tutorial_first_open(Game& game);
 
@@ -545,7 +541,7 @@ static void _menu_play_buttons(Container& gui) {
     menu_measure(play);
     Box* bottom = new Box(play);
     bottom->style.width = CANVAS_W;
-    gui.add(bottom, 0, CANVAS_H - play->_rect.h);
+    gui.add(bottom, 0, CANVAS_H - play->outer_box().h);
 
     if (_menu_cur < _menu_total - 1)
         _menu_add_at(gui, w_button_size("Next", MENU_NEXT, BUTTON_W, BUTTON_H, 0), -1, -1);
@@ -586,10 +582,7 @@ void MenuPlay::deinit() {}
 
 void MenuPlay::paint() {
     const MyRect card(TUTORIAL_CARD_X, TUTORIAL_CARD_Y, TUTORIAL_CARD_W, TUTORIAL_CARD_H);
-    menu_backdrop_paint(game, _menu_levs.empty() ? nullptr : &card);
-    gui.resize();
-    gui.paint();
-    game.gfx_3d();
+    paint_over_backdrop(_menu_levs.empty() ? nullptr : &card);
 }
 
 void MenuPlay::event(Event e) {
@@ -768,10 +761,7 @@ void MenuEdit::deinit() {}
 
 void MenuEdit::paint() {
     const MyRect card(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H);
-    menu_backdrop_paint(game, _menu_levs.empty() ? nullptr : &card);
-    gui.resize();
-    gui.paint();
-    game.gfx_3d();
+    paint_over_backdrop(_menu_levs.empty() ? nullptr : &card);
 }
 
 // Marks the selected map deleted; it stays in the database, hidden.

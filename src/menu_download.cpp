@@ -11,7 +11,7 @@
 #include "game_web.h"
 #include "gfx.h"
 #include "logic.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "myview.h"
 #include "util.h"
 #include "watch.h"
@@ -63,12 +63,7 @@ void MenuDownload1::init() {
 
 void MenuDownload1::deinit() {}
 
-void MenuDownload1::paint() {
-    menu_backdrop_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-}
+void MenuDownload1::paint() { paint_over_backdrop(); }
 
 void MenuDownload1::event(Event e) {
     int r = gui.event(&e);
@@ -237,6 +232,7 @@ static void _menu_play_button(Game& game, Container& gui, bool ok) {
 static int _menu_standings_shown = -1;  // serial of the standings on screen
 
 void MenuDownload2::init() {
+    lists_seen = game_web_lists_stored();
     _menu_levs = game.netdb.query("select id,title,author,stars,skulls from levels where q = ? order by value asc",
                                   {std::string(game.q_value, strnlen(game.q_value, sizeof(game.q_value)))});
     _menu_total = (int)_menu_levs.size();
@@ -251,13 +247,13 @@ void MenuDownload2::init() {
     gui.add(w_button_size(title.c_str(), MENU_MORE, HEADING_W, BUTTON_H, 0), HEADING_X, 0);
     Box* refresh = w_button_size("Refresh", MENU_REFRESH, BUTTON_W, BUTTON_H, 0);
     menu_measure(refresh);
-    gui.add(refresh, 0, CANVAS_H - refresh->_rect.h);
+    gui.add(refresh, 0, CANVAS_H - refresh->outer_box().h);
 
     if (_menu_total == 0) {
         Box* none = new Box(new Label(f2, "---"));
         none->style.width = CANVAS_W;
         menu_measure(none);
-        gui.add(none, 0, (CANVAS_H - none->_rect.h) / 2);
+        gui.add(none, 0, (CANVAS_H - none->outer_box().h) / 2);
         logic_new(game);
     } else {
         _menu_cur = ((_menu_cur % _menu_total) + _menu_total) % _menu_total;
@@ -272,10 +268,7 @@ void MenuDownload2::deinit() {}
 
 void MenuDownload2::paint() {
     const MyRect card(MENU_CARD_X, MENU_CARD_Y, MENU_CARD_W, MENU_CARD_H);
-    menu_backdrop_paint(game, _menu_total > 0 ? &card : nullptr);
-    gui.resize();
-    gui.paint();
-    game.gfx_3d();
+    paint_over_backdrop(_menu_total > 0 ? &card : nullptr);
 }
 
 // Fetches the list q of the selected map's author and shows it as it comes.
@@ -335,6 +328,11 @@ void MenuDownload2::event(Event e) {
 // The preview keeps the camera of play that its card framed; the standings
 // are redrawn when an answer changed them.
 void MenuDownload2::loop() {
+    // A fresh copy of the list arrived: shown again from its first row.
+    if (game_web_lists_stored() != lists_seen) {
+        _menu_cur = 0;
+        game.next(STATE_MENU_DOWNLOAD2);
+    }
     if (game_web_standings_kept().serial != _menu_standings_shown) {
         _menu_standings_shown = game_web_standings_kept().serial;
         if (gui.find("standings")) gui.replace("standings", menu_standings(game));

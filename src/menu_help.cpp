@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "gfx.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "util.h"
 
 namespace {
@@ -153,12 +153,7 @@ void MenuHelp::init() {
 
 void MenuHelp::deinit() {}
 
-void MenuHelp::paint() {
-    menu_backdrop_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-}
+void MenuHelp::paint() { paint_over_backdrop(); }
 
 void MenuHelp::event(Event e) {
     int r = gui.event(&e);

@@ -9,7 +9,7 @@
 #include "driver.h"
 #include "gfx.h"
 #include "logic.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "myview.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "driver.h"
 #include "game_web.h"
 #include "gfx.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "util.h"
 #include "web.h"
 
@@ -172,21 +172,16 @@ void MenuSettings::init() {
     bool first = _MenuSettings_page == MENU_SETTINGS_SOUND;
     Box* prev = first ? _MenuSettings_button("Back", SET_DONE) : _MenuSettings_button("Previous", SET_PREVIOUS);
     menu_measure(prev);
-    gui.add(prev, 0, CANVAS_H - prev->_rect.h);
+    gui.add(prev, 0, CANVAS_H - prev->outer_box().h);
     bool last = _MenuSettings_page == MENU_SETTINGS_PAGES - 1;
     Box* next = last ? _MenuSettings_button("Done", SET_DONE) : _MenuSettings_button("Next", SET_NEXT);
     menu_measure(next);
-    gui.add(next, CANVAS_W - next->_rect.w, CANVAS_H - next->_rect.h);
+    gui.add(next, CANVAS_W - next->outer_box().w, CANVAS_H - next->outer_box().h);
 }
 
 void MenuSettings::deinit() { menu_settings_sync(game, gui); }
 
-void MenuSettings::paint() {
-    menu_backdrop_paint(game);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
-}
+void MenuSettings::paint() { paint_over_backdrop(); }
 
 void MenuSettings::event(Event e) {
     int r = gui.event(&e);
@@ -292,6 +287,9 @@ static void _menu_error_form(Game& game, Table* t) {
 
 void MenuError::init() {
     gui = Container();
+    // A share the service refused says why it needs the player signed in.
+    std::string refusal = game_web_share_refusal();
+    if (!refusal.empty()) _menu_error_why = refusal;
     font_load("font1");
     font_load("font2");
 
@@ -342,9 +340,7 @@ void MenuError::deinit() {
 
 void MenuError::paint() {
     if (State* beneath = _game_states[_menu_error_context(game)]) beneath->paint();
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
+    paint_widgets();
 }
 
 // A page of the service's web site for the user's account name.
@@ -438,8 +434,9 @@ static void _menu_scroller_init(Container& gui, const char* const* lines) {
 static void _menu_scroller_loop(Game& game, Container& gui) {
     Widget* t = gui.find("text");
     if (t) {
-        t->_rect.y -= SCROLL_STEP;
-        if (t->_rect.y + t->_rect.h < 0) {
+        const MyRect& r = t->outer_box();
+        t->move_to(r.x, r.y - SCROLL_STEP);
+        if (r.y + r.h < 0) {
             game.next(STATE_MENU_MAIN);
             return;
         }
@@ -459,9 +456,7 @@ void MenuCredits::paint() {
     // The text moves every tick, so every frame is drawn: night blue rather
     // than the backdrop, whose picture would be filled in again each time.
     gfx_clear_color(UI_NIGHT_DEEP);
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
+    paint_widgets();
 }
 void MenuCredits::event(Event e) { _menu_scroller_event(game, gui, e); }
 void MenuCredits::loop() { _menu_scroller_loop(game, gui); }

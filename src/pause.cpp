@@ -85,8 +85,8 @@ static void _pause_death(Game& game, Container& gui) {
     GfxRect view = gfx_get_view();
     panel->style.width = (int)view.w;
     panel->style.loop();
-    panel->_resize();
-    gui.add(panel, (int)view.x, (int)(view.y + view.h) - panel->_rect.h - PAUSE_LOW_MARGIN);
+    panel->layout();
+    gui.add(panel, (int)view.x, (int)(view.y + view.h) - panel->outer_box().h - PAUSE_LOW_MARGIN);
 }
 
 void Pause::init() {
@@ -98,12 +98,11 @@ void Pause::init() {
 void Pause::loop() { gui.loop(); }
 
 void Pause::paint() {
-    game.gfx_3d();
-    myview_paint(game);
+    paint_map();
+    // Beneath the widgets: the edge frames the map, not the menu.
     game.gfx_2d();
     if (_pause_dead(game)) level_paint_death_edge(PAUSE_DEATH_EDGE);
-    gui.resize();
-    gui.paint();
+    paint_widgets();
     game.gfx_3d();
 }
 

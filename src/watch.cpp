@@ -5,7 +5,7 @@
 // event leaves the game.
 //
 // Sections: the run, the rules' host, starting, the screen.
-#include "watch.h"
+#include "watch_internal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -312,9 +312,7 @@ void Watch::loop() {
 
 void Watch::paint() {
     if (_watch.progress.phase == WATCH_LOADING) {
-        menu_backdrop_paint(game);
-        gui.resize();
-        gui.paint();
+        paint_over_backdrop();
         return;
     }
     game.gfx_3d();
@@ -323,9 +321,7 @@ void Watch::paint() {
     game.state = STATE_LEVEL;
     myview_paint(game);
     game.state = STATE_WATCH;
-    game.gfx_2d();
-    gui.resize();
-    gui.paint();
+    paint_widgets();
     if (_watch.progress.phase == WATCH_PLAYING) level_status_paint(level_status_lines(game.level));
     game.gfx_3d();
 }

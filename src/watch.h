@@ -19,23 +19,9 @@ void watch_open(Game& game, const std::string& b64, int back);
 // The same for a map of the online lists: its replay is fetched first.
 void watch_open_online(Game& game, int back);
 
-// Where the watch stands, for the screen's tests.
-enum { WATCH_LOADING = 0, WATCH_PLAYING, WATCH_DONE };
-struct WatchProgress {
-    int phase = WATCH_LOADING;
-    int tick = 0;       // ticks of the replay played
-    int ticks = 0;      // ticks it holds
-    int ended = 0;      // the screen the rules left play for (STATE_LEVEL_WIN for a win)
-    bool paused = false;
-    int speed = 1;      // ticks of the replay per frame
-};
-const WatchProgress& watch_progress();
-
-class Watch : public State {
+class Watch : public Screen {
 public:
-    Game& game;
-    Container gui;
-    explicit Watch(Game& g) : game(g) {}
+    using Screen::Screen;
     void init() override;
     void deinit() override;
     void paint() override;

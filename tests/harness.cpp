@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "driver.h"
 #include "engine.h"
@@ -282,3 +283,62 @@ bool Harness::save_png(const char* path) {
     for (size_t i = 3; i < px.size(); i += 4) px[i] = 255;
     return pngout_write(path, w, h, px.data());
 }
+
+Container& Harness::gui() { return gui_of(_game->state); }
+
+// ---------------------------------------------------------------- what the screens show
+
+Screen& screen_at(int state) { return *static_cast<Screen*>(_game_states[state]); }
+
+Container& gui_of(int state) { return screen_at(state).gui; }
+
+static void _harness_collect(Widget* w, const std::function<bool(Widget*)>& keep, std::vector<Widget*>& out) {
+    if (keep(w)) out.push_back(w);
+    if (Container* c = dynamic_cast<Container*>(w))
+        for (Widget* k : c->widgets) _harness_collect(k, keep, out);
+}
+
+std::vector<Widget*> find_widgets(Widget* root, const std::function<bool(Widget*)>& keep) {
+    std::vector<Widget*> out;
+    if (root) _harness_collect(root, keep, out);
+    return out;
+}
+
+// Every label below root, in tree order, whose text `keep` accepts.
+static std::vector<Label*> _harness_labels(Widget* root, const std::function<bool(const char*)>& keep) {
+    std::vector<Label*> out;
+    for (Widget* w : find_widgets(root, [&keep](Widget* w) {
+             Label* l = dynamic_cast<Label*>(w);
+             return l && l->txt && keep(l->txt);
+         }))
+        out.push_back(static_cast<Label*>(w));
+    return out;
+}
+
+std::vector<Label*> find_labels(Widget* root, const char* text) {
+    return _harness_labels(root, [text](const char* t) { return strcmp(t, text) == 0; });
+}
+
+Label* find_label(Widget* root, const char* text) {
+    std::vector<Label*> all = find_labels(root, text);
+    return all.empty() ? nullptr : all[0];
+}
+
+std::vector<std::string> label_texts(Widget* root) {
+    std::vector<std::string> out;
+    for (Label* l : _harness_labels(root, [](const char*) { return true; })) out.push_back(l->txt);
+    return out;
+}
+
+bool Harness::click_label(const char* text) {
+    tick();  // lays the screen out
+    Label* l = find_label(&gui(), text);
+    if (!l) return false;
+    MyRect r = l->get_abs_rect(true);
+    float x = r.x + r.w / 2.0f, y = r.y + r.h / 2.0f;
+    if (x < 0 || y < 0 || x >= CANVAS_W || y >= CANVAS_H) return false;
+    click(x, y);
+    return true;
+}
+
+bool shows(Widget* root, const std::string& text) { return find_label(root, text.c_str()) != nullptr; }

@@ -2,9 +2,11 @@
 // in canvas coordinates, ticks without pacing, and the frame read back.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "engine.h"
 #include "game.h"
 
 class Harness {
@@ -20,6 +22,8 @@ public:
     ~Harness();
 
     Game& game() { return *_game; }
+    // The widgets of the screen shown now.
+    Container& gui();
     const std::string& home() const { return _home; }
     // Path of a file in the game's per-user folder.
     std::string user_file(const char* name) const;
@@ -57,6 +61,10 @@ public:
     // frame, and at least `bar` canvas units above the window's bottom edge
     // (what a bar there covers). False when nothing of the cell shows there.
     bool cell_to_canvas(int x, int y, float* cx, float* cy, float bar = 0) const;
+    // After a tick that lays the screen out, clicks the middle of the first
+    // label of the current screen that shows `text`; false, and no click,
+    // when there is none or it lies off the canvas.
+    bool click_label(const char* text);
     // Key down, one tick, key up, one tick.
     void key(int key, int ch = 0, int mods = 0);
     // Types printable text, one key press per character.
@@ -85,3 +93,19 @@ private:
     int _buttons = 0;
     std::vector<float> _depth;
 };
+
+// ---- what the screens show, for every test that looks at them
+// The screen in slot `state` of the screen table.
+Screen& screen_at(int state);
+// Its widget tree.
+Container& gui_of(int state);
+// The labels below root (root included) that show exactly `text`, in tree order.
+std::vector<Label*> find_labels(Widget* root, const char* text);
+// The first of them, or null.
+Label* find_label(Widget* root, const char* text);
+// Every widget below root (root included) that `keep` accepts, in tree order.
+std::vector<Widget*> find_widgets(Widget* root, const std::function<bool(Widget*)>& keep);
+// Every label text below root, in tree order.
+std::vector<std::string> label_texts(Widget* root);
+// Whether a label below root shows exactly `text`.
+bool shows(Widget* root, const std::string& text);

@@ -23,27 +23,10 @@ protected:
         h.tick(2);
     }
 
-    Container& gui_of(int state) {
-        switch (state) {
-        case STATE_EDIT: return static_cast<Edit*>(_game_states[state])->gui;
-        case STATE_EDIT_MENU: return static_cast<EditMenu*>(_game_states[state])->gui;
-        case STATE_EDIT_INFO: return static_cast<EditInfo*>(_game_states[state])->gui;
-        default: return static_cast<EditShare*>(_game_states[STATE_EDIT_SHARE])->gui;
-        }
-    }
-    Container& gui() { return gui_of(g.state); }
+    Container& gui() { return h.gui(); }
 
     // The label showing `text` on the current screen, or null.
-    static Label* find_label(Container& c, const char* text) {
-        for (Widget* w : c.widgets) {
-            if (Label* l = dynamic_cast<Label*>(w))
-                if (strcmp(l->txt, text) == 0) return l;
-            if (Container* sub = dynamic_cast<Container*>(w))
-                if (Label* l = find_label(*sub, text)) return l;
-        }
-        return nullptr;
-    }
-    Label* label(const char* text) { return find_label(gui(), text); }
+    Label* label(const char* text) { return find_label(&gui(), text); }
 
     // Clicks the middle of a widget as laid out by the last frame.
     void click(Widget* w) {

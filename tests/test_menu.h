@@ -14,12 +14,6 @@
 
 namespace menu_test {
 
-// The widget tree of the screen with the given code.
-template <class Screen>
-Container& gui_of(int state) {
-    return static_cast<Screen*>(_game_states[state])->gui;
-}
-
 // The first widget below w (w included) whose onclick is code, or null.
 inline Widget* find_code(Widget* w, int code) {
     if (w->onclick == code) return w;
@@ -31,41 +25,11 @@ inline Widget* find_code(Widget* w, int code) {
     return nullptr;
 }
 
-// Every label text below w, in tree order.
-inline void texts(Widget* w, std::vector<std::string>& out) {
-    if (Label* l = dynamic_cast<Label*>(w)) out.push_back(l->txt);
-    if (Container* c = dynamic_cast<Container*>(w)) {
-        for (Widget* k : c->widgets) texts(k, out);
-    }
-}
-
-inline std::vector<std::string> texts(Widget* w) {
-    std::vector<std::string> out;
-    texts(w, out);
-    return out;
-}
-
-inline bool shows(Widget* w, const std::string& text) {
-    for (const std::string& t : texts(w)) {
-        if (t == text) return true;
-    }
-    return false;
-}
-
 // The clickable widget around the label showing text (a button), or null.
 inline Widget* find_button(Widget* w, const std::string& text) {
-    if (Label* l = dynamic_cast<Label*>(w)) {
-        if (text != l->txt) return nullptr;
-        for (Widget* p = w; p; p = p->parent) {
+    for (Label* l : find_labels(w, text.c_str()))
+        for (Widget* p = l; p; p = p->parent)
             if (p->onclick) return p;
-        }
-        return nullptr;
-    }
-    if (Container* c = dynamic_cast<Container*>(w)) {
-        for (Widget* k : c->widgets) {
-            if (Widget* r = find_button(k, text)) return r;
-        }
-    }
     return nullptr;
 }
 

@@ -89,14 +89,7 @@ protected:
     }
 
     // The widgets of the current screen.
-    Container& screen_gui() {
-        switch (g().state) {
-        case STATE_LEVEL: return static_cast<Level*>(_game_states[STATE_LEVEL])->gui;
-        case STATE_LEVEL_INTRO: return static_cast<LevelIntro*>(_game_states[STATE_LEVEL_INTRO])->gui;
-        case STATE_LEVEL_WIN: return static_cast<LevelWin*>(_game_states[STATE_LEVEL_WIN])->gui;
-        default: return static_cast<Pause*>(_game_states[STATE_PAUSE])->gui;
-        }
-    }
+    Container& screen_gui() { return cur->gui(); }
 
     static void collect_codes(Widget* w, std::vector<Widget*>& out) {
         if (w->onclick) out.push_back(w);

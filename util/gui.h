@@ -124,10 +124,10 @@ struct StyleSheet : StyleData {
     void restate();
     // One transition step of every field of data[STYLE_CUR].
     void loop();
-    // While set, loop() only gives fields that have no value yet their
+    // While on, loop() only gives fields that have no value yet their
     // target: a frame laid out a second time in the same tick does not fade
     // twice as fast.
-    static bool hold;
+    static void hold(bool on);
     StyleData& cur() { return data[STYLE_CUR]; }
     const StyleData& cur() const { return data[STYLE_CUR]; }
 
@@ -203,6 +203,23 @@ public:
     // Puts w in the place of the widget called v below this one (the old one
     // is deleted). Returns 0, and leaves w to the caller, when there is none.
     int replace(const char* v, Widget* w);
+
+    // What the code that builds a tree uses of the entries a parent calls.
+    // The outer box as the last layout left it: position in the parent's
+    // content, full size with the style's edges.
+    const MyRect& outer_box() const { return _rect; }
+    // Moves the outer box to (x, y) of the parent's content.
+    void move_to(int x, int y) {
+        _rect.x = x;
+        _rect.y = y;
+    }
+    // Lays the widget out as its parent would, so its outer box is known.
+    void layout() { _resize(); }
+    // Paints it as its parent would: its style's look, then its content,
+    // with the outer box at the current origin.
+    void draw() { _paint(); }
+    // Gives it the keyboard focus (one focus chain from the root down).
+    void take_focus() { _focus(); }
     MyRect get_abs_rect(bool inc_style);
     void _enable_clip();
     void _disable_clip();

@@ -100,15 +100,17 @@ int StyleSheet::_target(int (StyleData::*f)[STYLE_SIDES], int i) const {
 namespace {
 typedef int (*StylePrep)(int a, int b, int c);
 
+bool _style_hold = false;  // see StyleSheet::hold
+
 // Moves one current value toward its target (UNSET target: stays).
 void _style_step(int& current, int target, StylePrep prep, int step) {
     if (target == UNSET) return;
     if (current == UNSET) current = target;
-    else if (!StyleSheet::hold) current = prep(current, target, step);
+    else if (!_style_hold) current = prep(current, target, step);
 }
 }  // namespace
 
-bool StyleSheet::hold = false;
+void StyleSheet::hold(bool on) { _style_hold = on; }
 
 void StyleSheet::loop() {
     StyleData& c = data[STYLE_CUR];

@@ -2,6 +2,7 @@
 // Save & Quit, the title-and-options pages and the share screen's gate.
 #include <string>
 
+#include "edit_internal.h"
 #include "test_edit.h"
 #include "util.h"
 
@@ -182,7 +183,7 @@ TEST_F(EditMenus, TypingSurvivesARebuildOfThePage) {
     open_info();
     h.type("Draft");
     // A video reset rebuilds the current screen without leaving it.
-    _game_states[STATE_EDIT_INFO]->init();
+    screen_at(STATE_EDIT_INFO).init();
     h.tick();
     EXPECT_STREQ(field("title")->get_value_s(), "Draft");
 }

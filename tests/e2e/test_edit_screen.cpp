@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "edit_internal.h"
 #include "myview.h"
 #include "myview_internal.h"
 #include "test_edit.h"

@@ -19,17 +19,13 @@
 #include "gfx.h"
 #include "level.h"
 #include "log.h"
+#include "menu_internal.h"
 #include "screenshots.h"
 #include "test_menu.h"
 
 using namespace menu_test;
 
 namespace {
-
-template <class Screen>
-Container& gui_at(Game& g) {
-    return static_cast<Screen*>(_game_states[g.state])->gui;
-}
 
 std::string bytes_of(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
@@ -59,6 +55,7 @@ void won(Game& g, int parent) {
     g.level.timer = 270;
     g.parent = parent;
     g.next(STATE_LEVEL_WIN);
+    level_record_best(g);  // as play records a win on its way there
 }
 
 // The online list of the featured maps that net.db holds, from its first row.
@@ -93,11 +90,11 @@ TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
     h.start();
     Game& g = h.game();
     h.tick();
-    ASSERT_TRUE(click_code(h, gui_at<MenuMain>(g), MENU_HELP)) << "a Help link beside Credits";
+    ASSERT_TRUE(click_code(h, gui_of(g.state), MENU_HELP)) << "a Help link beside Credits";
     ASSERT_EQ(g.state, STATE_MENU_HELP);
     std::set<std::string> titles;
     for (int page = 0; page < MENU_HELP_PAGES; page++) {
-        Container& gui = gui_at<MenuHelp>(g);
+        Container& gui = gui_of(g.state);
         std::string title = label_text(gui, "title");
         titles.insert(title);
         for (const char* icon : {"icon-bomb1", "icon-bomb2", "icon-bomb3", "icon-bomb4"}) {
@@ -114,20 +111,20 @@ TEST(FlowHelp, ReachedFromTheMainMenuAndThePauseScreenPageByPage) {
     for (const char* t : {"The Goal", "Controls", "Bombs", "Guards", "Light and Darkness", "Rewind", "The Editor"})
         EXPECT_TRUE(titles.count(t)) << t;
     h.key(KEY_LEFT);
-    EXPECT_EQ(label_text(gui_at<MenuHelp>(g), "title"), "Rewind");
-    ASSERT_TRUE(click_button(h, gui_at<MenuHelp>(g), "Back"));
+    EXPECT_EQ(label_text(gui_of(g.state), "title"), "Rewind");
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Back"));
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
     h.key(KEY_F1);
     EXPECT_EQ(g.state, STATE_MENU_HELP);
-    EXPECT_EQ(label_text(gui_at<MenuHelp>(g), "title"), "The Goal") << "help opens on its first page";
+    EXPECT_EQ(label_text(gui_of(g.state), "title"), "The Goal") << "help opens on its first page";
     h.key(KEY_ESCAPE);
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
 
     // From a death on the pause screen, which names what killed the player.
     die_in_play(h, 0);
     ASSERT_EQ(g.state, STATE_PAUSE);
-    EXPECT_TRUE(shows(&gui_at<Pause>(g), "Seen by a guard"));
-    EXPECT_FALSE(find_button(&gui_at<Pause>(g), "Resume"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Seen by a guard"));
+    EXPECT_FALSE(find_button(&gui_of(g.state), "Resume"));
     h.key(KEY_F1);
     EXPECT_EQ(g.state, STATE_MENU_HELP);
     h.key(KEY_ESCAPE);
@@ -146,23 +143,23 @@ TEST(FlowTutorials, WinsAreMarkedWithTheBestScoreAndContinueGoesOnToTheNext) {
     game_db_record_best(g, "t01", 100);
     _menu_cur = 2;
     g.next(STATE_MENU_MAIN);
-    ASSERT_TRUE(click_button(h, gui_at<MenuMain>(g), "Tutorial"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Tutorial"));
     ASSERT_EQ(g.state, STATE_MENU_PLAY);
     h.tick();
-    EXPECT_EQ(label_text(gui_at<MenuPlay>(g), "status"), "Tutorial 2 of 3: not finished yet");
-    Widget* strip = gui_at<MenuPlay>(g).find("strip");
+    EXPECT_EQ(label_text(gui_of(g.state), "status"), "Tutorial 2 of 3: not finished yet");
+    Widget* strip = gui_of(g.state).find("strip");
     ASSERT_TRUE(strip);
     EXPECT_TRUE(shows(strip, "1") && shows(strip, "2") && shows(strip, "3"));
 
     won(g, STATE_MENU_PLAY);
     int score = logic_points(g.level);
     h.tick();
-    ASSERT_TRUE(click_button(h, gui_at<LevelWin>(g), "Continue"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Continue"));
     EXPECT_EQ(g.state, STATE_MENU_PLAY);
     EXPECT_EQ(_menu_cur, 2) << "the next tutorial is selected";
     EXPECT_STREQ(g._edit.name, "t03");
-    ASSERT_TRUE(click_code(h, gui_at<MenuPlay>(g), MENU_ROW + 1)) << "the strip's numbers select";
-    EXPECT_EQ(label_text(gui_at<MenuPlay>(g), "status"),
+    ASSERT_TRUE(click_code(h, gui_of(g.state), MENU_ROW + 1)) << "the strip's numbers select";
+    EXPECT_EQ(label_text(gui_of(g.state), "status"),
               "Tutorial 2 of 3: finished, best score " + std::to_string(score));
 
     // The last one: Continue leads to the main menu, which says so.
@@ -171,7 +168,7 @@ TEST(FlowTutorials, WinsAreMarkedWithTheBestScoreAndContinueGoesOnToTheNext) {
     won(g, STATE_MENU_PLAY);
     h.key(KEY_RETURN);
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
-    EXPECT_TRUE(gui_at<MenuMain>(g).find("tutorial-done"));
+    EXPECT_TRUE(gui_of(g.state).find("tutorial-done"));
 }
 
 TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
@@ -182,7 +179,7 @@ TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
     Game& g = h.game();
     h.tick();
     driver_set_url_handler([](const char*) { opened++; });
-    ASSERT_TRUE(click_code(h, gui_at<MenuMain>(g), MENU_STATS));
+    ASSERT_TRUE(click_code(h, gui_of(g.state), MENU_STATS));
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(game_notice_text(), "Opening your web browser...");
     h.tick(GAME_NOTICE_SHORT - TICKS_PER_SECOND / 2);  // half way through its fade
@@ -196,7 +193,7 @@ TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
     std::string path = getenv("PATH") ? getenv("PATH") : "";
     setenv("PATH", "/nonexistent", 1);
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(click_code(h, gui_at<MenuMain>(g), MENU_STATS));
+    ASSERT_TRUE(click_code(h, gui_of(g.state), MENU_STATS));
     testing::internal::GetCapturedStderr();
     setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
@@ -216,12 +213,12 @@ TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
 
     // A guest's Friends: the sign-in form says why it is there.
     g.next(STATE_MENU_DOWNLOAD1);
-    ASSERT_TRUE(click_button(h, gui_at<MenuDownload1>(g), "Back"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Back"));
     EXPECT_EQ(g.state, STATE_MENU_DOWNLOAD2);
     g.next(STATE_MENU_DOWNLOAD1);
-    ASSERT_TRUE(click_button(h, gui_at<MenuDownload1>(g), "Friends"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Friends"));
     ASSERT_EQ(g.state, STATE_MENU_ERROR);
-    EXPECT_EQ(label_text(gui_at<MenuError>(g), "why"), "Friends are made from your account: sign in to see them.");
+    EXPECT_EQ(label_text(gui_of(g.state), "why"), "Friends are made from your account: sign in to see them.");
     h.key(KEY_ESCAPE);
     EXPECT_EQ(g.state, STATE_MENU_DOWNLOAD1);
 
@@ -230,10 +227,10 @@ TEST(FlowOnline, PagesOpenedAreAnnouncedAndGuestsAreToldWhy) {
         mystrcpy(g.settings.name, sizeof(g.settings.name), name);
         logic_new(g);
         won(g, STATE_MENU_DOWNLOAD2);
-        EXPECT_EQ(gui_at<LevelWin>(g).find("guest") != nullptr, !name[0]) << name;
+        EXPECT_EQ(gui_of(g.state).find("guest") != nullptr, !name[0]) << name;
     }
     g.next(STATE_MENU_SETTINGS);
-    EXPECT_TRUE(shows(&gui_at<MenuSettings>(g), "Settings: Sound"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Settings: Sound"));
 }
 
 TEST(FlowOnline, DamagedMapsCannotBePlayedAndLongTitlesAreCut) {
@@ -246,9 +243,9 @@ TEST(FlowOnline, DamagedMapsCannotBePlayedAndLongTitlesAreCut) {
     g.netdb.query("update levels set q = 'c~featured', value = 1", {});
     g.netdb.query("update levels set value = 2, data = 'not a map' where id = 'c~featured|bad'", {});
     open_featured(h);
-    Container& gui = gui_at<MenuDownload2>(g);
+    Container& gui = gui_of(g.state);
     EXPECT_TRUE(gui.find("play"));
-    std::vector<std::string> t = texts(&gui);
+    std::vector<std::string> t = label_texts(&gui);
     int cut = 0;
     for (const std::string& s : t) cut += s.size() > 3 && s.size() < title.size() && s.compare(s.size() - 3, 3, "...") == 0;
     EXPECT_GE(cut, 2) << "in the list entry and in the panel";
@@ -272,24 +269,24 @@ TEST(FlowNothingLost, AFailedSaveKeepsTheMapInTheEditorAndADamagedFileIsKeptAsid
     Game& g = h.game();
     g.next(STATE_MENU_EDIT);
     h.tick();
-    EXPECT_TRUE(shows(&gui_at<MenuEdit>(g), "Your maps file cannot be read"));
-    EXPECT_TRUE(find_code(&gui_at<MenuEdit>(g), MENU_FRESH));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Your maps file cannot be read"));
+    EXPECT_TRUE(find_code(&gui_of(g.state), MENU_FRESH));
     EXPECT_EQ(bytes_of(h.user_file("user.db")), garbage);
 
     // Building anyway: the save fails, says so, and the map stays.
     logic_new(g);
     mystrcpy(g._edit.title, sizeof(g._edit.title), "My first map");
     g.next(STATE_EDIT_MENU);
-    ASSERT_TRUE(click_button(h, gui_at<EditMenu>(g), "Save & Quit"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Save & Quit"));
     EXPECT_EQ(g.state, STATE_EDIT_MENU);
-    EXPECT_TRUE(shows(&gui_at<EditMenu>(g), "Your map was not saved:"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Your map was not saved:"));
     EXPECT_STREQ(g._edit.title, "My first map");
     EXPECT_EQ(bytes_of(h.user_file("user.db")), garbage);
 
-    ASSERT_TRUE(click_code(h, gui_at<EditMenu>(g), EDITMENU_FRESH));
+    ASSERT_TRUE(click_code(h, gui_of(g.state), EDITMENU_FRESH));
     EXPECT_EQ(g.state, STATE_MENU_EDIT);
-    EXPECT_TRUE(shows(&gui_at<MenuEdit>(g), "My first map"));
-    std::string note = label_text(gui_at<MenuEdit>(g), "note");
+    EXPECT_TRUE(shows(&gui_of(g.state), "My first map"));
+    std::string note = label_text(gui_of(g.state), "note");
     ASSERT_EQ(note.find("The old file is kept as user.db.damaged-"), 0u) << note;
     std::string kept = note.substr(strlen("The old file is kept as "));
     kept.pop_back();  // the full stop
@@ -366,7 +363,7 @@ TEST(FlowResume, RewindAndTheCauseOfDeathSurviveARestart) {
         std::string log = testing::internal::GetCapturedStderr();
         EXPECT_NE(log.find("rewind.dat does not belong to the saved play"), std::string::npos) << log;
         ASSERT_EQ(damaged.game().state, STATE_PAUSE);
-        EXPECT_TRUE(shows(&gui_at<Pause>(damaged.game()), "You died"));
+        EXPECT_TRUE(shows(&gui_of(damaged.game().state), "You died"));
     }
     std::ofstream(h.user_file("rewind.dat"), std::ios::binary) << ring;
 
@@ -374,8 +371,8 @@ TEST(FlowResume, RewindAndTheCauseOfDeathSurviveARestart) {
     again.start();
     Game& a = again.game();
     ASSERT_EQ(a.state, STATE_PAUSE);
-    EXPECT_TRUE(shows(&gui_at<Pause>(a), "Seen by a guard"));
-    ASSERT_TRUE(click_button(again, gui_at<Pause>(a), "Rewind"));
+    EXPECT_TRUE(shows(&gui_of(a.state), "Seen by a guard"));
+    ASSERT_TRUE(click_button(again, gui_of(a.state), "Rewind"));
     EXPECT_LT(a.level.frame, died_at) << "the first snapshot is already back";
     ASSERT_TRUE(again.tick_until([&] { return a.state == STATE_LEVEL; }, 100));
     EXPECT_EQ(a.level.t_rewind, 1);
@@ -393,7 +390,7 @@ TEST(FlowLists, TheFeaturedListKeepsItsPlaceAfterAPlayAndTheWheelMovesThreeRows)
     }
     g.netdb.query("update levels set q = 'c~featured', value = rowid", {});
     open_featured(h);
-    auto list = [&] { return dynamic_cast<ScrollBox2*>(gui_at<MenuDownload2>(g).find("list")); };
+    auto list = [&] { return dynamic_cast<ScrollBox2*>(gui_of(g.state).find("list")); };
     ASSERT_TRUE(list());
     Widget* rows = list()->box->widgets[0];
     int row_h = rows->_rect.h / maps;
@@ -402,15 +399,15 @@ TEST(FlowLists, TheFeaturedListKeepsItsPlaceAfterAPlayAndTheWheelMovesThreeRows)
     EXPECT_NEAR(list()->box->view.y, 3 * row_h, 1) << "one notch, three rows";
     h.wheel(160, 300, 1);
     int scrolled = list()->box->view.y;
-    ASSERT_TRUE(click_code(h, gui_at<MenuDownload2>(g), MENU_ROW + 8));
+    ASSERT_TRUE(click_code(h, gui_of(g.state), MENU_ROW + 8));
     ASSERT_EQ(_menu_cur, 8);
     screenshot(h, "featured-scrolled");
 
-    ASSERT_TRUE(click_button(h, gui_at<MenuDownload2>(g), "Play"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Play"));
     h.key(KEY_RETURN);
     ASSERT_EQ(g.state, STATE_LEVEL);
     h.key(KEY_ESCAPE);
-    ASSERT_TRUE(click_button(h, gui_at<Pause>(g), "Quit"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Quit"));
     ASSERT_EQ(g.state, STATE_MENU_DOWNLOAD2);
     h.tick();
     EXPECT_EQ(_menu_cur, 8);
@@ -423,23 +420,23 @@ TEST(FlowMenus, BackButtonsTheAccountsLabelsAndTheShakeSwitch) {
     h.start();
     Game& g = h.game();
     g.next(STATE_MENU_SETTINGS);
-    ASSERT_TRUE(click_button(h, gui_at<MenuSettings>(g), "Back"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Back"));
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
 
     g.next(STATE_MENU_SETTINGS);
-    ASSERT_TRUE(click_button(h, gui_at<MenuSettings>(g), "Next"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Next"));
     g.context = STATE_MENU_MAIN;
     for (int screen : {STATE_MENU_SETTINGS, STATE_MENU_ERROR}) {
         if (screen == STATE_MENU_ERROR) g.next(screen);
-        Container& gui = screen == STATE_MENU_ERROR ? gui_at<MenuError>(g) : gui_at<MenuSettings>(g);
+        Container& gui = screen == STATE_MENU_ERROR ? gui_of(g.state) : gui_of(g.state);
         EXPECT_TRUE(shows(&gui, "Velquist name") && shows(&gui, "Password")) << screen;
-        for (const std::string& t : texts(&gui)) EXPECT_EQ(t.find("KAVODEL"), std::string::npos) << t;
+        for (const std::string& t : label_texts(&gui)) EXPECT_EQ(t.find("KAVODEL"), std::string::npos) << t;
     }
     g.next(STATE_MENU_SETTINGS);
-    ASSERT_TRUE(click_button(h, gui_at<MenuSettings>(g), "Next"));
-    EXPECT_TRUE(shows(&gui_at<MenuSettings>(g), "Shake the view on blasts"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Next"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Shake the view on blasts"));
     screenshot(h, "settings-video");
-    Widget* shake = gui_at<MenuSettings>(g).find("shake");
+    Widget* shake = gui_of(g.state).find("shake");
     ASSERT_TRUE(shake);
     ASSERT_TRUE(click_button(h, *static_cast<Container*>(shake), "Off"));
     EXPECT_EQ(g.screen_shake, 0);
@@ -448,13 +445,13 @@ TEST(FlowMenus, BackButtonsTheAccountsLabelsAndTheShakeSwitch) {
     // The title page of a new map leads back to the build list; opened from
     // the editor's menu, back to that menu.
     g.next(STATE_MENU_EDIT);
-    ASSERT_TRUE(click_button(h, gui_at<MenuEdit>(g), "New"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "New"));
     ASSERT_EQ(g.state, STATE_EDIT_INFO);
-    ASSERT_TRUE(click_button(h, gui_at<EditInfo>(g), "Back"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Back"));
     EXPECT_EQ(g.state, STATE_MENU_EDIT);
     g.next(STATE_EDIT_MENU);
-    ASSERT_TRUE(click_button(h, gui_at<EditMenu>(g), "Title & Options"));
-    ASSERT_TRUE(click_button(h, gui_at<EditInfo>(g), "Back"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Title & Options"));
+    ASSERT_TRUE(click_button(h, gui_of(g.state), "Back"));
     EXPECT_EQ(g.state, STATE_EDIT_MENU);
     h.stop();
 

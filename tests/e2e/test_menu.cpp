@@ -8,6 +8,7 @@
 
 #include "driver.h"
 #include "game_web.h"
+#include "menu_internal.h"
 #include "test_menu.h"
 
 using namespace menu_test;
@@ -28,8 +29,8 @@ void three_tutorials(Harness& h) {
     _menu_cur = 0;
 }
 
-Container& tutorial_gui() { return gui_of<MenuPlay>(STATE_MENU_PLAY); }
-Container& build_gui() { return gui_of<MenuEdit>(STATE_MENU_EDIT); }
+Container& tutorial_gui() { return gui_of(STATE_MENU_PLAY); }
+Container& build_gui() { return gui_of(STATE_MENU_EDIT); }
 
 // Three maps of the user's own, saved at different times: c newest.
 void three_user_maps(Harness& h) {
@@ -50,7 +51,7 @@ TEST(MenuMain, ButtonsLeadToTheirScreens) {
     Harness h;
     h.start();
     Game& g = h.game();
-    Container& gui = gui_of<MenuMain>(STATE_MENU_MAIN);
+    Container& gui = gui_of(STATE_MENU_MAIN);
     ASSERT_EQ(g.state, STATE_MENU_MAIN);
     h.tick();
     for (const char* t : {"Tutorial", "Play", "Build", "Settings", "Your Stats", "Quit"})
@@ -76,7 +77,7 @@ TEST(MenuMain, PlayFetchesTheFeaturedListAndOpensTheBrowser) {
     Harness h;
     h.start();
     Game& g = h.game();
-    ASSERT_TRUE(click_code(h, gui_of<MenuMain>(STATE_MENU_MAIN), MENU_DOWNLOAD));
+    ASSERT_TRUE(click_code(h, gui_of(STATE_MENU_MAIN), MENU_DOWNLOAD));
     EXPECT_EQ(g.state, STATE_MENU_DOWNLOAD2);
     EXPECT_STREQ(g.q_value, "c~featured");
     EXPECT_STREQ(g.q_title, "Featured");
@@ -91,7 +92,7 @@ TEST(MenuMain, StatsOpenTheUsersPage) {
     Game& g = h.game();
     mystrcpy(g.settings.name, sizeof(g.settings.name), "ada lovelace&co");
     g.settings_check();
-    ASSERT_TRUE(click_code(h, gui_of<MenuMain>(STATE_MENU_MAIN), MENU_STATS));
+    ASSERT_TRUE(click_code(h, gui_of(STATE_MENU_MAIN), MENU_STATS));
     EXPECT_EQ(g.state, STATE_MENU_MAIN);
     driver_set_url_handler(nullptr);
     // Until the online client lands, opening a page does nothing.
@@ -219,7 +220,7 @@ TEST(MenuEdit, ListsTheUsersMapsNewestFirstWithTheirDates) {
     for (int i = 0; i < 3; i++) {
         Widget* entry = find_code(&gui, MENU_ROW + i);
         ASSERT_TRUE(entry) << i;
-        std::vector<std::string> t = texts(entry);
+        std::vector<std::string> t = label_texts(entry);
         ASSERT_EQ(t.size(), 2u);
         EXPECT_EQ(t[0], order[i][0]);
         EXPECT_EQ(t[1], order[i][1]);
@@ -283,7 +284,7 @@ TEST(MenuEdit, SavedMapAppearsFirst) {
     h.tick();
     EXPECT_EQ(_menu_total, 4);
     EXPECT_STREQ(g._edit.id, "u-new");
-    EXPECT_EQ(texts(find_code(&build_gui(), MENU_ROW))[0], "Just saved");
+    EXPECT_EQ(label_texts(find_code(&build_gui(), MENU_ROW))[0], "Just saved");
 }
 
 TEST(MenuEdit, DeletingHidesTheMapAndReturnsToTheFirst) {

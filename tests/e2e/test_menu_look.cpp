@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "edit.h"
+#include "edit_internal.h"
+#include "menu_internal.h"
 #include "picture.h"
 #include "test_menu.h"
 
@@ -117,7 +118,7 @@ TEST(MenuLook, AMenuAtRestKeepsItsFrame) {
     EXPECT_EQ(drawn, 0);
     EXPECT_TRUE(drew()) << "the refresh of every second";
 
-    Widget* play = find_button(&gui_of<MenuMain>(STATE_MENU_MAIN), "Play");
+    Widget* play = find_button(&gui_of(STATE_MENU_MAIN), "Play");
     ASSERT_NE(play, nullptr);
     float x, y;
     centre(play, &x, &y);
@@ -208,7 +209,7 @@ TEST(MenuLook, TutorialTabsReadAndShowWhatIsWon) {
     game_db_record_best(g, "t02", 2000);
     g.next(STATE_MENU_PLAY);
     h.tick();
-    Widget* strip = gui_of<MenuPlay>(STATE_MENU_PLAY).find("strip");
+    Widget* strip = gui_of(STATE_MENU_PLAY).find("strip");
     ASSERT_TRUE(strip);
     for (int i = 0; i < 3; i++) {
         Widget* tab = find_code(strip, MENU_ROW + i);
@@ -236,7 +237,7 @@ TEST(MenuLook, DialogsDimEvenlyAndPanelsCover) {
         int screen;
         std::function<void()> open;
     } dialogs[] = {
-        {"delete", STATE_MENU_EDIT, [&] { _menu_delete(g, gui_of<MenuEdit>(STATE_MENU_EDIT)); }},
+        {"delete", STATE_MENU_EDIT, [&] { _menu_delete(g, gui_of(STATE_MENU_EDIT)); }},
         {"sign in over the editor", STATE_EDIT, [&] {
              g.error_msg[0] = 0;
              g.context = STATE_EDIT;
@@ -300,7 +301,7 @@ TEST(MenuLook, TypeScaleSlidersAndButtons) {
     EXPECT_GT(heading, body);
 
     h.tick(20);
-    Widget* settings = find_button(&gui_of<MenuMain>(STATE_MENU_MAIN), "Settings");
+    Widget* settings = find_button(&gui_of(STATE_MENU_MAIN), "Settings");
     ASSERT_TRUE(settings);
     MyRect r = settings->get_abs_rect(true);
     unsigned int rim = h.pixel(r.x + r.w / 2.0f, r.y + 11.5f);  // the frame's top rim
@@ -310,7 +311,7 @@ TEST(MenuLook, TypeScaleSlidersAndButtons) {
     g.settings.music = 50;
     g.next(STATE_MENU_SETTINGS);
     h.tick(3);
-    Widget* music = gui_of<MenuSettings>(STATE_MENU_SETTINGS).find("music");
+    Widget* music = gui_of(STATE_MENU_SETTINGS).find("music");
     ASSERT_TRUE(music);
     MyRect m = music->get_abs_rect(false);
     unsigned int filled = h.pixel(m.x + m.w * 0.2f, m.y + m.h / 2.0f);

@@ -9,15 +9,16 @@
 #include <vector>
 
 #include "driver.h"
-#include "game_web.h"
+#include "game_web_internal.h"
+#include "menu_internal.h"
 #include "test_menu.h"
 
 using namespace menu_test;
 
 namespace {
 
-Container& settings_gui() { return gui_of<MenuSettings>(STATE_MENU_SETTINGS); }
-Container& error_gui() { return gui_of<MenuError>(STATE_MENU_ERROR); }
+Container& settings_gui() { return gui_of(STATE_MENU_SETTINGS); }
+Container& error_gui() { return gui_of(STATE_MENU_ERROR); }
 
 int packed(int w, int h) { return (w << VRES_SHIFT) | h; }
 
@@ -343,7 +344,7 @@ TEST(MenuCredits, ScrollUpAndEndByThemselves) {
     EXPECT_STREQ(menu_credits_text[0], "Velquist");
     EXPECT_STREQ(menu_credits_text[1], "1.0.3-Desktop-Linux-KAVODEL");
     g.next(STATE_MENU_CREDITS);
-    Container& gui = gui_of<MenuCredits>(STATE_MENU_CREDITS);
+    Container& gui = gui_of(STATE_MENU_CREDITS);
     for (const char* t : {"Thanks", "Beta Testers", "Libs", "Artwork", "Fonts"})
         EXPECT_TRUE(shows(&gui, t)) << t;
     Widget* text = gui.find("text");

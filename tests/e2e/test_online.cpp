@@ -12,6 +12,7 @@
 #include "md5.h"
 #include "menu.h"
 #include "test_menu.h"
+#include "game_web_internal.h"
 #include "test_online_service.h"
 
 using namespace onlinetest;
@@ -319,12 +320,12 @@ TEST(OnlineShare, ARefusedShareGoesOnAfterSigningInAndEveryShareSaysHowItWent) {
     g._edit.dirty = 0;  // beaten cleanly
     auto share = [&](int n) {
         g.next(STATE_EDIT_SHARE);
-        EXPECT_TRUE(menu_test::click_button(h, menu_test::gui_of<EditShare>(STATE_EDIT_SHARE), "To Everyone"));
+        EXPECT_TRUE(menu_test::click_button(h, gui_of(STATE_EDIT_SHARE), "To Everyone"));
         EXPECT_TRUE(loop_until(g, [&] { return svc.count("share") >= n && idle(w_share); }));
     };
     share(1);
     ASSERT_EQ(STATE_MENU_ERROR, g.state);
-    Container& form = menu_test::gui_of<MenuError>(STATE_MENU_ERROR);
+    Container& form = gui_of(STATE_MENU_ERROR);
     Label* why = dynamic_cast<Label*>(form.find("why"));
     ASSERT_TRUE(why);
     EXPECT_EQ(0u, std::string(why->txt).find("Could not share Two rooms: Sign in to share your maps.")) << why->txt;
@@ -342,7 +343,7 @@ TEST(OnlineShare, ARefusedShareGoesOnAfterSigningInAndEveryShareSaysHowItWent) {
     wanting = true;
     share(4);
     ASSERT_EQ(STATE_MENU_ERROR, g.state);
-    ASSERT_TRUE(menu_test::click_button(h, menu_test::gui_of<MenuError>(STATE_MENU_ERROR), "Sign In"));
+    ASSERT_TRUE(menu_test::click_button(h, gui_of(STATE_MENU_ERROR), "Sign In"));
     loop_until(g, [] { return false; }, 0.3);
     EXPECT_EQ(4, svc.count("share"));
 }

@@ -9,55 +9,19 @@
 
 #include "engine.h"
 #include "gfx.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "widgets.h"
 #include "screenshots.h"
+#include "game_web_internal.h"
 #include "test_online_service.h"
-#include "watch.h"
+#include "watch_internal.h"
 
 using namespace onlinetest;
 
 namespace {
 
-// Every widget below w that satisfies f, in tree order.
-void collect(Widget* w, const std::function<bool(Widget*)>& f, std::vector<Widget*>& out) {
-    if (f(w)) out.push_back(w);
-    if (Container* c = dynamic_cast<Container*>(w))
-        for (Widget* k : c->widgets) collect(k, f, out);
-}
-
-Container& screen_gui(int state) {
-    State* s = _game_states[state];
-    if (state == STATE_MENU_DOWNLOAD1) return static_cast<MenuDownload1*>(s)->gui;
-    if (state == STATE_MENU_DOWNLOAD2) return static_cast<MenuDownload2*>(s)->gui;
-    return static_cast<MenuError*>(s)->gui;
-}
-
-std::vector<Label*> labels(Game& g, const char* text) {
-    std::vector<Widget*> found;
-    collect(&screen_gui(g.state),
-            [text](Widget* w) {
-                Label* l = dynamic_cast<Label*>(w);
-                return l && l->txt && strcmp(l->txt, text) == 0;
-            },
-            found);
-    std::vector<Label*> out;
-    for (Widget* w : found) out.push_back(static_cast<Label*>(w));
-    return out;
-}
-
-bool shows(Game& g, const char* text) { return !labels(g, text).empty(); }
-
 // Clicks the middle of the first label showing `text`.
-void click_label(Harness& h, const char* text) {
-    h.tick();  // lay the screen out
-    std::vector<Label*> l = labels(h.game(), text);
-    ASSERT_FALSE(l.empty()) << text;
-    MyRect r = l[0]->get_abs_rect(true);
-    float x = r.x + r.w / 2.0f, y = r.y + r.h / 2.0f;
-    EXPECT_TRUE(x >= 0 && y >= 0 && x < CANVAS_W && y < CANVAS_H) << text << " lies off the screen";
-    h.click(x, y);
-}
+void click_label(Harness& h, const char* text) { EXPECT_TRUE(h.click_label(text)) << text; }
 
 // Serves lists by query: c~newest has two maps, u~ and f~ lists one, c~empty
 // none; the same standings for every map, and a replay for the map named
@@ -120,7 +84,7 @@ TEST_F(OnlineBrowser, CategoriesFetchTheirListWhileEscapeKeepsTheCurrentOne) {
     browse(h, svc, "c~featured", "Featured");
     EXPECT_EQ(STATE_MENU_DOWNLOAD2, g.state);
     EXPECT_EQ(1, _menu_total);
-    EXPECT_TRUE(shows(g, "Featured one"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Featured one"));
 
     click_label(h, "Featured");  // the heading
     ASSERT_EQ(STATE_MENU_DOWNLOAD1, g.state);
@@ -128,7 +92,7 @@ TEST_F(OnlineBrowser, CategoriesFetchTheirListWhileEscapeKeepsTheCurrentOne) {
     const char* titles[] = {"Featured", "Popular", "Newest", "Friends", "Favorites"};
     int last_y = -1;
     for (const char* t : titles) {
-        std::vector<Label*> l = labels(g, t);
+        std::vector<Label*> l = find_labels(&gui_of(g.state), t);
         ASSERT_EQ(1u, l.size()) << t;
         MyRect r = l[0]->get_abs_rect(true);
         EXPECT_GT(r.y, last_y) << t;
@@ -141,7 +105,7 @@ TEST_F(OnlineBrowser, CategoriesFetchTheirListWhileEscapeKeepsTheCurrentOne) {
     EXPECT_STREQ("c~featured", g.q_value);
     loop_until(g, [] { return false; }, 0.3);
     EXPECT_EQ(downloads, svc.count("download"));
-    EXPECT_TRUE(shows(g, "Featured one"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Featured one"));
 
     click_label(h, "Featured");
     click_label(h, "Newest");
@@ -152,7 +116,7 @@ TEST_F(OnlineBrowser, CategoriesFetchTheirListWhileEscapeKeepsTheCurrentOne) {
     h.tick();
     EXPECT_EQ(2, _menu_total);
     EXPECT_EQ(0, _menu_cur);
-    EXPECT_TRUE(shows(g, "Second"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Second"));
     EXPECT_NE(std::string::npos, svc.requests("download").back().find("&q=c%7enewest "));
 }
 
@@ -160,9 +124,9 @@ TEST_F(OnlineBrowser, EmptyListShowsDashesAndNoPlay) {
     Game& g = h.game();
     browse(h, svc, "c~empty", "Friends");
     EXPECT_EQ(0, _menu_total);
-    EXPECT_TRUE(shows(g, "---"));
-    EXPECT_FALSE(shows(g, "Play"));
-    EXPECT_TRUE(shows(g, "Refresh"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "---"));
+    EXPECT_FALSE(shows(&gui_of(g.state), "Play"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Refresh"));
     EXPECT_EQ(0, g.level.title[0]);
 }
 
@@ -203,8 +167,8 @@ TEST_F(OnlineBrowser, TheAuthorButtonsFetchTheAuthorsLists) {
     EXPECT_EQ(0, _menu_cur);
     EXPECT_TRUE(loop_until(g, [] { return idle(w_download); }));
     h.tick();
-    EXPECT_TRUE(shows(g, "By Ann"));
-    EXPECT_TRUE(shows(g, "More by Ann"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "By Ann"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "More by Ann"));
 
     click_label(h, "Favorites");
     EXPECT_STREQ("f~g:Ann", g.q_value);
@@ -222,7 +186,7 @@ TEST_F(OnlineBrowser, RefreshFetchesTheListAgainAndShowsTheNewRows) {
     EXPECT_TRUE(loop_until(g, [] { return idle(w_download); }));
     h.tick();
     EXPECT_EQ(2, _menu_total);
-    EXPECT_TRUE(shows(g, "Featured two"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Featured two"));
 }
 
 TEST_F(OnlineBrowser, RatingsAreShownWithinTheirScale) {
@@ -236,8 +200,8 @@ TEST_F(OnlineBrowser, RatingsAreShownWithinTheirScale) {
     }
     lists.set("c%7epopular", rows);
     browse(h, svc, "c~popular", "Popular");
-    std::vector<Widget*> found;
-    collect(&screen_gui(g.state), [](Widget* w) { return dynamic_cast<Stars*>(w) != nullptr; }, found);
+    std::vector<Widget*> found =
+        find_widgets(&gui_of(g.state), [](Widget* w) { return dynamic_cast<Stars*>(w) != nullptr; });
     ASSERT_EQ(10u, found.size());  // stars and skulls of each entry
     std::vector<float> shown;
     for (Widget* w : found) {
@@ -265,9 +229,9 @@ TEST(OnlineErrorScreen, UpgradeNoticeOpensTheErrorScreenInItsUpgradeMode) {
     ASSERT_EQ(STATE_MENU_ERROR, g.state);
     EXPECT_EQ(STATE_MENU_DOWNLOAD1, g.context);
     h.tick();
-    EXPECT_TRUE(shows(g, "Upgrade Available"));
-    EXPECT_TRUE(shows(g, "Download"));
-    EXPECT_FALSE(shows(g, "Sign In"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Upgrade Available"));
+    EXPECT_TRUE(shows(&gui_of(g.state), "Download"));
+    EXPECT_FALSE(shows(&gui_of(g.state), "Sign In"));
 }
 
 TEST_F(OnlineBrowser, TheDetailShowsTheBestProvenScoresOncePerMapAndItsWinCanBeWatched) {
@@ -280,7 +244,7 @@ TEST_F(OnlineBrowser, TheDetailShowsTheBestProvenScoresOncePerMapAndItsWinCanBeW
     ASSERT_TRUE(loop_until(g, [&] { return svc.count("proof") == 1 && idle(w_standings); }));
     h.tick();
     for (const char* t : {"Best proven scores", "1.", "Zoe Quinn", "3400", "2.", "Bob", "3100", "You: rank 7 of 12, 2900"})
-        EXPECT_TRUE(shows(g, t)) << t;
+        EXPECT_TRUE(shows(&gui_of(g.state), t)) << t;
     EXPECT_NE(std::string::npos, svc.requests("proof")[0].find("&_action=proof&lid=nm1 "));
     screenshot(h, "online-standings");
 

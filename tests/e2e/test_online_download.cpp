@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine.h"
+#include "game_web_internal.h"
 #include "test_online_service.h"
 
 using namespace onlinetest;

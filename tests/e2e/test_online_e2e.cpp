@@ -15,10 +15,11 @@
 #include "edit.h"
 #include "engine.h"
 #include "level.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "server.h"
+#include "game_web_internal.h"
 #include "test_online_service.h"
-#include "watch.h"
+#include "watch_internal.h"
 #include "widgets.h"
 
 using namespace onlinetest;
@@ -52,46 +53,6 @@ public:
     std::string dir;
     ServerDaemon* daemon = nullptr;
 };
-
-void collect(Widget* w, const std::function<bool(Widget*)>& f, std::vector<Widget*>& out) {
-    if (f(w)) out.push_back(w);
-    if (Container* c = dynamic_cast<Container*>(w))
-        for (Widget* k : c->widgets) collect(k, f, out);
-}
-
-// Labels showing `text` on the current screen.
-std::vector<Label*> labels(Game& g, const char* text) {
-    State* s = _game_states[g.state];
-    Container* root = nullptr;
-    if (g.state == STATE_MENU_MAIN) root = &static_cast<MenuMain*>(s)->gui;
-    if (g.state == STATE_MENU_DOWNLOAD1) root = &static_cast<MenuDownload1*>(s)->gui;
-    if (g.state == STATE_MENU_DOWNLOAD2) root = &static_cast<MenuDownload2*>(s)->gui;
-    if (g.state == STATE_MENU_ERROR) root = &static_cast<MenuError*>(s)->gui;
-    if (g.state == STATE_EDIT_SHARE) root = &static_cast<EditShare*>(s)->gui;
-    if (g.state == STATE_LEVEL_WIN) root = &static_cast<LevelWin*>(s)->gui;
-    std::vector<Widget*> found;
-    if (root)
-        collect(root,
-                [text](Widget* w) {
-                    Label* l = dynamic_cast<Label*>(w);
-                    return l && l->txt && strcmp(l->txt, text) == 0;
-                },
-                found);
-    std::vector<Label*> out;
-    for (Widget* w : found) out.push_back(static_cast<Label*>(w));
-    return out;
-}
-
-bool click_label(Harness& h, const char* text) {
-    h.tick();
-    std::vector<Label*> l = labels(h.game(), text);
-    if (l.empty()) return false;
-    MyRect r = l[0]->get_abs_rect(true);
-    float x = r.x + r.w / 2.0f, y = r.y + r.h / 2.0f;
-    if (x < 0 || y < 0 || x >= CANVAS_W || y >= CANVAS_H) return false;
-    h.click(x, y);
-    return true;
-}
 
 // Waits for the list being fetched to arrive and the screen to show it.
 void await_list(Harness& h) {
@@ -140,7 +101,7 @@ void rate(Harness& h, const char* name, int n) {
     Game& g = h.game();
     h.tick();
     ASSERT_EQ(STATE_LEVEL_WIN, g.state);
-    Widget* w = static_cast<LevelWin*>(_game_states[g.state])->gui.find(name);
+    Widget* w = gui_of(g.state).find(name);
     Stars* stars = dynamic_cast<Stars*>(w);
     ASSERT_NE(nullptr, stars);
     MyRect r = stars->get_abs_rect(true);
@@ -169,7 +130,7 @@ TEST(OnlineEndToEnd, WrongPasswordShowsTheErrorScreen) {
     h.tick();
     ASSERT_EQ(STATE_MENU_ERROR, g.state);
     EXPECT_STREQ("Wrong user name or password.", g.error_msg);
-    EXPECT_FALSE(labels(g, "Wrong user name or password.").empty()) << "the screen shows the service's words";
+    EXPECT_FALSE(find_labels(&gui_of(g.state), "Wrong user name or password.").empty()) << "the screen shows the service's words";
 }
 
 TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedRatedProvenAndWatched) {
@@ -195,13 +156,13 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedRatedP
     mystrcpy(g._edit.intro, sizeof(g._edit.intro), "A window and the way to it.");
     std::string id = g._edit.id;
     g.next(STATE_EDIT_SHARE);
-    ASSERT_TRUE(labels(g, "To Everyone").empty()) << "not offered before a clean win";
-    ASSERT_TRUE(click_label(h, "Play"));
+    ASSERT_TRUE(find_labels(&gui_of(g.state), "To Everyone").empty()) << "not offered before a clean win";
+    ASSERT_TRUE(h.click_label("Play"));
     escape_east(h);
     h.key(KEY_RETURN);  // Continue
     ASSERT_EQ(STATE_EDIT_SHARE, g.state);
     EXPECT_EQ(0, g._edit.dirty);
-    ASSERT_TRUE(click_label(h, "To Everyone"));
+    ASSERT_TRUE(h.click_label("To Everyone"));
     ASSERT_TRUE(loop_until(g, [] { return idle(w_share); }, 20));
     ASSERT_NE(STATE_MENU_ERROR, g.state) << g.error_msg;
     ServerMap stored;
@@ -219,25 +180,25 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedRatedP
     // Play from the main menu opens the featured maps; the heading leads to
     // the categories, and the newest maps hold the shared one.
     g.next(STATE_MENU_MAIN);
-    ASSERT_TRUE(click_label(h, "Play"));
+    ASSERT_TRUE(h.click_label("Play"));
     ASSERT_EQ(STATE_MENU_DOWNLOAD2, g.state);
     await_list(h);
-    ASSERT_TRUE(click_label(h, "Featured"));
+    ASSERT_TRUE(h.click_label("Featured"));
     ASSERT_EQ(STATE_MENU_DOWNLOAD1, g.state);
-    ASSERT_TRUE(click_label(h, "Newest"));
+    ASSERT_TRUE(h.click_label("Newest"));
     await_list(h);
     ASSERT_EQ(STATE_MENU_DOWNLOAD2, g.state);
-    ASSERT_TRUE(click_label(h, "Ann's first map"));
+    ASSERT_TRUE(h.click_label("Ann's first map"));
     EXPECT_STREQ("Ann", g._edit.author);
     EXPECT_STREQ(id.c_str(), g._edit.name);
     EXPECT_EQ(0, listed_stars(g, id)) << "nobody has rated it yet";
 
     // Its author's maps.
-    ASSERT_TRUE(click_label(h, "More by"));
+    ASSERT_TRUE(h.click_label("More by"));
     EXPECT_STREQ("u~g:Ann", g.q_value);
     await_list(h);
     EXPECT_EQ(1, _menu_total);
-    ASSERT_TRUE(click_label(h, "More by Ann"));  // the heading names the list
+    ASSERT_TRUE(h.click_label("More by Ann"));  // the heading names the list
     ASSERT_EQ(STATE_MENU_DOWNLOAD1, g.state);
     h.key(KEY_ESCAPE);
     ASSERT_EQ(STATE_MENU_DOWNLOAD2, g.state);
@@ -245,8 +206,8 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedRatedP
 
     // Downloaded, played from the browser and won; the win screen takes
     // Bob's rating of four stars, which the next download of the list shows.
-    ASSERT_TRUE(click_label(h, "Ann's first map"));
-    ASSERT_TRUE(click_label(h, "Play"));
+    ASSERT_TRUE(h.click_label("Ann's first map"));
+    ASSERT_TRUE(h.click_label("Play"));
     EXPECT_EQ(STATE_MENU_DOWNLOAD2, g.parent);
     EXPECT_STREQ("Ann's first map", g.level.title);
     escape_east(h);
@@ -263,17 +224,16 @@ TEST(OnlineEndToEnd, SharedMapIsFoundAmongTheNewestAndItsAuthorsThenPlayedRatedP
     ASSERT_TRUE(proven.has_own) << game_notice_text();
     EXPECT_EQ(1, proven.own.rank);
     EXPECT_EQ(1, proven.count);
-    ASSERT_TRUE(click_label(h, "Refresh"));
+    ASSERT_TRUE(h.click_label("Refresh"));
     await_list(h);
     EXPECT_EQ(4, listed_stars(g, id));
-    std::vector<Widget*> shown;
-    collect(&static_cast<MenuDownload2*>(_game_states[g.state])->gui,
-            [](Widget* w) { Stars* s = dynamic_cast<Stars*>(w); return s && s->ignore && s->value == 4; }, shown);
+    std::vector<Widget*> shown = find_widgets(
+        &gui_of(g.state), [](Widget* w) { Stars* s = dynamic_cast<Stars*>(w); return s && s->ignore && s->value == 4; });
     EXPECT_EQ(1u, shown.size()) << "the entry's stars show the rating";
 
     // Bob watches how Ann's map is won, from the replay the service kept.
-    ASSERT_TRUE(click_label(h, "Watch how it was won"));
-    ASSERT_TRUE(click_label(h, "Watch"));
+    ASSERT_TRUE(h.click_label("Watch how it was won"));
+    ASSERT_TRUE(h.click_label("Watch"));
     ASSERT_TRUE(loop_until(g, [] { return watch_progress().phase == WATCH_DONE; }, 20)) << game_notice_text();
     EXPECT_EQ(STATE_LEVEL_WIN, watch_progress().ended);
 }
@@ -360,7 +320,7 @@ TEST(OnlineEndToEnd, TheServiceProgramTakesAFreshWinAndRefusesATamperedMap) {
     mystrcpy(g._edit.title, sizeof(g._edit.title), "Ann's replayed map");
     g._edit.rotate = g._edit.trotate = 90;
     g.next(STATE_EDIT_SHARE);
-    ASSERT_TRUE(click_label(h, "Play"));
+    ASSERT_TRUE(h.click_label("Play"));
     ASSERT_EQ(STATE_LEVEL_INTRO, g.state);
     h.key(KEY_RETURN);
     ASSERT_EQ(STATE_LEVEL, g.state);
@@ -379,7 +339,7 @@ TEST(OnlineEndToEnd, TheServiceProgramTakesAFreshWinAndRefusesATamperedMap) {
     h.key(KEY_RETURN);  // Continue
     ASSERT_EQ(STATE_EDIT_SHARE, g.state);
     EXPECT_FALSE(game_replay_find(g.userdb, g._edit.id).empty());
-    ASSERT_TRUE(click_label(h, "To Everyone"));
+    ASSERT_TRUE(h.click_label("To Everyone"));
     ASSERT_TRUE(loop_until(g, [] { return idle(w_share); }, 20));
     ASSERT_NE(STATE_MENU_ERROR, g.state) << g.error_msg;
     mystrcpy(g.q_value, sizeof(g.q_value), "u~g:Ann");
@@ -393,7 +353,7 @@ TEST(OnlineEndToEnd, TheServiceProgramTakesAFreshWinAndRefusesATamperedMap) {
     // marked as beaten. The service sees that the replay won another map.
     g._edit.data[c][c + 1] = 5;
     g.next(STATE_EDIT_SHARE);
-    ASSERT_TRUE(click_label(h, "To Everyone"));
+    ASSERT_TRUE(h.click_label("To Everyone"));
     ASSERT_TRUE(loop_until(g, [] { return idle(w_share); }, 20));
     h.tick();
     EXPECT_EQ(STATE_MENU_ERROR, g.state);

@@ -6,23 +6,6 @@
 #include "test_play.h"
 #include "widgets.h"
 
-namespace {
-// Every label text of a widget tree, in order.
-void texts(Widget* w, std::vector<std::string>& out) {
-    if (Label* l = dynamic_cast<Label*>(w)) out.push_back(l->txt);
-    if (Container* c = dynamic_cast<Container*>(w))
-        for (Widget* k : c->widgets) texts(k, out);
-}
-
-bool has_text(Container& gui, const std::string& t) {
-    std::vector<std::string> all;
-    texts(&gui, all);
-    for (const std::string& s : all)
-        if (s == t) return true;
-    return false;
-}
-}  // namespace
-
 class WinTest : public PlayTest {
 protected:
     // The win screen over the room, for a play with these counters.
@@ -54,10 +37,10 @@ TEST_F(WinTest, PointsCountIntoTheScoreAThousandASecondAndStayShown) {
     // 9 seconds, 3 of 4 cartridges and 2 bombs left: each row shows the
     // points counted from it so far and keeps them; the score counts up.
     win(270, 3, 4, 2);
-    EXPECT_TRUE(has_text(screen_gui(), "Escaped"));
-    EXPECT_TRUE(has_text(screen_gui(), "0:09"));
-    EXPECT_TRUE(has_text(screen_gui(), "3 / 4"));
-    EXPECT_TRUE(has_text(screen_gui(), "+ 2"));
+    EXPECT_TRUE(shows(&screen_gui(), "Escaped"));
+    EXPECT_TRUE(shows(&screen_gui(), "0:09"));
+    EXPECT_TRUE(shows(&screen_gui(), "3 / 4"));
+    EXPECT_TRUE(shows(&screen_gui(), "+ 2"));
     const struct {
         int ticks;  // since the screen opened
         const char *time, *bonus, *extra, *score;
@@ -99,7 +82,7 @@ TEST_F(WinTest, PointsHaveTheirFloorsAndCeilings) {
     // Counted to the end (a hundred ticks count 3300 points).
     auto counted = [&] { h.tick(100); };
     win(10 * 60 * 30, 0, 0, 7);
-    EXPECT_TRUE(has_text(screen_gui(), "10:00"));
+    EXPECT_TRUE(shows(&screen_gui(), "10:00"));
     counted();
     EXPECT_EQ(label("time"), "0");
     EXPECT_EQ(label("bonus"), "0");
@@ -108,11 +91,11 @@ TEST_F(WinTest, PointsHaveTheirFloorsAndCeilings) {
 
     // The clock of the play time, shared with the heads-up display.
     win(1799, 4, 4, 0);
-    EXPECT_TRUE(has_text(screen_gui(), "0:59"));
+    EXPECT_TRUE(shows(&screen_gui(), "0:59"));
     counted();
     EXPECT_EQ(label("bonus"), "1000");
     win(1800, 0, 4, 0);
-    EXPECT_TRUE(has_text(screen_gui(), "1:00"));
+    EXPECT_TRUE(shows(&screen_gui(), "1:00"));
     counted();
     EXPECT_EQ(label("time"), "900");
 
@@ -205,8 +188,8 @@ TEST_F(PlayTest, IntroSwoopsInAndEndsOnARelease) {
     build_room();
     start_play();
     ASSERT_EQ(g().state, STATE_LEVEL_INTRO);
-    EXPECT_TRUE(has_text(screen_gui(), "The Test Room"));
-    EXPECT_TRUE(has_text(screen_gui(), "Walk to the window."));
+    EXPECT_TRUE(shows(&screen_gui(), "The Test Room"));
+    EXPECT_TRUE(shows(&screen_gui(), "Walk to the window."));
     EXPECT_EQ(lev().zoom, 50.0f);
     EXPECT_EQ(lev().is_init, 1);
     EXPECT_EQ(lev().frame, 2) << "set up, but the rules wait for the intro";

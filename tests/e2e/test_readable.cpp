@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "edit.h"
+#include "edit_internal.h"
 #include "engine.h"
 #include "gfx.h"
 #include "harness.h"
@@ -25,7 +25,7 @@
 #include "logic_world.h"
 #include "myview_quads.h"
 #include "picture.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "pngout.h"
 #include "util.h"
 #include "widgets.h"
@@ -301,12 +301,6 @@ float median_hue(const Picture& p, const std::vector<size_t>& at) {
 
 // ---------------------------------------------------------------- texts
 
-void collect(Widget* w, const std::function<bool(Widget*)>& f, std::vector<Widget*>& out) {
-    if (f(w)) out.push_back(w);
-    if (Container* c = dynamic_cast<Container*>(w))
-        for (Widget* k : c->widgets) collect(k, f, out);
-}
-
 // Contrast of the text in a window rectangle: its glyphs' brightest pixels
 // against the brightest tenth of the rest; 0 for a rectangle too small.
 float rect_contrast(const Picture& p, float ax, float ay, float bx, float by) {
@@ -323,11 +317,10 @@ float rect_contrast(const Picture& p, float ax, float ay, float bx, float by) {
 
 // Worst contrast of the labels below `root` that show text.
 float text_contrast(Harness& h, Container& root, const char* name, std::string* worst) {
-    std::vector<Widget*> labels;
-    collect(&root, [](Widget* w) {
+    std::vector<Widget*> labels = find_widgets(&root, [](Widget* w) {
         Label* l = dynamic_cast<Label*>(w);
         return l && l->txt && std::string(l->txt).find_first_not_of(' ') != std::string::npos;
-    }, labels);
+    });
     Picture p = take(h, name);
     float least = 100;
     for (Widget* w : labels) {
@@ -432,7 +425,7 @@ TEST(Readable, AnyWindowShapeKeepsItsShapeAndItsClicks) {
         g.next(STATE_EDIT);
         h.tick(2);
         take(h, ("editor-" + std::to_string(s.w) + "x" + std::to_string(s.h)).c_str());
-        Container& editor = static_cast<Edit*>(_game_states[STATE_EDIT])->gui;
+        Container& editor = gui_of(STATE_EDIT);
         Widget* palette = editor.find("palette");
         ASSERT_TRUE(palette);
         MyRect at = palette->get_abs_rect(true);
@@ -545,13 +538,8 @@ TEST(Readable, TextsOverTheMapSitOnPanels) {
         g.next(STATE_LEVEL);
         h.tick(20);
         ASSERT_EQ(STATE_LEVEL_INTRO, g.state);
-        Container& intro = static_cast<LevelIntro*>(_game_states[STATE_LEVEL_INTRO])->gui;
-        std::vector<Widget*> start;
-        collect(&intro, [](Widget* w) {
-            Label* l = dynamic_cast<Label*>(w);
-            return l && l->txt && std::string(l->txt) == "Click to start";
-        }, start);
-        EXPECT_EQ(1u, start.size());
+        Container& intro = gui_of(STATE_LEVEL_INTRO);
+        EXPECT_EQ(1u, find_labels(&intro, "Click to start").size());
         EXPECT_GE(text_contrast(h, intro, ("text-intro" + tag).c_str(), &worst), 4.5f) << worst;
 
         // The status corner over the lightest floor: the camera as close as it goes.
@@ -562,18 +550,18 @@ TEST(Readable, TextsOverTheMapSitOnPanels) {
 
         g.next(STATE_PAUSE);
         h.tick(20);
-        EXPECT_GE(text_contrast(h, static_cast<Pause*>(_game_states[STATE_PAUSE])->gui, ("text-pause" + tag).c_str(),
+        EXPECT_GE(text_contrast(h, gui_of(STATE_PAUSE), ("text-pause" + tag).c_str(),
                                 &worst), 4.5f) << worst;
 
         g.next(STATE_LEVEL_WIN);
         h.tick(120);
-        EXPECT_GE(text_contrast(h, static_cast<LevelWin*>(_game_states[STATE_LEVEL_WIN])->gui,
+        EXPECT_GE(text_contrast(h, gui_of(STATE_LEVEL_WIN),
                                 ("text-win" + tag).c_str(), &worst), 4.5f) << worst;
 
         // The tutorial list, its status line beside the map's card.
         g.next(STATE_MENU_PLAY);
         h.tick(3);
-        EXPECT_GE(text_contrast(h, static_cast<MenuPlay*>(_game_states[STATE_MENU_PLAY])->gui,
+        EXPECT_GE(text_contrast(h, gui_of(STATE_MENU_PLAY),
                                 ("text-tutorials" + tag).c_str(), &worst), 4.5f) << worst;
 
         // The online list, with two maps stored as a download would store them.
@@ -592,7 +580,7 @@ TEST(Readable, TextsOverTheMapSitOnPanels) {
         mystrcpy(g.q_title, sizeof(g.q_title), "Newest");
         g.next(STATE_MENU_DOWNLOAD2);
         h.tick(40);
-        EXPECT_GE(text_contrast(h, static_cast<MenuDownload2*>(_game_states[STATE_MENU_DOWNLOAD2])->gui,
+        EXPECT_GE(text_contrast(h, gui_of(STATE_MENU_DOWNLOAD2),
                                 ("text-online" + tag).c_str(), &worst), 4.5f) << worst;
     }
 }
@@ -726,7 +714,7 @@ TEST(Readable, TheWinShowsTheMapDimmed) {
     for (int t = 0; t < 200 && g.state != STATE_LEVEL_WIN; t++) h.tick();
     ASSERT_EQ(STATE_LEVEL_WIN, g.state);
     Picture win = take(h, "win");
-    Widget* panel = static_cast<LevelWin*>(_game_states[STATE_LEVEL_WIN])->gui.find("panel");
+    Widget* panel = gui_of(STATE_LEVEL_WIN).find("panel");
     ASSERT_TRUE(panel);
     MyRect r = panel->get_abs_rect(true);
     float ax, ay, bx, by;

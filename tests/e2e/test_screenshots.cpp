@@ -6,7 +6,7 @@
 
 #include "harness.h"
 #include "logic.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "screenshots.h"
 
 namespace {

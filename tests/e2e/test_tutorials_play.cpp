@@ -11,7 +11,7 @@
 #include "harness.h"
 #include "logic.h"
 #include "mapsource.h"
-#include "menu.h"
+#include "menu_internal.h"
 #include "myview.h"
 #include "screenshots.h"
 #include "widgets.h"

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "driver.h"
-#include "edit.h"
+#include "edit_internal.h"
 #include "gfx.h"
+#include "level_internal.h"
 #include "logic_internal.h"
 #include "mapsource.h"
 #include "myview.h"

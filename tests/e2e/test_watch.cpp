@@ -7,9 +7,10 @@
 
 #include "base64.h"
 #include "game_web.h"
+#include "menu_internal.h"
 #include "screenshots.h"
 #include "test_menu.h"
-#include "watch.h"
+#include "watch_internal.h"
 
 using namespace menu_test;
 
@@ -20,7 +21,7 @@ TEST(Watch, AWonTutorialPlaysToItsLastTickAndCountsNothing) {
     _menu_cur = 0;
     g.next(STATE_MENU_PLAY);
     h.tick();
-    Container& list = gui_of<MenuPlay>(STATE_MENU_PLAY);
+    Container& list = gui_of(STATE_MENU_PLAY);
     EXPECT_FALSE(list.find("watch")) << "offered before the tutorial was won";
     game_db_record_best(g, "t01", 1234);
     g.next(STATE_MENU_PLAY);
@@ -45,7 +46,7 @@ TEST(Watch, AWonTutorialPlaysToItsLastTickAndCountsNothing) {
     EXPECT_EQ(p.tick, at + 3);
     screenshot(h, "watch");
     h.key(KEY_p);
-    Container& watch = gui_of<Watch>(STATE_WATCH);
+    Container& watch = gui_of(STATE_WATCH);
     ASSERT_TRUE(click_button(h, watch, "x4"));
     at = p.tick;
     h.tick();

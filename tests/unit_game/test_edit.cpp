@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "edit.h"
+#include "edit_internal.h"
 #include "logic.h"
 
 namespace {
