@@ -31,6 +31,7 @@
 #include "logic.h"
 #include "mydb.h"
 #include "util.h"
+#include "temp_dir.h"
 
 namespace onlinetest {
 
@@ -192,11 +193,6 @@ struct ListRow {
     std::string stars = "0", skulls = "0", value = "0", ts = "0";
 };
 
-inline std::string read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 // An SQLite database file holding `create` (the levels table by default),
 // the rows, then `extra` (more statements, ";"-separated, run one by one).
 inline std::string list_file(const std::vector<ListRow>& rows, const std::string& extra = std::string(),
@@ -219,7 +215,7 @@ inline std::string list_file(const std::vector<ListRow>& rows, const std::string
         while (std::getline(ss, stmt, ';'))
             if (stmt.find_first_not_of(" \n") != std::string::npos) db.query(stmt.c_str());
     }
-    std::string bytes = read_file(path);
+    std::string bytes = file_bytes(path);
     unlink(path);
     return bytes;
 }

@@ -19,6 +19,7 @@
 #include "harness.h"
 #include "log.h"
 #include "mixer.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -63,11 +64,6 @@ std::vector<float> noise(double secs, double amp) {
         v = (float)(amp * ((s >> 8) / 8388608.0 - 1.0));
     }
     return out;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 void write_file(const std::string& path, const std::string& data) {
@@ -354,7 +350,7 @@ TEST(AudioEngine, SourcesFromMemoryAreCopiesAndBadDataIsRefused) {
     EXPECT_EQ(AudioEngine::create(), nullptr) << "one engine at a time";
     std::string dir = temp_dir("fx");
     write_sound(dir + "/t.wav", tone(0.25, 440, 0.5));
-    std::string bytes = read_file(dir + "/t.wav");
+    std::string bytes = file_bytes(dir + "/t.wav");
     std::string copy = bytes;
     AudioSource* src = engine->add_source_from_memory(&copy[0], (long)copy.size(), "t.wav");
     ASSERT_NE(src, nullptr);
@@ -381,7 +377,7 @@ TEST(AudioEngine, SourcesFromMemoryAreCopiesAndBadDataIsRefused) {
 
     // A file cut in the middle plays what it has.
     write_sound(dir + "/t.ogg", tone(2.0, 440, 0.5), SF_FORMAT_OGG | SF_FORMAT_VORBIS);
-    std::string ogg = read_file(dir + "/t.ogg");
+    std::string ogg = file_bytes(dir + "/t.ogg");
     for (AudioStreamMode mode : {AUDIO_STREAM_NOSTREAM, AUDIO_STREAM_STREAMING}) {
         AudioSource* cut = engine->add_source_from_memory(ogg.data(), (long)ogg.size() / 2, "cut", mode);
         if (cut) {

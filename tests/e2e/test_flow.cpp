@@ -22,17 +22,11 @@
 #include "menu_internal.h"
 #include "screenshots.h"
 #include "test_menu.h"
+#include "temp_dir.h"
 
 using namespace menu_test;
 
 namespace {
-
-std::string bytes_of(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 // Whether a widget below w shows the image.
 bool shows_image(Widget* w, int img) {
@@ -271,7 +265,7 @@ TEST(FlowNothingLost, AFailedSaveKeepsTheMapInTheEditorAndADamagedFileIsKeptAsid
     h.tick();
     EXPECT_TRUE(shows(&gui_of(g.state), "Your maps file cannot be read"));
     EXPECT_TRUE(find_code(&gui_of(g.state), MENU_FRESH));
-    EXPECT_EQ(bytes_of(h.user_file("user.db")), garbage);
+    EXPECT_EQ(file_bytes(h.user_file("user.db")), garbage);
 
     // Building anyway: the save fails, says so, and the map stays.
     logic_new(g);
@@ -281,7 +275,7 @@ TEST(FlowNothingLost, AFailedSaveKeepsTheMapInTheEditorAndADamagedFileIsKeptAsid
     EXPECT_EQ(g.state, STATE_EDIT_MENU);
     EXPECT_TRUE(shows(&gui_of(g.state), "Your map was not saved:"));
     EXPECT_STREQ(g._edit.title, "My first map");
-    EXPECT_EQ(bytes_of(h.user_file("user.db")), garbage);
+    EXPECT_EQ(file_bytes(h.user_file("user.db")), garbage);
 
     ASSERT_TRUE(click_code(h, gui_of(g.state), EDITMENU_FRESH));
     EXPECT_EQ(g.state, STATE_MENU_EDIT);
@@ -290,7 +284,7 @@ TEST(FlowNothingLost, AFailedSaveKeepsTheMapInTheEditorAndADamagedFileIsKeptAsid
     ASSERT_EQ(note.find("The old file is kept as user.db.damaged-"), 0u) << note;
     std::string kept = note.substr(strlen("The old file is kept as "));
     kept.pop_back();  // the full stop
-    EXPECT_EQ(bytes_of(h.user_file(kept.c_str())), garbage);
+    EXPECT_EQ(file_bytes(h.user_file(kept.c_str())), garbage);
 }
 
 TEST(FlowQuit, AQuitDuringAModeChangeStillQuitsAndSaves) {
@@ -312,7 +306,7 @@ TEST(FlowQuit, AQuitDuringAModeChangeStillQuitsAndSaves) {
     EXPECT_EQ(g.quit, 1) << "a SIGTERM while the mode changed";
     g.next(STATE_MENU_SETTINGS);
     h.stop();
-    EXPECT_EQ(bytes_of(h.user_file("state.dat")).size(), (size_t)GAME_STATE_FILE_SIZE);
+    EXPECT_EQ(file_bytes(h.user_file("state.dat")).size(), (size_t)GAME_STATE_FILE_SIZE);
 
     // A window size no display has falls back to the desktop's at once.
     Harness wide(524287, 4095);
@@ -324,7 +318,7 @@ TEST(FlowQuit, AQuitDuringAModeChangeStillQuitsAndSaves) {
 TEST(FlowQuit, WithoutAnyVideoModeTheGameSaysWhyAndLeavesTheFilesAlone) {
     std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
     Harness h;
-    std::string settings = bytes_of(h.user_file("settings.dat"));
+    std::string settings = file_bytes(h.user_file("settings.dat"));
     setenv("DISPLAY", ":97.0", 1);  // nobody answers there
     testing::internal::CaptureStderr();
     h.start();
@@ -336,7 +330,7 @@ TEST(FlowQuit, WithoutAnyVideoModeTheGameSaysWhyAndLeavesTheFilesAlone) {
     EXPECT_NE(log.find("Velquist cannot start: it needs an OpenGL window"), std::string::npos) << log;
     EXPECT_NE(log.find("the platform answered: "), std::string::npos);
     h.stop();
-    EXPECT_EQ(bytes_of(h.user_file("settings.dat")), settings);
+    EXPECT_EQ(file_bytes(h.user_file("settings.dat")), settings);
     for (const char* f : {"state.dat", "user.db", "net.db"})
         EXPECT_FALSE(std::filesystem::exists(h.user_file(f))) << f;
 }
@@ -349,7 +343,7 @@ TEST(FlowResume, RewindAndTheCauseOfDeathSurviveARestart) {
     ASSERT_EQ(g.state, STATE_PAUSE);
     int died_at = g.level.frame;
     h.stop();
-    std::string ring = bytes_of(h.user_file("rewind.dat"));
+    std::string ring = file_bytes(h.user_file("rewind.dat"));
     ASSERT_EQ(ring.size(), (size_t)GAME_REWIND_FILE_SIZE);
 
     {
@@ -458,7 +452,7 @@ TEST(FlowMenus, BackButtonsTheAccountsLabelsAndTheShakeSwitch) {
     Harness again(h.home());
     again.start();
     EXPECT_EQ(again.game().screen_shake, 0) << "kept beside settings.dat";
-    EXPECT_EQ(bytes_of(h.user_file("settings.dat")).size(), sizeof(Settings));
+    EXPECT_EQ(file_bytes(h.user_file("settings.dat")).size(), sizeof(Settings));
 }
 
 TEST(FlowQuiet, AStartPrintsOnlyWarningsUnlessAskedToBeVerbose) {

@@ -77,7 +77,7 @@ TEST(OnlineDownload, ListIsStoredUnderItsQueryAndASecondOneReplacesTheFirst) {
     EXPECT_EQ(3.5, atof(rows[0]["stars"].c_str()));
     EXPECT_EQ(2.0, atof(rows[0]["skulls"].c_str()));
     EXPECT_EQ("1300000000", rows[0]["ts"]);
-    EXPECT_EQ(file, read_file(h.user_file("tmp.db")));
+    EXPECT_EQ(file, file_bytes(h.user_file("tmp.db")));
 
     // The same list again, now shorter: the old rows go.
     script.set(ok(list_file({maps[2]})));

@@ -28,13 +28,6 @@ void raw_sql(const std::string& path, const char* sql) {
     sqlite3_close(db);
 }
 
-std::string file_bytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 std::unique_ptr<Game> new_game() {
     std::unique_ptr<Game> g(new Game());
     shipped_tiles_into(*g);

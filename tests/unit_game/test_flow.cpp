@@ -29,13 +29,6 @@
 
 namespace {
 
-std::string bytes_of(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -128,7 +121,7 @@ TEST(UserDb, DamagedOrForeignFilesAreLeftUntouchedUntilThePlayerStartsAnew) {
         std::string what = c.what;
         if (what == "garbage") write_file(path, std::string(4096, 'x') + "not a database");
         if (what == "foreign") raw_sql(path, "create table contacts (name text, phone text)");
-        std::string before = bytes_of(path);
+        std::string before = file_bytes(path);
         std::unique_ptr<Game> g(new Game());
         open_user(*g, dir);
         EXPECT_EQ(g->userdb_status, USERDB_DAMAGED) << c.what;
@@ -140,7 +133,7 @@ TEST(UserDb, DamagedOrForeignFilesAreLeftUntouchedUntilThePlayerStartsAnew) {
         EXPECT_FALSE(game_db_save_map(*g, &why)) << c.what;
         testing::internal::GetCapturedStderr();
         EXPECT_NE(why.find("user.db"), std::string::npos) << why;
-        EXPECT_EQ(bytes_of(path), before) << c.what << ": never written";
+        EXPECT_EQ(file_bytes(path), before) << c.what << ": never written";
 
         // A file of the name the damaged one would get is never replaced.
         char stamp[32];
@@ -153,12 +146,12 @@ TEST(UserDb, DamagedOrForeignFilesAreLeftUntouchedUntilThePlayerStartsAnew) {
         testing::internal::CaptureStderr();
         EXPECT_TRUE(game_db_user_fresh(*g)) << c.what;
         testing::internal::GetCapturedStderr();
-        EXPECT_EQ(bytes_of(taken), "keep me");
+        EXPECT_EQ(file_bytes(taken), "keep me");
         EXPECT_EQ(g->userdb_status, USERDB_OK);
         EXPECT_NE(g->userdb_note.find("kept as user.db.damaged-"), std::string::npos) << g->userdb_note;
         int kept = 0;
         for (auto& e : std::filesystem::directory_iterator(dir.path))
-            kept += bytes_of(e.path().string()) == before;
+            kept += file_bytes(e.path().string()) == before;
         EXPECT_EQ(kept, 1) << c.what << ": the damaged bytes are kept under another name";
         EXPECT_TRUE(game_db_save_map(*g, &why)) << why;
     }
